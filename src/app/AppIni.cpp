@@ -1,0 +1,3 @@
+#include "app/AppIni.h"
+
+namespace corvane {} // namespace corvane

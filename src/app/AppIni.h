@@ -1,0 +1,75 @@
+// The settings file beside the program: six tuning values, read once at start-up, and the list of
+// remembered TCP/IP targets. The file is read and written at every call; no copy is kept, and
+// the order of its lines is kept as it stands (the list's order is the file's order).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+// A write the system refused.
+class EIniWriteError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TIniFile {
+public:
+    explicit TIniFile(std::string path) : path_(std::move(path)) {}
+    const std::string& Path() const { return path_; }
+
+    // Up to 2047 characters of the value; def when the file, section or key is missing.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    // Signed decimal, "0x"/"0X" or "$" hexadecimal; def when empty, missing or unreadable.
+    int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
+    bool ReadBool(const std::string& section, const std::string& key, bool def) const;
+    // Entries of a section as (key, value) pairs in file order.
+    std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& section) const;
+    // Replaces the key's value in place, or appends it to its section (made at the end when
+    // missing). Throws EIniWriteError("Unable to write to <path>").
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void EraseSection(const std::string& section);
+
+private:
+    std::string path_;
+};
+
+// The program's path with its extension replaced by ".INI" (an extensionless program gets the
+// extension added).
+std::string SettingsPathFor(const std::string& programPath);
+
+class TAppIni {
+public:
+    explicit TAppIni(const std::string& programPath) : file_(SettingsPathFor(programPath)) {}
+    const TIniFile& File() const { return file_; }
+
+    int32_t ReadDuplicateTimeSec() const;   // default 9
+    bool ReadDuplicateCRCCheck() const;     // default false
+    bool ReadLogPackets() const;            // default false
+    int32_t ReadLogRateSec() const;         // default 0
+    int32_t ReadPoints2Average() const;     // default 10
+    int32_t ReadMaxAge() const;             // default 10800
+
+    // Appends the remembered targets ("address|port") in file order.
+    void ReadRecentAddresses(std::vector<std::string>& list) const;
+    // Remembers a target: nothing when already there (letter case ignored); appended under key
+    // count+1 while fewer than ten; else the oldest is dropped and the section rewritten 0..n-1.
+    void AddRecentAddress(const std::string& text);
+
+    // Device paths mapped to serial port numbers in section "Serial Ports" ("1=/dev/ttyUSB0").
+    std::string ReadSerialDevice(int port) const;
+
+private:
+    TIniFile file_;
+};
+
+// Program-wide settings object, made by OpenSettings at start-up.
+extern std::unique_ptr<TAppIni> SettingsFile;
+void OpenSettings(const std::string& programPath);
+
+} // namespace corvane

@@ -1,0 +1,3 @@
+#include "app/Monitor.h"
+
+namespace corvane {} // namespace corvane

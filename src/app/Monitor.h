@@ -1,0 +1,51 @@
+// The packet intake and the state that ties the store to the window: decoding, registration, the
+// entry filter and names, the log files. Qt-free, so the whole road of a line can be tested.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/PacketLine.h"
+#include "store/ActivityStore.h"
+
+namespace corvane {
+
+class TConn;
+
+class TMonitor {
+public:
+    TMonitor(const TClock& clock, TCorvListener& listener);
+
+    TStore& Store() { return *store_; }
+    const TStore& Store() const { return *store_; }
+    const TClock& Clock() const { return clock_; }
+    TCorvListener& Listener() const { return listener_; }
+
+    bool LogPackets = false;
+    std::string PacketLogPath;
+    std::string StatsLogPath; // empty: no statistics log this run
+    std::string EntryFilter;  // empty: every entry point
+    // Sorted, letter case ignored for uniqueness; the first spelling stays.
+    std::vector<std::string> EntryNames;
+
+    // A line from a connection: true when it carried a packet that passed every check.
+    bool ParsePacketLine(TConn* conn, std::string_view line);
+    void RegisterPacket(const TDecodedPacket& packet);
+    // Forgets every sensor, read, entry point and repeater; the views are emptied by the window.
+    void ClearAll();
+    // One tick of the statistics log timer.
+    void LogTick();
+    void ExpireTick() { store_->ExpireTick(); }
+
+private:
+    void AddEntryName(std::string_view name);
+
+    const TClock& clock_;
+    TCorvListener& listener_;
+    std::unique_ptr<TStore> store_;
+    TPacketDecoder decoder_;
+    TDecodedPacket decoded_;
+};
+
+} // namespace corvane

@@ -1,0 +1,3 @@
+#include "app/PacketLine.h"
+
+namespace corvane {} // namespace corvane

@@ -1,0 +1,3 @@
+#include "conn/Conn.h"
+
+namespace corvane {} // namespace corvane

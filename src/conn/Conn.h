@@ -1,0 +1,53 @@
+// A connection to a receiving station: collects received characters, cuts them into lines at
+// carriage returns and hands each line to its owner; the transports only open, close and append.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+enum class TConnState : uint8_t { Open = 0, Close = 1, Error = 2 };
+std::string_view ConnStateName(TConnState state); // "Open", "Close", "Error"
+
+// The connection's entry in the main window's Close submenu, seen from the connection.
+class TCloseItem {
+public:
+    virtual ~TCloseItem() = default;
+    virtual int Position() const = 0; // 0 for the submenu's first entry
+};
+
+class TConn {
+public:
+    // Enough for any line the decoder can accept, and a bound for a receiver that never sends a
+    // carriage return.
+    static constexpr size_t RxKeep = 1024;
+    // The shortest segment delivered as a line.
+    static constexpr size_t MinLine = 28;
+
+    TConn();
+    virtual ~TConn() = default;
+    TConn(const TConn&) = delete;
+    TConn& operator=(const TConn&) = delete;
+
+    TCloseItem* CloseItem = nullptr;
+    std::function<bool(TConn&, std::string_view)> OnLine;
+    std::function<void(TConn&, TConnState)> OnStateChange;
+    std::function<void(std::string_view)> OnMessage;
+    std::string RxBuffer;
+
+    virtual std::string GetDescription() const = 0;
+    virtual bool Open() = 0;
+    virtual void Close() = 0;
+
+    // What a transport does with every reception: append and cut out the complete lines.
+    void Receive(std::string_view data);
+    void ExtractLines();
+    bool DeliverLine(std::string_view line);
+    void SetState(TConnState state);
+    void ReportMessage(std::string_view text);
+};
+
+} // namespace corvane

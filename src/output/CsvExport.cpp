@@ -1,0 +1,3 @@
+#include "output/CsvExport.h"
+
+namespace corvane {} // namespace corvane

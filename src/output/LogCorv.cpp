@@ -1,0 +1,3 @@
+#include "output/LogCorv.h"
+
+namespace corvane {} // namespace corvane

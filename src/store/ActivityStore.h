@@ -1,0 +1,105 @@
+// The store's tables with the operations that change them: reads in and out of the ring and
+// their chains, statistics, and the expiry and ageing tick.
+#pragma once
+
+#include <memory>
+
+#include "store/Listener.h"
+#include "store/Store.h"
+
+namespace corvane {
+
+// The duplicate rule and the ageing weights, read once at start-up.
+struct TStoreSettings {
+    int32_t DuplicateTimeSec = 9;
+    bool DuplicateCRCCheck = false;
+    int32_t Points2Average = 10;
+    int32_t MaxAge = 10800;
+};
+
+// Whole seconds from earlier to later, rounded half up; 2147483647 when out of range.
+int32_t SecondsDiff(TDateTime earlier, TDateTime later);
+void ResetStats(TStats& stats);
+float MeanGap(const uint16_t* buffer, int n);
+
+class TStore {
+public:
+    TStore(const TClock& clock, TCorvListener& listener);
+    TStore(const TStore&) = delete;
+    TStore& operator=(const TStore&) = delete;
+
+    // Made on the heap once: the tables are several megabytes.
+    static std::unique_ptr<TStore> Create(const TClock& clock, TCorvListener& listener);
+
+    TStoreSettings Settings;
+
+    std::array<TEntry, MaxEntries> Entries{};
+    uint8_t EntryCount = 0;
+    std::array<TRepeat, MaxRepeats> Repeats{};
+    uint8_t RepeatCount = 0;
+    std::array<TSensor, MaxSensors> Sensors{};
+    uint16_t SensorCount = 0;
+    std::array<TTreeRec, MaxSensors> NdSerNo{};
+    TTree SerNoTree;
+    std::array<TRead, MaxReads> Reads{};
+    int32_t ReadCount = 0;
+    int32_t ReadHead = 0;
+    int32_t ReadTail = 0;
+
+    const TClock& Clock() const { return clock_; }
+    TCorvListener& Listener() const { return listener_; }
+
+    // Records taken into use by registration.
+    uint8_t FindEntry(uint8_t id) const;            // index or 255
+    uint8_t AddEntry(uint8_t id);                   // new index or 255 when refused
+    uint8_t FindRepeat(char id) const;              // index or 255
+    uint8_t AddRepeat(char id);                     // new index or 255 when refused
+    uint16_t FindSensor(int64_t serNo) const;       // row or 0xFFFF
+    uint16_t AddSensor(uint8_t kind, int64_t serNo); // new row or 0xFFFF when refused
+    // Takes back the record made last (registration refusing a packet after making it).
+    void TakeBackEntry() { --EntryCount; }
+    void TakeBackRepeat() { --RepeatCount; }
+
+    void InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t row);
+    void UnlinkRead(int32_t index);
+    void ClearStore();
+
+    bool IsDuplicate(int32_t older, int32_t newer) const;
+    // Fills the sensor's own statistics and the two restricted to one repeater and one entry point.
+    void ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& viaRepeat,
+                      TStats& viaEntry);
+    void RefreshSensor(uint16_t row, uint8_t repeat, uint8_t entry);
+
+    // One tick of the expiry timer: expires reads older than MaxAge and ages the sensor list.
+    void ExpireTick();
+
+    // Reads of an entry point's or repeater's chain met, from its newest, before the first read
+    // older than the given number of minutes: the "Last 5/10 min. Count" figures.
+    int32_t RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTime now);
+    // Lifetime reads through an entry point or repeater, summed over the sensors' slots.
+    int32_t TotalCount(TOwnerKind kind, uint8_t index) const;
+
+    // The sensor's label: its name, else its serial number in 16 hexadecimal digits.
+    std::string_view SensorLabel(uint16_t row, char (&buffer)[NameMax + 1]) const;
+
+private:
+    void LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
+    void CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
+    void RemoveOldest(); // unlinks ReadTail, refreshes its sensor, moves the tail
+    void RefreshOwner(TOwnerKind kind, uint8_t index, TDateTime now);
+    void ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats& stats);
+    void UpdateRow(uint16_t row, TDateTime now);
+    void SetCountCaption();
+    void AgeRows(TDateTime now);
+
+    const TClock& clock_;
+    TCorvListener& listener_;
+    // Lifetime counts through each entry number and repeater character since the last clear.
+    std::array<int32_t, 256> entryTotals_{};
+    std::array<int32_t, 256> repeatTotals_{};
+    // While the clock has gone back, reads are not in time order in their chains and recent
+    // counts are taken by walking; this many removals make the ring ordered again.
+    int32_t disorderedReads_ = 0;
+};
+
+} // namespace corvane

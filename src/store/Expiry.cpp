@@ -1,0 +1,3 @@
+#include "store/ActivityStore.h"
+
+namespace corvane {} // namespace corvane

@@ -1,0 +1,3 @@
+#include "util/untConst.h"
+
+namespace corvane {} // namespace corvane

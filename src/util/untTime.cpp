@@ -1,0 +1,3 @@
+#include "util/untTime.h"
+
+namespace corvane {} // namespace corvane

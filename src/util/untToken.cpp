@@ -1,0 +1,3 @@
+#include "util/untToken.h"
+
+namespace corvane {} // namespace corvane

@@ -1,0 +1,3 @@
+#include "util/untTree.h"
+
+namespace corvane {} // namespace corvane

@@ -1,0 +1,3 @@
+#include "util/untUtils.h"
+
+namespace corvane {} // namespace corvane

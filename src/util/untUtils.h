@@ -1,0 +1,17 @@
+// Byte-level helpers of the packet check: CRC, hexadecimal text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace corvane {
+
+// CRC-16/ARC: reflected polynomial 0xA001, initial 0, no final XOR ("123456789" gives 0xBB3D).
+uint16_t CalcCrc16(const uint8_t* data, uint16_t length);
+// Even length and only "0123456789ABCDEF" (upper case); the empty text passes.
+bool IsHexText(std::string_view text);
+// Writes min(maxCount, text.size() / 2) bytes; text must have passed IsHexText.
+size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount);
+
+} // namespace corvane
