@@ -1,0 +1,1 @@
+# Sources of the window shell: main window, connections, help, error reporting.

@@ -1,0 +1,29 @@
+// The sensor list's order: one primary column with the previous primary column breaking ties.
+#pragma once
+
+#include <cstdint>
+
+namespace corvane {
+
+class TStore;
+
+constexpr int ListColumnCount = 6; // Sensor, Kind, Count, Duplicates, Run Avg, Age
+
+struct TSortState {
+    int SortColumn = 0;
+    bool SortReverse = false;
+    int TieColumn = 4;
+    bool TieReverse = true;
+
+    // A click on a column header: the same column reverses, another one becomes primary with its
+    // default flag and the old primary breaks its ties.
+    void ColumnClick(int column);
+    static bool DefaultReverse(int column) { return column >= 4; }
+};
+
+// One column's comparison of rows a and b (negative: a first), natural or reversed.
+int CompareColumn(const TStore& store, int column, bool reverse, uint16_t a, uint16_t b);
+// The list's comparison: the primary column, then the tie column.
+int CompareRows(const TStore& store, const TSortState& state, uint16_t a, uint16_t b);
+
+} // namespace corvane
