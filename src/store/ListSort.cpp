@@ -1,3 +1,81 @@
-#include "store/ActivityStore.h"
+#include "store/ListSort.h"
 
-namespace corvane {} // namespace corvane
+#include "store/ActivityStore.h"
+#include "util/untConst.h"
+
+namespace corvane {
+
+namespace {
+
+// Letters a to z compare as A to Z; every other character by its code.
+int CompareText(std::string_view a, std::string_view b) {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'a' && ca <= 'z')
+            ca = static_cast<unsigned char>(ca - 'a' + 'A');
+        if (cb >= 'a' && cb <= 'z')
+            cb = static_cast<unsigned char>(cb - 'a' + 'A');
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+template <typename T>
+int Sign(T d) {
+    return d > 0 ? 1 : (d < 0 ? -1 : 0);
+}
+
+int CompareNatural(const TStore& store, int column, uint16_t a, uint16_t b) {
+    const TSensor& sa = store.Sensors[a];
+    const TSensor& sb = store.Sensors[b];
+    switch (column) {
+    case 0: {
+        char la[NameMax + 1];
+        char lb[NameMax + 1];
+        return CompareText(store.SensorLabel(a, la), store.SensorLabel(b, lb));
+    }
+    case 1:
+        return CompareText(SensorKindNames[sa.Kind % SensorKindCount],
+                           SensorKindNames[sb.Kind % SensorKindCount]);
+    case 2:
+        return Sign(static_cast<int64_t>(sb.Stats.Count) - sa.Stats.Count);
+    case 3:
+        return Sign(static_cast<int64_t>(sb.Stats.Dups) - sa.Stats.Dups);
+    case 4:
+        return Sign(static_cast<float>(sb.Stats.RunAvg - sa.Stats.RunAvg));
+    default:
+        return Sign(sb.Stats.LastTime - sa.Stats.LastTime);
+    }
+}
+
+} // namespace
+
+void TSortState::ColumnClick(int column) {
+    if (column == SortColumn) {
+        SortReverse = !SortReverse;
+        return;
+    }
+    TieColumn = SortColumn;
+    TieReverse = SortReverse;
+    SortColumn = column;
+    SortReverse = DefaultReverse(column);
+}
+
+int CompareColumn(const TStore& store, int column, bool reverse, uint16_t a, uint16_t b) {
+    const int natural = CompareNatural(store, column, a, b);
+    return reverse ? -natural : natural;
+}
+
+int CompareRows(const TStore& store, const TSortState& state, uint16_t a, uint16_t b) {
+    const int primary = CompareColumn(store, state.SortColumn, state.SortReverse, a, b);
+    if (primary != 0)
+        return primary;
+    return CompareColumn(store, state.TieColumn, state.TieReverse, a, b);
+}
+
+} // namespace corvane
