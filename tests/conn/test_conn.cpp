@@ -1,0 +1,147 @@
+// Line framing of the connection base: what reaches the owner for any way the bytes arrive.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "conn/Conn.h"
+
+using namespace corvane;
+
+namespace {
+
+class TFakeConn : public TConn {
+public:
+    std::string GetDescription() const override { return "Fake"; }
+    bool Open() override { return true; }
+    void Close() override {}
+};
+
+struct Recorder {
+    std::vector<std::string> lines;
+    std::vector<TConnState> states;
+    std::vector<std::string> messages;
+
+    void Attach(TConn& conn) {
+        conn.OnLine = [this](TConn&, std::string_view line) {
+            lines.emplace_back(line);
+            return true;
+        };
+        conn.OnStateChange = [this](TConn&, TConnState s) { states.push_back(s); };
+        conn.OnMessage = [this](std::string_view m) { messages.emplace_back(m); };
+    }
+};
+
+std::string Digits(size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i)
+        s += "0123456789ABCDEF"[i % 16];
+    return s;
+}
+
+} // namespace
+
+TEST(ConnFraming, ShortestLineIs28Characters) {
+    TFakeConn conn;
+    Recorder rec;
+    rec.Attach(conn);
+    conn.Receive(Digits(27) + "\r");
+    EXPECT_TRUE(rec.lines.empty());
+    conn.Receive(Digits(28) + "\r");
+    ASSERT_EQ(rec.lines.size(), 1u);
+    EXPECT_EQ(rec.lines[0], Digits(28));
+    EXPECT_TRUE(conn.RxBuffer.empty());
+    // Empty segments between carriage returns are dropped too.
+    conn.Receive("\r\r\r");
+    EXPECT_EQ(rec.lines.size(), 1u);
+}
+
+TEST(ConnFraming, SeveralLinesInOneReceptionKeepTheirOrderAndTheRemainder) {
+    TFakeConn conn;
+    Recorder rec;
+    rec.Attach(conn);
+    const std::string a = "aa" + Digits(28) + ",2,North Gate,Tank 7";
+    const std::string b = Digits(28);
+    conn.Receive(a + "\r" + b + "\r" + "1234");
+    ASSERT_EQ(rec.lines.size(), 2u);
+    EXPECT_EQ(rec.lines[0], a);
+    EXPECT_EQ(rec.lines[1], b);
+    EXPECT_EQ(conn.RxBuffer, "1234");
+}
+
+TEST(ConnFraming, LineFeedOfCrLfLeadsTheNextLine) {
+    TFakeConn conn;
+    Recorder rec;
+    rec.Attach(conn);
+    conn.Receive(Digits(28) + "\r\n" + Digits(28) + "\r\n");
+    ASSERT_EQ(rec.lines.size(), 2u);
+    EXPECT_EQ(rec.lines[0].size(), 28u);
+    EXPECT_EQ(rec.lines[1], "\n" + Digits(28));
+    EXPECT_EQ(conn.RxBuffer, "\n");
+}
+
+TEST(ConnFraming, LongLineInSmallChunksArrivesWhole) {
+    // Serial data comes a few bytes at a time; a line with an entry tail must survive that.
+    const std::string line = "aa" + Digits(28) + ",12,North Gate Receiver,Tank 7 South";
+    ASSERT_GE(line.size(), 60u);
+    for (size_t chunk = 1; chunk <= 8; ++chunk) {
+        TFakeConn conn;
+        Recorder rec;
+        rec.Attach(conn);
+        const std::string data = line + "\r" + line + "\r";
+        for (size_t i = 0; i < data.size(); i += chunk)
+            conn.Receive(std::string_view(data).substr(i, chunk));
+        ASSERT_EQ(rec.lines.size(), 2u) << "chunk " << chunk;
+        EXPECT_EQ(rec.lines[0], line) << "chunk " << chunk;
+        EXPECT_EQ(rec.lines[1], line) << "chunk " << chunk;
+    }
+}
+
+TEST(ConnFraming, ReceiverWithoutCarriageReturnCannotGrowTheBuffer) {
+    TFakeConn conn;
+    Recorder rec;
+    rec.Attach(conn);
+    const std::string block(4096, 'A');
+    for (int i = 0; i < 256; ++i) { // one megabyte
+        conn.Receive(block);
+        ASSERT_LE(conn.RxBuffer.size(), TConn::RxKeep);
+    }
+    EXPECT_EQ(conn.RxBuffer.size(), TConn::RxKeep);
+    // The tail that is kept is the newest data: a line ending now is its last characters.
+    conn.Receive(Digits(30) + "\r");
+    ASSERT_EQ(rec.lines.size(), 1u);
+    EXPECT_EQ(rec.lines[0], std::string(TConn::RxKeep, 'A') + Digits(30));
+    EXPECT_TRUE(conn.RxBuffer.empty());
+}
+
+TEST(ConnState, OpenEmptiesTheBufferBeforeTellingTheOwner) {
+    TFakeConn conn;
+    Recorder rec;
+    size_t seenSize = 99;
+    conn.OnStateChange = [&](TConn& c, TConnState s) {
+        seenSize = c.RxBuffer.size();
+        rec.states.push_back(s);
+    };
+    conn.Receive("stale bytes before open");
+    conn.SetState(TConnState::Open);
+    EXPECT_EQ(seenSize, 0u);
+    conn.Receive("kept");
+    conn.SetState(TConnState::Close);
+    EXPECT_EQ(conn.RxBuffer, "kept");
+    EXPECT_EQ(rec.states, (std::vector{TConnState::Open, TConnState::Close}));
+}
+
+TEST(ConnState, HandlersThatAreNotSetAreNotCalled) {
+    TFakeConn conn;
+    conn.Receive(Digits(40) + "\r");
+    EXPECT_FALSE(conn.DeliverLine(Digits(28)));
+    conn.SetState(TConnState::Open);
+    conn.ReportMessage("nobody listens");
+    Recorder rec;
+    rec.Attach(conn);
+    conn.ReportMessage("hello");
+    EXPECT_EQ(rec.messages, std::vector<std::string>{"hello"});
+    EXPECT_EQ(ConnStateName(TConnState::Open), "Open");
+    EXPECT_EQ(ConnStateName(TConnState::Close), "Close");
+    EXPECT_EQ(ConnStateName(TConnState::Error), "Error");
+}
