@@ -44,7 +44,8 @@ struct TFormatSettings {
 };
 extern TFormatSettings FormatSettings;
 
-// Each writes into out (at least 18 characters) and returns the characters written.
+// Each writes the text and a closing NUL into out (at least 18 characters) and returns the
+// length of the text.
 size_t FormatDateTimeFull(TDateTime t, char* out);  // "mm/dd/yy hh:nn:ss"
 size_t FormatDateTimeShort(TDateTime t, char* out); // "mm/dd hh:nn:ss"
 size_t FormatTimeOfDay(TDateTime t, char* out);     // "hh:nn:ss"

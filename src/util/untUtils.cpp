@@ -1,3 +1,63 @@
 #include "util/untUtils.h"
 
-namespace corvane {} // namespace corvane
+#include <array>
+
+namespace corvane {
+
+namespace {
+
+// One entry per byte value: the CRC of that byte fed into a zero register, bit by bit.
+constexpr std::array<uint16_t, 256> MakeCrcTable() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        uint16_t crc = static_cast<uint16_t>(i);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : (crc >> 1);
+        table[i] = crc;
+    }
+    return table;
+}
+
+constexpr std::array<uint16_t, 256> CrcTable = MakeCrcTable();
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+uint16_t CalcCrc16(const uint8_t* data, uint16_t length) {
+    uint16_t crc = 0;
+    for (uint16_t i = 0; i < length; ++i)
+        crc = static_cast<uint16_t>((crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xFF]);
+    return crc;
+}
+
+bool IsHexText(std::string_view text) {
+    if (text.size() % 2 != 0)
+        return false;
+    for (char c : text) {
+        if (HexValue(c) < 0)
+            return false;
+    }
+    return true;
+}
+
+size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount) {
+    size_t n = text.size() / 2;
+    if (n > maxCount)
+        n = maxCount;
+    for (size_t i = 0; i < n; ++i) {
+        // Callers check with IsHexText first; a stray character still yields a defined value.
+        int hi = HexValue(text[2 * i]);
+        int lo = HexValue(text[2 * i + 1]);
+        dest[i] = static_cast<uint8_t>(((hi < 0 ? 0 : hi) << 4) | (lo < 0 ? 0 : lo));
+    }
+    return n;
+}
+
+} // namespace corvane

@@ -1,0 +1,51 @@
+// A fixed-size text built in place, for the view texts made on the path of every packet: no heap.
+// Text beyond the capacity is cut.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+#include "util/untTime.h"
+
+namespace corvane {
+
+template <size_t N>
+class TTextBuffer {
+public:
+    TTextBuffer& Append(std::string_view s) {
+        for (char c : s)
+            AppendChar(c);
+        return *this;
+    }
+    TTextBuffer& AppendChar(char c) {
+        if (length_ < N)
+            text_[length_++] = c;
+        return *this;
+    }
+    TTextBuffer& AppendInt(int64_t v) {
+        char digits[24];
+        auto res = std::to_chars(digits, digits + sizeof digits, v);
+        return Append(std::string_view(digits, static_cast<size_t>(res.ptr - digits)));
+    }
+    // Two decimals, as the list shows running averages.
+    TTextBuffer& AppendFixed2(double v) {
+        char digits[48];
+        int n = std::snprintf(digits, sizeof digits, "%.2f", v);
+        if (n < 0)
+            return *this;
+        for (int i = 0; i < n && i < static_cast<int>(sizeof digits) - 1; ++i)
+            if (digits[i] == '.')
+                digits[i] = FormatSettings.DecimalSeparator;
+        return Append(std::string_view(digits, static_cast<size_t>(n)));
+    }
+    void Clear() { length_ = 0; }
+    std::string_view View() const { return std::string_view(text_, length_); }
+
+private:
+    char text_[N];
+    size_t length_ = 0;
+};
+
+} // namespace corvane

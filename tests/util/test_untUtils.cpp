@@ -1,0 +1,67 @@
+#include "util/untUtils.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+uint16_t BitwiseCrc(const uint8_t* data, size_t n) {
+    uint16_t crc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        uint8_t b = data[i];
+        for (int k = 0; k < 8; ++k) {
+            crc = ((b ^ crc) & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : (crc >> 1);
+            b >>= 1;
+        }
+    }
+    return crc;
+}
+
+TEST(Crc16, CheckValueAndExamplePacket) {
+    const auto* digits = reinterpret_cast<const uint8_t*>("123456789");
+    EXPECT_EQ(CalcCrc16(digits, 9), 0xBB3D);
+    EXPECT_EQ(CalcCrc16(digits, 0), 0);
+
+    const std::string_view hex = "1078563412000000000000CFBB00";
+    ASSERT_TRUE(IsHexText(hex));
+    uint8_t packet[14] = {};
+    ASSERT_EQ(HexToBytes(hex, packet, sizeof packet), 14u);
+    const uint16_t crc = CalcCrc16(packet, 11);
+    EXPECT_EQ(crc, 0x4430);
+    EXPECT_EQ(static_cast<uint16_t>(crc + packet[11] + 256 * packet[12]), 0xFFFF);
+}
+
+TEST(Crc16, TableMatchesBitwiseForm) {
+    uint8_t buf[256];
+    uint32_t x = 12345;
+    for (auto& b : buf) {
+        x = x * 1103515245 + 12345;
+        b = static_cast<uint8_t>(x >> 16);
+    }
+    for (size_t n : {1u, 2u, 11u, 100u, 256u})
+        EXPECT_EQ(CalcCrc16(buf, static_cast<uint16_t>(n)), BitwiseCrc(buf, n)) << n;
+}
+
+TEST(Hex, OnlyUpperCaseDigitsInPairs) {
+    EXPECT_TRUE(IsHexText(""));
+    EXPECT_TRUE(IsHexText("0123456789ABCDEF"));
+    EXPECT_FALSE(IsHexText("ABC"));
+    EXPECT_FALSE(IsHexText("ab"));
+    EXPECT_FALSE(IsHexText("0G"));
+    EXPECT_FALSE(IsHexText("0 "));
+    EXPECT_FALSE(IsHexText(std::string_view("0\0", 2)));
+}
+
+TEST(Hex, BytesStopAtMaximumCount) {
+    uint8_t out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_EQ(HexToBytes("00FF7A", out, 2), 2u);
+    EXPECT_EQ(out[0], 0x00);
+    EXPECT_EQ(out[1], 0xFF);
+    EXPECT_EQ(out[2], 0xEE);
+    EXPECT_EQ(HexToBytes("A5", out, 4), 1u);
+    EXPECT_EQ(out[0], 0xA5);
+    EXPECT_EQ(out[1], 0xFF);
+}
+
+} // namespace
+} // namespace corvane
