@@ -2,6 +2,7 @@
 // opened for each write only, so other programs can read them while the monitor runs.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -25,7 +26,7 @@ public:
     // 1 when opened (created with the header line when new, else for appending), 0 when not.
     int Open(const std::string& path, std::string_view header);
     void WriteLine(std::string_view text); // text + CR LF; failures ignored
-    int Close();                            // always 1
+    int Close();                           // always 1
     bool IsOpen() const { return file_ != nullptr; }
 
 private:
@@ -42,5 +43,10 @@ int WritePacketLog(const std::string& path, std::string_view line, TDateTime now
 
 // Text between double quotes, a quote inside it doubled.
 void AppendQuoted(std::string& out, std::string_view text);
+
+// Pieces of the comma-separated lines shared by the logs and the export.
+void AppendDecimal(std::string& out, int64_t value);
+// The sensor kind's name; empty for a kind outside the table.
+std::string_view SensorKindName(uint8_t kind);
 
 } // namespace corvane
