@@ -40,6 +40,8 @@ public:
 
 private:
     void AddEntryName(std::string_view name);
+    void AddOwnerNode(TOwnerKind kind, uint8_t index);
+    void MakeSensorRow(uint16_t row);
 
     const TClock& clock_;
     TCorvListener& listener_;

@@ -85,9 +85,12 @@ public:
 private:
     void LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
     void CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
-    void RemoveOldest(); // unlinks ReadTail, refreshes its sensor, moves the tail
-    void RefreshOwner(TOwnerKind kind, uint8_t index, TDateTime now);
-    void ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats& stats);
+    // Unlinks the ring's oldest read and refreshes its sensor; the caller moves the tail.
+    void RemoveRead(int32_t index);
+    void LogOutOfSpace(int64_t serNo, std::string_view what);
+    void RefreshOwner(TOwnerKind kind, uint8_t index);
+    // The four statistics lines of a node; null stats gives the lines of a new node.
+    void ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats* stats);
     void UpdateRow(uint16_t row, TDateTime now);
     void SetCountCaption();
     void AgeRows(TDateTime now);

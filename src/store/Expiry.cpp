@@ -1,3 +1,111 @@
+// The store as a sliding window over time: old reads expire, silent sensors age, and entry points
+// and repeaters show their recent activity.
 #include "store/ActivityStore.h"
+#include "util/TextBuffer.h"
 
-namespace corvane {} // namespace corvane
+namespace corvane {
+
+void TStore::ExpireTick() {
+    while (ReadCount > 0 && SecondsDiff(Reads[ReadTail].Time, clock_.Now()) > Settings.MaxAge) {
+        const bool equal = ReadTail == ReadHead;
+        const bool wrap = ReadTail == MaxReads - 1;
+        int32_t next = ReadTail + 1;
+        if (equal || wrap) {
+            TTextBuffer<32> text;
+            text.Append("Equal: ").Append(equal ? "True" : "False");
+            text.Append(" Wrap: ").Append(wrap ? "True" : "False");
+            listener_.AddLogLine(text.View());
+            next = 0;
+        }
+        RemoveRead(ReadTail);
+        ReadTail = next;
+        if (ReadCount == 0)
+            ReadHead = 0;
+    }
+    AgeRows(clock_.Now());
+}
+
+void TStore::AgeRows(TDateTime now) {
+    // A weight below 1 would divide by zero or flip the sign; it counts as 1 (no blending).
+    const int32_t p = Settings.Points2Average < 1 ? 1 : Settings.Points2Average;
+    listener_.BeginAgeing();
+    for (uint16_t row = 0; row < SensorCount; ++row) {
+        TStats& st = Sensors[row].Stats;
+        if (st.Count <= 0)
+            continue;
+        const int32_t age = SecondsDiff(st.LastTime, now);
+        TTextBuffer<48> runAvg;
+        if (static_cast<float>(age) > st.AvgGap) {
+            if (st.Count == 1)
+                st.RunAvg = static_cast<float>(age);
+            else
+                st.RunAvg = static_cast<float>(
+                    ((p - 1) * static_cast<double>(st.AvgGap) + age) / p);
+            runAvg.AppendFixed2(st.RunAvg);
+        }
+        TTextBuffer<16> ageText;
+        ageText.AppendInt(age);
+        listener_.AgeListRow(row, runAvg.View(), ageText.View());
+    }
+    listener_.EndAgeing();
+}
+
+int32_t TStore::RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTime now) {
+    const bool entry = kind == TOwnerKind::Entry;
+    const int32_t newest = entry ? Entries[index].Newest : Repeats[index].Newest;
+    auto olderOf = [&](int32_t i) { return entry ? Reads[i].EntryOlder : Reads[i].RepeatOlder; };
+    auto newerOf = [&](int32_t i) { return entry ? Reads[i].EntryNewer : Reads[i].RepeatNewer; };
+    const double window = minutes / 1440.0;
+    auto exceeds = [&](int32_t i) { return now - Reads[i].Time > window; };
+
+    if (disorderedReads_ > 0) {
+        // Times out of order: only the plain walk from the newest read gives the right count.
+        int32_t count = 0;
+        for (int32_t i = newest; i != NoRead && !exceeds(i); i = olderOf(i))
+            ++count;
+        return count;
+    }
+    // In time order the reads within the window are the chain's newest ones, so a cursor on the
+    // oldest of them only moves as far as time and the chain have moved since the last count.
+    TRecentCursor& c = entry ? (minutes == 5 ? Entries[index].Recent5 : Entries[index].Recent10)
+                             : (minutes == 5 ? Repeats[index].Recent5 : Repeats[index].Recent10);
+    while (c.First != NoRead && exceeds(c.First)) {
+        c.First = newerOf(c.First);
+        --c.Count;
+    }
+    for (int32_t i = c.First == NoRead ? newest : olderOf(c.First); i != NoRead && !exceeds(i);
+         i = olderOf(i)) {
+        c.First = i;
+        ++c.Count;
+    }
+    return c.Count;
+}
+
+int32_t TStore::TotalCount(TOwnerKind kind, uint8_t index) const {
+    if (kind == TOwnerKind::Entry)
+        return entryTotals_[Entries[index].Id];
+    return repeatTotals_[static_cast<unsigned char>(Repeats[index].Id)];
+}
+
+void TStore::RefreshOwner(TOwnerKind kind, uint8_t index) {
+    const TDateTime now = clock_.Now();
+    const int32_t newest =
+        kind == TOwnerKind::Entry ? Entries[index].Newest : Repeats[index].Newest;
+    TTextBuffer<40> last;
+    last.Append("Last Activitiy: ");
+    if (newest == NoRead) {
+        last.Append("(none)");
+    } else {
+        char when[24];
+        last.Append(std::string_view(when, FormatDateTimeShort(Reads[newest].Time, when)));
+    }
+    const int32_t last5 = RecentCount(kind, index, 5, now);
+    const int32_t last10 = RecentCount(kind, index, 10, now);
+    TTextBuffer<40> five, ten, total;
+    five.Append("Last 5 min. Count: ").AppendInt(last5);
+    ten.Append("Last 10 min. Count: ").AppendInt(last10);
+    total.Append("Total Count: ").AppendInt(TotalCount(kind, index));
+    listener_.SetActivityLines(kind, index, {last.View(), five.View(), ten.View(), total.View()});
+}
+
+} // namespace corvane

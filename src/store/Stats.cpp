@@ -1,3 +1,156 @@
-#include "store/ActivityStore.h"
+// A sensor's figures are recomputed from its chain whenever the chain changes, together with the
+// same figures restricted to one repeater and one entry point; then every view text that depends
+// on them is set again.
+#include <cmath>
 
-namespace corvane {} // namespace corvane
+#include "store/ActivityStore.h"
+#include "util/TextBuffer.h"
+
+namespace corvane {
+
+int32_t SecondsDiff(TDateTime earlier, TDateTime later) {
+    const double d = later - earlier;
+    if (!(std::fabs(d) < 2147483647.0 / 86400.0))
+        return 2147483647;
+    return static_cast<int32_t>(d * 86400.0 + 0.5);
+}
+
+void ResetStats(TStats& stats) { stats = TStats{}; }
+
+float MeanGap(const uint16_t* buffer, int n) {
+    if (n <= 0)
+        return 0;
+    float sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += static_cast<float>(buffer[i]);
+    return sum / static_cast<float>(n);
+}
+
+bool TStore::IsDuplicate(int32_t older, int32_t newer) const {
+    if (older == NoRead || newer == NoRead)
+        return false;
+    const TRead& a = Reads[older];
+    const TRead& b = Reads[newer];
+    if (Settings.DuplicateCRCCheck && a.Crc != b.Crc)
+        return false;
+    return SecondsDiff(a.Time, b.Time) <= Settings.DuplicateTimeSec;
+}
+
+namespace {
+
+struct TCounting {
+    TStats& Stats;
+    uint16_t Gaps[8] = {};
+
+    void Count(TDateTime time, bool duplicate) {
+        TStats& t = Stats;
+        if (t.Count != 0 && !duplicate) {
+            int32_t diff = SecondsDiff(t.LastTime, time);
+            if (diff > 65535)
+                diff = 65535;
+            const uint16_t g = static_cast<uint16_t>(diff);
+            if (g < t.MinGap)
+                t.MinGap = g;
+            if (g > t.MaxGap)
+                t.MaxGap = g;
+            // A first counted read that was itself a duplicate leaves Count - Dups - 1 at -1;
+            // the position still has to fall inside the buffer.
+            const int32_t position = ((t.Count - t.Dups - 1) % 8 + 8) % 8;
+            Gaps[position] = g;
+        }
+        t.LastTime = time;
+        ++t.Count;
+        if (duplicate)
+            ++t.Dups;
+    }
+
+    void Finish() {
+        int32_t n = Stats.Count - Stats.Dups - 1;
+        if (n > 8)
+            n = 8;
+        Stats.AvgGap = MeanGap(Gaps, n);
+        Stats.RunAvg = Stats.AvgGap;
+    }
+};
+
+} // namespace
+
+void TStore::ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& viaRepeat,
+                          TStats& viaEntry) {
+    TSensor& s = Sensors[row];
+    ResetStats(s.Stats);
+    ResetStats(viaRepeat);
+    ResetStats(viaEntry);
+    TCounting own{s.Stats};
+    TCounting byRepeat{viaRepeat};
+    TCounting byEntry{viaEntry};
+    for (int32_t i = s.Oldest; i != NoRead; i = Reads[i].SensorNewer) {
+        const TRead& r = Reads[i];
+        own.Count(r.Time, r.SensorOlder != NoRead && IsDuplicate(r.SensorOlder, i));
+        if (repeat != NoIndex && r.Repeat == repeat)
+            byRepeat.Count(r.Time, r.RepeatOlder != NoRead && IsDuplicate(r.RepeatOlder, i));
+        if (entry != NoIndex && r.Entry == entry)
+            byEntry.Count(r.Time, r.EntryOlder != NoRead && IsDuplicate(r.EntryOlder, i));
+    }
+    own.Finish();
+    byRepeat.Finish();
+    byEntry.Finish();
+}
+
+void TStore::RefreshSensor(uint16_t row, uint8_t repeat, uint8_t entry) {
+    TStats viaRepeat;
+    TStats viaEntry;
+    ComputeStats(row, repeat, entry, viaRepeat, viaEntry);
+    if (repeat != NoIndex)
+        RefreshOwner(TOwnerKind::Repeat, repeat);
+    if (entry != NoIndex)
+        RefreshOwner(TOwnerKind::Entry, entry);
+    const TSensor& s = Sensors[row];
+    ShowStats(row, TStatsGroup::Statistics, 0, &s.Stats);
+    UpdateRow(row, clock_.Now());
+    if (entry != NoIndex) {
+        const uint8_t k = FindSlot(Entries[entry].Id, s.EntrySlotIds, s.EntrySlotCount);
+        if (k != NoIndex)
+            ShowStats(row, TStatsGroup::Entry, k, &viaEntry);
+    }
+    if (repeat != NoIndex) {
+        const uint8_t k = FindSlot(Repeats[repeat].Id, s.RepeatSlotIds, s.RepeatSlotCount);
+        if (k != NoIndex)
+            ShowStats(row, TStatsGroup::Repeat, k, &viaRepeat);
+    }
+}
+
+void TStore::ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats* stats) {
+    if (stats == nullptr) {
+        listener_.SetStatsLines(row, group, slot, {"Count", "Duplicates", "Max Gap", "Min Gap"});
+        return;
+    }
+    TTextBuffer<32> count, dups, maxGap, minGap;
+    count.Append("Count: ").AppendInt(stats->Count);
+    dups.Append("Duplicates: ").AppendInt(stats->Dups);
+    if (stats->Count - stats->Dups >= 2) {
+        maxGap.Append("Max Gap: ").AppendInt(stats->MaxGap);
+        minGap.Append("Min Gap: ").AppendInt(stats->MinGap);
+    } else {
+        maxGap.Append("Max Gap: (undefined)");
+        minGap.Append("Min Gap: (undefined)");
+    }
+    listener_.SetStatsLines(row, group, slot,
+                            {count.View(), dups.View(), maxGap.View(), minGap.View()});
+}
+
+void TStore::UpdateRow(uint16_t row, TDateTime now) {
+    const TSensor& s = Sensors[row];
+    char label[NameMax + 1];
+    TTextBuffer<16> count, dups, age;
+    TTextBuffer<48> runAvg;
+    count.AppendInt(s.Stats.Count);
+    dups.AppendInt(s.Stats.Dups);
+    runAvg.AppendFixed2(s.Stats.RunAvg);
+    if (s.Stats.LastTime != NoTime)
+        age.AppendInt(SecondsDiff(s.Stats.LastTime, now));
+    listener_.UpdateListRow(row, TRowTexts{SensorLabel(row, label), s.Marked != 0, count.View(),
+                                           dups.View(), runAvg.View(), age.View()});
+}
+
+} // namespace corvane
