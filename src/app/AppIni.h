@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace corvane {
@@ -25,15 +26,22 @@ public:
     // Up to 2047 characters of the value; def when the file, section or key is missing.
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& def) const;
-    // Signed decimal, "0x"/"0X" or "$" hexadecimal; def when empty, missing or unreadable.
+    // Signed decimal, "0x"/"0X" or "$" hexadecimal; def when empty, missing, unreadable or out of
+    // range. Hexadecimal takes up to 32 bits as the number's bit pattern ("$FFFFFFFF" is -1).
     int32_t ReadInteger(const std::string& section, const std::string& key, int32_t def) const;
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
-    // Entries of a section as (key, value) pairs in file order.
+    // Entries of a section as (key, value) pairs in file order, one per entry line (a key that
+    // stands twice is listed twice); lines without "=" are not entries.
     std::vector<std::pair<std::string, std::string>> ReadSection(const std::string& section) const;
     // Replaces the key's value in place, or appends it to its section (made at the end when
     // missing). Throws EIniWriteError("Unable to write to <path>").
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Removes the section with all its lines; nothing is written when it is absent.
     void EraseSection(const std::string& section);
+    // Erases the section and writes it anew at the end of the file with the given entries, in
+    // one write: a refused write leaves the file as it was.
+    void ReplaceSection(const std::string& section,
+                        const std::vector<std::pair<std::string, std::string>>& entries);
 
 private:
     std::string path_;
@@ -48,12 +56,12 @@ public:
     explicit TAppIni(const std::string& programPath) : file_(SettingsPathFor(programPath)) {}
     const TIniFile& File() const { return file_; }
 
-    int32_t ReadDuplicateTimeSec() const;   // default 9
-    bool ReadDuplicateCRCCheck() const;     // default false
-    bool ReadLogPackets() const;            // default false
-    int32_t ReadLogRateSec() const;         // default 0
-    int32_t ReadPoints2Average() const;     // default 10
-    int32_t ReadMaxAge() const;             // default 10800
+    int32_t ReadDuplicateTimeSec() const; // default 9
+    bool ReadDuplicateCRCCheck() const;   // default false
+    bool ReadLogPackets() const;          // default false
+    int32_t ReadLogRateSec() const;       // default 0
+    int32_t ReadPoints2Average() const;   // default 10
+    int32_t ReadMaxAge() const;           // default 10800
 
     // Appends the remembered targets ("address|port") in file order.
     void ReadRecentAddresses(std::vector<std::string>& list) const;

@@ -1,0 +1,264 @@
+#include "app/AppIni.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "corvane-ini-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(dir_);
+    }
+
+    std::string Program() const { return (dir_ / "corvane.exe").string(); }
+    std::string IniPath() const { return (dir_ / "corvane.INI").string(); }
+
+    void WriteIni(const std::string& text) const {
+        std::ofstream(IniPath(), std::ios::binary) << text;
+    }
+    std::string ReadIni() const {
+        std::ifstream in(IniPath(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::vector<std::string> Recent(const TAppIni& ini) const {
+        std::vector<std::string> list;
+        ini.ReadRecentAddresses(list);
+        return list;
+    }
+
+    fs::path dir_;
+};
+
+TEST(SettingsPath, ReplacesOnlyTheFileNamesExtension) {
+    EXPECT_EQ(SettingsPathFor("/opt/corvane/corvane.exe"), "/opt/corvane/corvane.INI");
+    EXPECT_EQ(SettingsPathFor("/opt/v1.5/corvane"), "/opt/v1.5/corvane.INI");
+    EXPECT_EQ(SettingsPathFor("corvane"), "corvane.INI");
+    EXPECT_EQ(SettingsPathFor("./corvane.bin.exe"), "./corvane.bin.INI");
+}
+
+TEST_F(SettingsTest, DefaultsWithoutFileAndReadsCreateNothing) {
+    OpenSettings(Program());
+    ASSERT_TRUE(SettingsFile);
+    EXPECT_EQ(SettingsFile->File().Path(), IniPath());
+    EXPECT_EQ(SettingsFile->ReadDuplicateTimeSec(), 9);
+    EXPECT_FALSE(SettingsFile->ReadDuplicateCRCCheck());
+    EXPECT_FALSE(SettingsFile->ReadLogPackets());
+    EXPECT_EQ(SettingsFile->ReadLogRateSec(), 0);
+    EXPECT_EQ(SettingsFile->ReadPoints2Average(), 10);
+    EXPECT_EQ(SettingsFile->ReadMaxAge(), 10800);
+    EXPECT_TRUE(Recent(*SettingsFile).empty());
+    EXPECT_EQ(SettingsFile->ReadSerialDevice(1), "");
+    EXPECT_FALSE(fs::exists(IniPath()));
+    SettingsFile.reset();
+}
+
+TEST_F(SettingsTest, IntegerForms) {
+    const std::pair<const char*, int32_t> cases[] = {
+        {"0x1E", 30},
+        {"0X1e", 30},
+        {"$1E", 30},
+        {"-5", -5},
+        {"+7", 7},
+        {"  42  ", 42},
+        {"007", 7},
+        {"-2147483648", INT32_MIN},
+        {"$FFFFFFFF", -1},
+        {"-$10", -16},
+        {"abc", 77},
+        {"", 77},
+        {"0x", 77},
+        {"$", 77},
+        {"12abc", 77},
+        {"1 2", 77},
+        {"2147483648", 77},
+        {"0x1G", 77},
+        {"$100000000", 77},
+        {"-", 77},
+        {"99999999999999999999", 77},
+    };
+    TIniFile ini(IniPath());
+    for (const auto& [text, expected] : cases) {
+        WriteIni(std::string("[Settings]\r\nLogRateSec=") + text + "\r\n");
+        EXPECT_EQ(ini.ReadInteger("Settings", "LogRateSec", 77), expected) << '"' << text << '"';
+    }
+}
+
+TEST_F(SettingsTest, TuningValuesFromFile) {
+    WriteIni("[Settings]\r\nDuplicateTimeSec=5\r\nDuplicateCRCCheck=2\r\nLogPackets=-1\r\n"
+             "LogRateSec=0x1E\r\nPoints2Average=abc\r\nMaxAge=$E10\r\n");
+    TAppIni ini(Program());
+    EXPECT_EQ(ini.ReadDuplicateTimeSec(), 5);
+    EXPECT_TRUE(ini.ReadDuplicateCRCCheck());
+    EXPECT_TRUE(ini.ReadLogPackets());
+    EXPECT_EQ(ini.ReadLogRateSec(), 30);
+    EXPECT_EQ(ini.ReadPoints2Average(), 10);
+    EXPECT_EQ(ini.ReadMaxAge(), 3600);
+
+    WriteIni("[Settings]\nDuplicateCRCCheck=0\nLogPackets=yes\n");
+    EXPECT_FALSE(ini.ReadDuplicateCRCCheck());
+    EXPECT_FALSE(ini.ReadLogPackets()); // unreadable: the default
+}
+
+TEST_F(SettingsTest, LayoutToleratedOnRead) {
+    WriteIni("MaxAge=1\n" // before any section: belongs to none
+             "; comment\r\n"
+             "  [ settings ]  \n"
+             "garbage line without equals\n"
+             "  maxage  =  60  \r\n"
+             "MAXAGE=70\n" // the first of a key wins
+             "#LogRateSec=5\n"
+             "[Other]\n"
+             "LogRateSec=8\n"
+             "[SETTINGS]\n" // the section again: still the same section
+             "Points2Average=4\n"
+             "\x01\x02\xff\x00=\x00\n"
+             "[broken\n"s);
+    TAppIni ini(Program());
+    EXPECT_EQ(ini.ReadMaxAge(), 60);
+    EXPECT_EQ(ini.ReadLogRateSec(), 0);
+    EXPECT_EQ(ini.ReadPoints2Average(), 4);
+}
+
+TEST_F(SettingsTest, BinaryContentGivesDefaults) {
+    std::string junk;
+    for (int i = 0; i < 4096; ++i)
+        junk += char((i * 131 + 7) & 0xFF);
+    WriteIni(junk + "\0[Settings]\0MaxAge=5"s);
+    TAppIni ini(Program());
+    EXPECT_EQ(ini.ReadMaxAge(), 10800);
+    EXPECT_EQ(ini.ReadDuplicateTimeSec(), 9);
+    EXPECT_NO_THROW(ini.AddRecentAddress("10.0.0.1|1000"));
+    EXPECT_EQ(Recent(ini), std::vector<std::string>{"10.0.0.1|1000"});
+    EXPECT_NE(ReadIni().find("\0[Settings]\0MaxAge=5"s), std::string::npos);
+}
+
+TEST_F(SettingsTest, LongValueReadUpTo2047Characters) {
+    WriteIni("[Serial Ports]\n1=" + std::string(3000, 'd') + "\n2=/dev/ttyUSB1\n");
+    TAppIni ini(Program());
+    EXPECT_EQ(ini.ReadSerialDevice(1), std::string(2047, 'd'));
+    EXPECT_EQ(ini.ReadSerialDevice(2), "/dev/ttyUSB1");
+    EXPECT_EQ(ini.ReadSerialDevice(3), "");
+}
+
+TEST_F(SettingsTest, WritesKeepTheFilesOrder) {
+    WriteIni("; tuning\n[Settings]\nMaxAge=60\n\n[IP Addresses]\n1=a|1\n\n[Tail]\nx=1\n");
+    TIniFile ini(IniPath());
+    ini.WriteString("ip addresses", "2", "b|2");
+    ini.WriteString("IP ADDRESSES", "1", "c|3");
+    ini.WriteString("New", "k", "v");
+    EXPECT_EQ(ReadIni(), "; tuning\r\n[Settings]\r\nMaxAge=60\r\n\r\n[IP Addresses]\r\n1=c|3\r\n"
+                         "2=b|2\r\n\r\n[Tail]\r\nx=1\r\n[New]\r\nk=v\r\n");
+    ini.EraseSection("Tail");
+    ini.EraseSection("Absent");
+    EXPECT_EQ(ini.ReadString("Tail", "x", "none"), "none");
+    EXPECT_EQ(ini.ReadString("new", "K", ""), "v");
+    EXPECT_EQ(ini.ReadInteger("Settings", "MaxAge", 0), 60);
+}
+
+TEST_F(SettingsTest, RecentAddressesAddedOnceIgnoringCase) {
+    TAppIni ini(Program());
+    ini.AddRecentAddress("host.example|1000");
+    ini.AddRecentAddress("10.0.0.1|1000");
+    ini.AddRecentAddress("HOST.Example|1000");
+    ini.AddRecentAddress("10.0.0.1|1000");
+    EXPECT_EQ(Recent(ini), (std::vector<std::string>{"host.example|1000", "10.0.0.1|1000"}));
+    EXPECT_EQ(ReadIni(), "[IP Addresses]\r\n1=host.example|1000\r\n2=10.0.0.1|1000\r\n");
+}
+
+TEST_F(SettingsTest, EleventhAddressDropsTheOldest) {
+    WriteIni("[Settings]\r\nMaxAge=60\r\n");
+    TAppIni ini(Program());
+    std::vector<std::string> added;
+    for (int i = 1; i <= 12; ++i) {
+        added.push_back("10.0.0." + std::to_string(i) + "|1000");
+        ini.AddRecentAddress(added.back());
+    }
+    std::vector<std::string> newest(added.end() - 10, added.end());
+    EXPECT_EQ(Recent(ini), newest);
+    std::string expected = "[Settings]\r\nMaxAge=60\r\n[IP Addresses]\r\n";
+    for (int i = 0; i < 10; ++i)
+        expected += std::to_string(i) + "=" + newest[i] + "\r\n";
+    EXPECT_EQ(ReadIni(), expected);
+    EXPECT_EQ(ini.ReadMaxAge(), 60);
+    // Nothing but the settings file is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(SettingsTest, HandEditedKeysAreNotOverwritten) {
+    WriteIni("[IP Addresses]\n2=b|2\n3=c|3\n");
+    TAppIni ini(Program());
+    ini.AddRecentAddress("d|4");
+    EXPECT_EQ(Recent(ini), (std::vector<std::string>{"b|2", "c|3", "d|4"}));
+}
+
+TEST_F(SettingsTest, LineBreaksCannotAddLines) {
+    TAppIni ini(Program());
+    ini.AddRecentAddress("  1.2.3.4|1\r\n[Settings]\r\nMaxAge=1");
+    EXPECT_EQ(ini.ReadMaxAge(), 10800);
+    EXPECT_EQ(Recent(ini), std::vector<std::string>{"1.2.3.4|1"});
+    ini.AddRecentAddress("1.2.3.4|1 ");
+    EXPECT_EQ(Recent(ini).size(), 1u);
+}
+
+TEST_F(SettingsTest, RefusedWritesRaiseAndKeepTheFile) {
+    const std::string before = "[IP Addresses]\r\n1=a|1\r\n";
+    WriteIni(before);
+    fs::permissions(IniPath(), fs::perms::owner_read | fs::perms::group_read);
+    TAppIni ini(Program());
+    try {
+        ini.AddRecentAddress("b|2");
+        FAIL() << "write to a read-only file succeeded";
+    } catch (const EIniWriteError& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + IniPath());
+    }
+    EXPECT_EQ(ReadIni(), before);
+    EXPECT_EQ(Recent(ini), std::vector<std::string>{"a|1"});
+
+    // A settings path that is a folder, or in a folder that does not exist.
+    TAppIni folder((dir_ / "sub.exe").string());
+    fs::create_directory(dir_ / "sub.INI");
+    EXPECT_EQ(folder.ReadMaxAge(), 10800);
+    EXPECT_THROW(folder.AddRecentAddress("a|1"), EIniWriteError);
+    TAppIni nowhere((dir_ / "missing" / "corvane").string());
+    EXPECT_THROW(nowhere.AddRecentAddress("a|1"), EIniWriteError);
+}
+
+TEST_F(SettingsTest, ReadOnlyFolderRaises) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "folder permissions do not bind a privileged user";
+    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    TAppIni ini(Program());
+    EXPECT_THROW(ini.AddRecentAddress("a|1"), EIniWriteError);
+    EXPECT_FALSE(fs::exists(IniPath()));
+}
+
+TEST_F(SettingsTest, WriteThroughLinkKeepsTheLink) {
+    fs::create_directory(dir_ / "real");
+    std::ofstream((dir_ / "real" / "target.INI").string()) << "[Settings]\nMaxAge=5\n";
+    fs::create_symlink(dir_ / "real" / "target.INI", IniPath());
+    TAppIni ini(Program());
+    ini.AddRecentAddress("a|1");
+    EXPECT_TRUE(fs::is_symlink(IniPath()));
+    EXPECT_EQ(ini.ReadMaxAge(), 5);
+    EXPECT_EQ(Recent(ini), std::vector<std::string>{"a|1"});
+}
+
+} // namespace
+} // namespace corvane
