@@ -1,0 +1,89 @@
+#include <algorithm>
+#include <vector>
+
+#include "store/ListSort.h"
+#include "support/StoreFixture.h"
+
+namespace corvane::testing {
+namespace {
+
+class ListSortTest : public StoreFixture {
+protected:
+    std::vector<uint16_t> Sorted(const TSortState& state) {
+        std::vector<uint16_t> rows(store->SensorCount);
+        for (uint16_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
+            return CompareRows(*store, state, a, b) < 0;
+        });
+        return rows;
+    }
+};
+
+TEST(SortStateTest, ClicksMoveThePrimaryToTheTie) {
+    TSortState s;
+    s.ColumnClick(2);
+    EXPECT_EQ(s.SortColumn, 2);
+    EXPECT_FALSE(s.SortReverse);
+    EXPECT_EQ(s.TieColumn, 0);
+    EXPECT_FALSE(s.TieReverse);
+    s.ColumnClick(2);
+    EXPECT_TRUE(s.SortReverse);
+    s.ColumnClick(5);
+    EXPECT_EQ(s.SortColumn, 5);
+    EXPECT_TRUE(s.SortReverse);
+    EXPECT_EQ(s.TieColumn, 2);
+    EXPECT_TRUE(s.TieReverse);
+}
+
+TEST_F(ListSortTest, CountThenAgeBreaksTiesByCount) {
+    const uint16_t quiet = Sensor(1), busy = Sensor(2), busyToo = Sensor(3), never = Sensor(4);
+    Read(quiet);
+    Wait(30);
+    for (int i = 0; i < 3; ++i) {
+        Read(busy);
+        Read(busyToo);
+        Read(busyToo);
+        Wait(20);
+    }
+    TSortState state;
+    state.ColumnClick(2); // largest count first
+    EXPECT_EQ(Sorted(state), (std::vector<uint16_t>{busyToo, busy, quiet, never}));
+    state.ColumnClick(2);
+    EXPECT_EQ(Sorted(state), (std::vector<uint16_t>{never, quiet, busy, busyToo}));
+    state.ColumnClick(5); // longest silence first; sensors without reads before all
+    const auto byAge = Sorted(state);
+    EXPECT_EQ(byAge.front(), never);
+    EXPECT_EQ(byAge[1], quiet);
+    // busy and busyToo were last heard at the same moment: the count order in force decides.
+    EXPECT_EQ(byAge[2], busy);
+    EXPECT_EQ(byAge[3], busyToo);
+}
+
+TEST_F(ListSortTest, LabelsCompareLettersWithoutCaseAndShorterFirst) {
+    const uint16_t a = Sensor(1), b = Sensor(2), c = Sensor(3), d = Sensor(4);
+    store->Sensors[a].Name.Assign("tank");
+    store->Sensors[b].Name.Assign("Tank 7");
+    store->Sensors[c].Name.Assign("TANK");
+    store->Sensors[d].Name.Assign("_x"); // '_' sorts by its code, after the letters
+    EXPECT_EQ(CompareColumn(*store, 0, false, a, c), 0);
+    EXPECT_LT(CompareColumn(*store, 0, false, a, b), 0);
+    EXPECT_GT(CompareColumn(*store, 0, false, d, b), 0);
+    EXPECT_LT(CompareColumn(*store, 0, true, d, b), 0);
+}
+
+TEST_F(ListSortTest, RunAverageSmallestFirstOnFirstClick) {
+    const uint16_t slow = Sensor(1), fast = Sensor(2);
+    Read(slow);
+    Wait(100);
+    Read(slow);
+    Read(fast);
+    Wait(20);
+    Read(fast);
+    TSortState state;
+    state.ColumnClick(4);
+    EXPECT_EQ(Sorted(state), (std::vector<uint16_t>{fast, slow}));
+}
+
+} // namespace
+} // namespace corvane::testing

@@ -1,0 +1,119 @@
+#include "support/StoreFixture.h"
+#include "util/untConst.h"
+
+namespace corvane::testing {
+namespace {
+
+using RingTest = StoreFixture;
+
+TEST_F(RingTest, FullRingEvictsOldestAndRefreshesItsSensorFirst) {
+    const uint16_t a = Sensor(1);
+    const uint16_t b = Sensor(2);
+    Read(a);
+    for (int i = 1; i < MaxReads; ++i)
+        store->InsertRead(NoIndex, NoIndex, 0, b);
+    ASSERT_EQ(store->ReadCount, MaxReads);
+    EXPECT_EQ(store->ReadHead, MaxReads - 1);
+    EXPECT_EQ(StatsOf(a).Count, 1);
+
+    const int updatesBefore = views.Updates;
+    Read(b); // the 80001st read
+    EXPECT_EQ(store->ReadCount, MaxReads);
+    EXPECT_EQ(store->ReadTail, 1);
+    EXPECT_EQ(store->ReadHead, 0); // wrapped from 79999
+    EXPECT_EQ(StatsOf(a).Count, 0);
+    EXPECT_EQ(store->Sensors[a].Newest, NoRead);
+    EXPECT_EQ(views.Rows[a].Count, "0");
+    EXPECT_GE(views.Updates - updatesBefore, 2); // evicted sensor refreshed, then the new one
+    EXPECT_EQ(views.Captions[2], "Count (80000)");
+    EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+TEST_F(RingTest, ReadsWithoutEntryOrRepeaterTouchNoOwnerChain) {
+    const uint8_t e = Entry(7);
+    const uint8_t r = Repeat('q');
+    const uint16_t s = Sensor(9);
+    Read(s, e, r);
+    Read(s);
+    EXPECT_EQ(store->Entries[e].Newest, 0);
+    EXPECT_EQ(store->Repeats[r].Newest, 0);
+    EXPECT_EQ(store->Reads[1].EntryOlder, NoRead);
+    EXPECT_EQ(store->Reads[1].RepeatNewer, NoRead);
+    EXPECT_EQ(store->Reads[0].EntryNewer, NoRead);
+    store->UnlinkRead(0);
+    store->ReadTail = 1;
+    EXPECT_EQ(store->Entries[e].Newest, NoRead);
+    EXPECT_EQ(store->Entries[e].Oldest, NoRead);
+    EXPECT_EQ(store->Sensors[s].Oldest, 1);
+    EXPECT_EQ(store->Reads[1].SensorOlder, NoRead);
+    EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+TEST_F(RingTest, OnlyReadUnlinkedLeavesEmptyChain) {
+    const uint16_t s = Sensor(3);
+    Read(s);
+    store->UnlinkRead(0);
+    EXPECT_EQ(store->Sensors[s].Newest, NoRead);
+    EXPECT_EQ(store->Sensors[s].Oldest, NoRead);
+    EXPECT_EQ(store->ReadCount, 0);
+    EXPECT_EQ(views.Captions[2], "Count (0)");
+}
+
+TEST_F(RingTest, SlotsAreMadeInOrderOfFirstHearingAndLimited) {
+    const uint16_t s = Sensor(-5);
+    for (uint8_t id = 1; id <= 5; ++id)
+        Read(s, Entry(id));
+    Read(s, Entry(5));
+    const TSensor& t = store->Sensors[s];
+    EXPECT_EQ(t.EntrySlotCount, 4);
+    EXPECT_EQ(t.EntrySlotIds[0], 1);
+    EXPECT_EQ(t.EntrySlotIds[3], 4);
+    const auto& slotNodes = views.SlotNodes[std::make_pair(s, int(TOwnerKind::Entry))];
+    ASSERT_EQ(slotNodes.size(), 4u);
+    EXPECT_EQ(slotNodes[0], "Name1");
+    EXPECT_EQ(std::count(views.Log.begin(), views.Log.end(), "Sensor: -5 out of Entry space"), 2);
+    EXPECT_EQ(store->ReadCount, 6); // the reads are still stored and chained
+
+    for (int i = 0; i < 17; ++i)
+        Read(s, NoIndex, Repeat(RepeaterChars[i]));
+    EXPECT_EQ(t.RepeatSlotCount, 16);
+    EXPECT_EQ(views.Log.back(), "Sensor: -5 out of Repeat space");
+    EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+TEST_F(RingTest, ClearForgetsEverythingAndStartsAtIndexZero) {
+    for (int i = 0; i < 10; ++i)
+        Read(Sensor(i), Entry(1), Repeat('a'));
+    store->ClearStore();
+    EXPECT_EQ(store->SensorCount, 0);
+    EXPECT_EQ(store->EntryCount, 0);
+    EXPECT_EQ(store->RepeatCount, 0);
+    EXPECT_EQ(store->SerNoTree.Count, 0);
+    EXPECT_EQ(store->SerNoTree.FreeCount, MaxSensors);
+    EXPECT_EQ(store->FindSensor(3), NoRow);
+    const uint16_t s = Sensor(42);
+    EXPECT_EQ(s, 0);
+    Read(s, Entry(1));
+    EXPECT_EQ(store->ReadHead, 0);
+    EXPECT_EQ(store->TotalCount(TOwnerKind::Entry, 0), 1); // totals restart with the store
+    EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+TEST_F(RingTest, TablesRefuseBeyondTheirLimits) {
+    for (int i = 0; i < MaxEntries; ++i)
+        EXPECT_EQ(store->AddEntry(static_cast<uint8_t>(i)), i);
+    EXPECT_EQ(store->AddEntry(200), NoIndex);
+    EXPECT_EQ(store->AddEntry(3), NoIndex);
+    for (int i = 0; i < MaxRepeats; ++i)
+        EXPECT_NE(store->AddRepeat(static_cast<char>(i + 1)), NoIndex);
+    EXPECT_EQ(store->AddRepeat('a'), NoIndex);
+    for (int i = 0; i < MaxSensors; ++i)
+        ASSERT_EQ(store->AddSensor(1, i * 977LL - 5000), i);
+    EXPECT_EQ(store->AddSensor(1, 123456789), NoRow);
+    EXPECT_EQ(store->FindSensor(977 * 1999LL - 5000), 1999);
+    EXPECT_EQ(store->Entries[0].Name.View(), "Name1");
+    EXPECT_EQ(store->Entries[31].Name.View(), "Name32");
+}
+
+} // namespace
+} // namespace corvane::testing
