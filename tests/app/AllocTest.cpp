@@ -1,0 +1,55 @@
+// Once warmed up, a steady stream of packets must not touch the heap: decoding, registration,
+// the ring, statistics and every view text are built in fixed storage.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "app/Monitor.h"
+#include "support/Packets.h"
+#include "util/untConst.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t n) {
+    ++allocations;
+    if (void* p = std::malloc(n ? n : 1))
+        return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace corvane::testing {
+namespace {
+
+TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
+    TManualClock clock;
+    TNullListener views;
+    TMonitor monitor(clock, views);
+    monitor.Store().Settings.MaxAge = 1000000; // keep every read: the ring fills and evicts
+    std::vector<std::string> lines;
+    for (uint32_t i = 0; i < 3000; ++i)
+        lines.push_back(SensorLine(i % 500 + 1, ",7,North Gate of the yard,Tank number " +
+                                                     std::to_string(i % 500),
+                                   RepeaterChars[i % 20]));
+    for (const auto& line : lines) { // warm-up: sensors, names and slots are made
+        ASSERT_TRUE(monitor.ParsePacketLine(nullptr, line));
+        clock.AdvanceSeconds(0.5);
+    }
+    const long before = allocations.load();
+    for (int round = 0; round < 30; ++round)
+        for (const auto& line : lines) {
+            monitor.ParsePacketLine(nullptr, line);
+            clock.AdvanceSeconds(0.5);
+        }
+    monitor.ExpireTick();
+    EXPECT_EQ(allocations.load() - before, 0);
+    EXPECT_EQ(monitor.Store().ReadCount, MaxReads);
+}
+
+} // namespace
+} // namespace corvane::testing

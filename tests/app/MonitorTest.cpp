@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/Monitor.h"
+#include "support/Packets.h"
+#include "util/untConst.h"
+#include "support/RecordingListener.h"
+#include "support/StoreFixture.h"
+
+namespace corvane::testing {
+namespace {
+
+class MonitorTest : public ::testing::Test {
+protected:
+    TManualClock clock;
+    TRecordingListener views;
+    TMonitor monitor{clock, views};
+    TStore& store = monitor.Store();
+
+    bool Line(const std::string& line) { return monitor.ParsePacketLine(nullptr, line); }
+};
+
+TEST_F(MonitorTest, LineRunsIntoTheStoreAndTheViews) {
+    ASSERT_TRUE(Line("aa1078563412000000000000CFBB00,2,North Gate,Tank 7"));
+    ASSERT_EQ(store.SensorCount, 1);
+    const TSensor& s = store.Sensors[0];
+    EXPECT_EQ(s.SerNo, 0x10345678);
+    EXPECT_EQ(s.Name.View(), "Tank 7");
+    EXPECT_EQ(s.Kind, 2);
+    EXPECT_EQ(s.Marked, 1);
+    EXPECT_EQ(s.Data[0], 0x10);
+    EXPECT_EQ(store.Entries[0].Name.View(), "North Gate");
+    EXPECT_EQ(views.OwnerNodes[std::make_pair(0, 0)], "North Gate"); // named before the node
+    EXPECT_EQ(views.OwnerNodes[std::make_pair(1, 0)], "a");
+    EXPECT_EQ(views.Log, (std::vector<std::string>{"Adding Entry 0", "Adding Repeater 0"}));
+    EXPECT_EQ(views.Rows[0].Label, "Tank 7");
+    EXPECT_EQ(views.Rows[0].Kind, "DualCounter");
+    EXPECT_EQ(views.Rows[0].Count, "1");
+    EXPECT_TRUE(views.Rows[0].Marked);
+    EXPECT_EQ(views.SensorNodes[0], "Tank 7");
+    EXPECT_EQ(views.Captions[0], "Sensor (1)");
+    EXPECT_EQ(views.Captions[2], "Count (1)");
+    EXPECT_EQ(views.Activity[std::make_pair(0, 0)][3], "Total Count: 1");
+    EXPECT_EQ(views.Stats(0, TStatsGroup::Entry, 0)[0], "Count: 1");
+    EXPECT_EQ(views.Stats(0, TStatsGroup::Repeat, 0)[0], "Count: 1");
+}
+
+TEST_F(MonitorTest, EntryPointsAreNamedAndRenamedByTheirLines) {
+    Line(SensorLine(1, ",7"));
+    EXPECT_EQ(store.Entries[0].Id, 7);
+    EXPECT_EQ(store.Entries[0].Name.View(), "Entry 7");
+    Line(SensorLine(1, ",7,North"));
+    EXPECT_EQ(store.Entries[0].Name.View(), "North");
+    Line(SensorLine(1, ",7"));
+    EXPECT_EQ(store.Entries[0].Name.View(), "Entry 7");
+    Line(SensorLine(1, ",8,," + std::string(40, 'n')));
+    EXPECT_EQ(store.Sensors[0].Name.View(), std::string(33, 'n'));
+    EXPECT_EQ(store.Entries[1].Name.View(), "Entry 8");
+}
+
+TEST_F(MonitorTest, ByEntryIsEnabledWithTheSecondDifferentName) {
+    Line(SensorLine(1, ",1,North"));
+    Line(SensorLine(1, ",1,NORTH"));
+    EXPECT_FALSE(views.ByEntryEnabled);
+    EXPECT_EQ(monitor.EntryNames, (std::vector<std::string>{"North"}));
+    Line(SensorLine(1, ",2,gate"));
+    EXPECT_TRUE(views.ByEntryEnabled);
+    Line(SensorLine(1, ",3,Alpha"));
+    EXPECT_EQ(monitor.EntryNames, (std::vector<std::string>{"Alpha", "gate", "North"}));
+    monitor.ClearAll();
+    EXPECT_EQ(monitor.EntryNames.size(), 3u);
+}
+
+TEST_F(MonitorTest, EntryFilterIgnoresOtherEntryPointsSilently) {
+    monitor.EntryFilter = "North";
+    EXPECT_TRUE(Line(SensorLine(1, ",1,South")));
+    EXPECT_TRUE(Line(SensorLine(2)));
+    EXPECT_EQ(store.SensorCount, 0);
+    EXPECT_TRUE(views.Log.empty());
+    EXPECT_TRUE(Line(SensorLine(3, ",1,North")));
+    EXPECT_EQ(store.SensorCount, 1);
+}
+
+TEST_F(MonitorTest, RepeaterOutsideTheAlphabetMeansHeardDirectly) {
+    Line(SensorLine(1, ",1", 'A'));
+    Line(SensorLine(1, ",1"));
+    EXPECT_EQ(store.RepeatCount, 0);
+    EXPECT_EQ(store.Reads[0].Repeat, NoIndex);
+}
+
+TEST_F(MonitorTest, RefusedSensorTakesBackWhatItsPacketMade) {
+    for (uint32_t i = 0; i < MaxSensors; ++i)
+        Line(SensorLine(i + 1, ",1"));
+    EXPECT_EQ(store.SensorCount, MaxSensors);
+    views.Log.clear();
+    EXPECT_TRUE(Line(SensorLine(5000, ",9,New", 'z')));
+    EXPECT_EQ(store.SensorCount, MaxSensors);
+    EXPECT_EQ(store.EntryCount, 1);
+    EXPECT_EQ(store.RepeatCount, 0);
+    EXPECT_EQ(views.Log, (std::vector<std::string>{"Unable to add sensor"}));
+    // The taken-back records are reused by the next creation.
+    Line(SensorLine(7, ",9", 'z'));
+    EXPECT_EQ(store.Entries[1].Id, 9);
+    EXPECT_EQ(store.Repeats[0].Id, 'z');
+    EXPECT_EQ(CheckInvariants(store), "");
+}
+
+TEST_F(MonitorTest, RefusedEntryAndRepeater) {
+    for (int i = 0; i < MaxEntries; ++i)
+        Line(SensorLine(1, "," + std::to_string(i)));
+    Line(SensorLine(1, ",200"));
+    EXPECT_EQ(views.Log.back(), "Unable to add entry");
+    for (int i = 0; i < 32; ++i)
+        Line(SensorLine(1, "", RepeaterChars[i]));
+    EXPECT_EQ(store.RepeatCount, 32); // the alphabet has only 32 letters
+}
+
+TEST_F(MonitorTest, ExpiryIntervalFollowsTheSensorCount) {
+    for (uint32_t i = 0; i < 100; ++i)
+        Line(SensorLine(i + 1));
+    EXPECT_EQ(views.ExpireInterval, 1000);
+    Line(SensorLine(101));
+    EXPECT_EQ(views.ExpireInterval, 3000);
+    monitor.ClearAll();
+    EXPECT_EQ(views.ExpireInterval, 1000);
+}
+
+TEST_F(MonitorTest, KindIsKeptWhileMarkDataAndNameFollowEveryPacket) {
+    Line(PacketDigits(0x09, 77) + ",1,,First");
+    Line(PacketDigits(0x10, 77, 5));
+    const TSensor& s = store.Sensors[0];
+    EXPECT_EQ(s.Kind, 1);
+    EXPECT_EQ(s.Marked, 1);
+    EXPECT_EQ(s.Data[9], 5);
+    EXPECT_EQ(s.Name.View(), "First");
+    EXPECT_EQ(store.ReadCount, 2);
+}
+
+TEST_F(MonitorTest, IdenticalPacketsASecondApartAreBothReadsOneDuplicate) {
+    Line(SensorLine(1));
+    clock.AdvanceSeconds(1);
+    Line(SensorLine(1));
+    EXPECT_EQ(store.ReadCount, 2);
+    EXPECT_EQ(store.Sensors[0].Stats.Dups, 1);
+}
+
+TEST_F(MonitorTest, PacketLogHoldsEveryCheckedLineBeforeRegistration) {
+    const auto dir = std::filesystem::temp_directory_path() / "corvane-monitor-test";
+    std::filesystem::remove_all(dir);
+    monitor.LogPackets = true;
+    monitor.PacketLogPath = (dir / "corvane_01.txt").string();
+    monitor.EntryFilter = "North";
+    EXPECT_TRUE(Line(SensorLine(1, ",1,South")));
+    EXPECT_FALSE(Line("garbage that is long enough to be looked at"));
+    std::ifstream in(monitor.PacketLogPath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string content = text.str();
+    EXPECT_NE(content.find("\"Time\",\"Name\",\"Packet\"\r\n"), std::string::npos);
+    EXPECT_NE(content.find(",," + SensorLine(1, ",1,South") + "\r\n"), std::string::npos);
+    EXPECT_EQ(content.find("garbage"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace corvane::testing
