@@ -1,12 +1,15 @@
-#include <QApplication>
-#include <QMainWindow>
+#include <QStringList>
+
+#include "app/ErrorReport.h"
+#include "app/fmCorv.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    corvane::TCorvApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
-    QMainWindow w;
-    w.setWindowTitle("Corvane");
-    w.resize(690, 500);
-    w.show();
+    QApplication::setApplicationDisplayName("Corvane");
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    corvane::TfrmCorv frmCorv(args);
+    frmCorv.show();
     return app.exec();
 }

@@ -1,0 +1,47 @@
+#include "app/CmdLine.h"
+
+#include <charconv>
+
+namespace corvane {
+
+namespace {
+// The option's value: everything after its two characters, at most 100 of them.
+std::string OptionValue(const std::string& arg) {
+    return arg.substr(2, 100);
+}
+} // namespace
+
+int DecimalOrDefault(const std::string& text, int def) {
+    const char* first = text.data();
+    const char* last = first + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value, 10);
+    if (ec != std::errc() || end != last || first == last)
+        return def;
+    return value;
+}
+
+std::vector<TCmdTarget> ParseCommandLine(const std::vector<std::string>& args) {
+    std::vector<TCmdTarget> targets;
+    for (const std::string& arg : args) {
+        if (arg.rfind("-I", 0) == 0) {
+            const std::string rest = OptionValue(arg);
+            const int port = rest.empty() ? 1070 : DecimalOrDefault(rest, 0);
+            if (port != 0)
+                targets.push_back({"127.0.0.1", port});
+        } else if (arg.rfind("-A", 0) == 0) {
+            const std::string rest = OptionValue(arg);
+            const size_t colon = rest.find(':');
+            if (colon == std::string::npos)
+                targets.push_back({rest, 1070});
+            else
+                targets.push_back(
+                    {rest.substr(0, colon), DecimalOrDefault(rest.substr(colon + 1, 100), 1070)});
+        }
+    }
+    return targets;
+}
+
+} // namespace corvane

@@ -1,0 +1,413 @@
+#include "app/fmCorv.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextBlock>
+#include <QTimer>
+#include <QTreeView>
+#include <stdexcept>
+
+#include "app/AppIni.h"
+#include "app/ErrorReport.h"
+#include "app/Help.h"
+#include "app/Monitor.h"
+#include "app/RouteTree.h"
+#include "app/SensorListModel.h"
+#include "app/fmCorvDialogs.h"
+#include "conn/ConnTcp.h"
+#include "conn/fmConnSer.h"
+#include "conn/fmConnTcp.h"
+#include "output/LogCorv.h"
+
+namespace corvane {
+
+namespace {
+std::string ProgramPath() {
+    return QCoreApplication::applicationFilePath().toStdString();
+}
+
+// The program's path with its extension replaced.
+std::string ProgramPathWithExtension(const char* extension) {
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return (program.path() + '/' + program.completeBaseName() + extension).toStdString();
+}
+
+QString Latin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), qsizetype(s.size()));
+}
+} // namespace
+
+TfrmCorv::TfrmCorv(const QStringList& args, QWidget* parent) : QMainWindow(parent) {
+    setObjectName("frmCorv");
+    setWindowTitle("Corvane");
+    monitor_ = std::make_unique<TMonitor>(clock_, *this);
+    BuildLayout();
+    BuildMenus();
+    BuildPopups();
+
+    frmHelp = std::make_unique<TfrmHelp>();
+    frmHelp->SetHelpFile(HelpFileFor(QCoreApplication::applicationDirPath()));
+    OpenSettings(ProgramPath());
+    ReadSettings();
+    ChooseLogFiles();
+    RebuildRecentMenu();
+    // The sensor list's sort state is set up by its model.
+    reLog->setVisible(findChild<QAction*>("mniLog")->isChecked());
+    WriteSizeReport();
+    tree_->Clear();
+    monitor_->EntryNames.clear();
+    monitor_->EntryFilter.clear();
+    LocalPort = 1070;
+
+    frmConnTcp = new TfrmConnTcp(this);
+    frmConnSer = new TfrmConnSer(this);
+    dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_);
+    OpenCommandLine(args);
+}
+
+TfrmCorv::~TfrmCorv() {
+    // The connections are children of the window; none may call back into it while going.
+    for (QObject* child : children())
+        if (auto* conn = dynamic_cast<TConn*>(child)) {
+            conn->OnLine = nullptr;
+            conn->OnStateChange = nullptr;
+            conn->OnMessage = nullptr;
+        }
+}
+
+void TfrmCorv::BuildLayout() {
+    resize(690, 500);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    model_ = new TSensorListModel(monitor_->Store(), this);
+    tree_ = std::make_unique<TRouteTree>(this);
+
+    lvDev = new QTreeView;
+    lvDev->setObjectName("lvDev");
+    AttachSensorList(lvDev, model_);
+    lvDev->setContextMenuPolicy(Qt::CustomContextMenu);
+    SetHelpContext(lvDev, 7);
+
+    tvDev = new QTreeView;
+    tvDev->setObjectName("tvDev");
+    tree_->Attach(tvDev);
+    SetHelpContext(tvDev, 8);
+
+    Splitter2 = new QSplitter(Qt::Horizontal);
+    Splitter2->setObjectName("Splitter2");
+    Splitter2->setHandleWidth(6);
+    Splitter2->addWidget(lvDev);
+    Splitter2->addWidget(tvDev);
+    Splitter2->setStretchFactor(1, 1);
+    Splitter2->setSizes({530, 690 - 530 - 6});
+
+    reLog = new QPlainTextEdit;
+    reLog->setObjectName("reLog");
+    reLog->setReadOnly(true);
+    reLog->setUndoRedoEnabled(false);
+    reLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    reLog->setContextMenuPolicy(Qt::CustomContextMenu);
+    SetHelpContext(reLog, 19);
+
+    Splitter1 = new QSplitter(Qt::Vertical);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setHandleWidth(5);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(Splitter2);
+    Splitter1->addWidget(reLog);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setSizes({400, 80});
+    setCentralWidget(Splitter1);
+
+    StatusBar1 = new QLabel;
+    StatusBar1->setObjectName("StatusBar1");
+    statusBar()->addWidget(StatusBar1, 1);
+
+    tmrExpire = new QTimer(this);
+    tmrExpire->setObjectName("tmrExpire");
+    tmrExpire->setInterval(1000);
+    connect(tmrExpire, &QTimer::timeout, this, [this] { Guard([&] { monitor_->ExpireTick(); }); });
+    tmrExpire->start();
+    tmrLog = new QTimer(this);
+    tmrLog->setObjectName("tmrLog");
+    connect(tmrLog, &QTimer::timeout, this, [this] { Guard([&] { monitor_->LogTick(); }); });
+
+    connect(model_, &TSensorListModel::SensorSelected, this,
+            [this](quint16 row) { tree_->SelectSensor(tvDev, row); });
+    connect(model_, &TSensorListModel::HistoryRequested, this,
+            [this](quint16 row) { ShowHistory(row); });
+}
+
+QAction* TfrmCorv::AddCommand(QMenu* menu, const QString& caption, const char* name,
+                              int helpContext) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(name);
+    if (helpContext)
+        SetHelpContext(action, helpContext);
+    return action;
+}
+
+void TfrmCorv::BuildMenus() {
+    auto addMenu = [this](QMenu* parentMenu, const QString& caption, const char* name, int help) {
+        QMenu* menu = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
+        menu->setObjectName(name);
+        menu->menuAction()->setObjectName(name);
+        SetHelpContext(menu, help);
+        SetHelpContext(menu->menuAction(), help);
+        return menu;
+    };
+    QMenu* file = addMenu(nullptr, "&File", "miFile", 13);
+    connect(AddCommand(file, "&Export", "mniExportSerNo", 14), &QAction::triggered, this,
+            [this] { Guard([&] { mniExportSerNoClick(); }); });
+    connect(AddCommand(file, "E&xit", "miExit", 15), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = addMenu(nullptr, "&Edit", "miEdit", 16);
+    connect(AddCommand(edit, "Clear &All", "mniClearAll", 17), &QAction::triggered, this,
+            [this] { Guard([&] { mniClearAllClick(); }); });
+
+    QMenu* view = addMenu(nullptr, "&View", "miView", 18);
+    QAction* log = AddCommand(view, "&Log", "mniLog", 19);
+    log->setCheckable(true);
+    connect(log, &QAction::triggered, this, [this] { mniLogClick(); });
+    QAction* byEntry = AddCommand(view, "&By Entry...", "mniByEntry", 0);
+    byEntry->setEnabled(false);
+    connect(byEntry, &QAction::triggered, this, [this] { Guard([&] { mniByEntryClick(); }); });
+
+    QMenu* connectMenu = addMenu(nullptr, "&Connect", "miConnect", 20);
+    QMenu* open = addMenu(connectMenu, "&Open", "miOpen", 21);
+    connect(AddCommand(open, "&Serial", "mniSerial", 21), &QAction::triggered, this,
+            [this] { Guard([&] { mniSerialClick(); }); });
+    mniTcpIp = addMenu(open, "TCP/IP", "mniTcpIp", 21);
+    QAction* select = AddCommand(mniTcpIp, "Select TCP/IP", "mnSelectTCPIP", 21);
+    mniTcpIp->setDefaultAction(select);
+    connect(select, &QAction::triggered, this, [this] { Guard([&] { mniTcpIpClick(); }); });
+    QAction* local = AddCommand(mniTcpIp, "127.0.0.1|1070", "mnDefault", 21);
+    local->setData(QStringLiteral("127.0.0.1|1070"));
+    connect(local, &QAction::triggered, this,
+            [this, local] { Guard([&] { mnIPMenuClick(local); }); });
+    mniClose = addMenu(connectMenu, "&Close", "mniClose", 22);
+    mniClose->setEnabled(false);
+
+    QMenu* help = addMenu(nullptr, "&Help", "miHelp", 23);
+    connect(AddCommand(help, "Contents", "miContents", 24), &QAction::triggered, this,
+            [this] { frmHelp->ShowContents(); });
+    connect(AddCommand(help, "Topic Search", "miTopicSearch", 25), &QAction::triggered, this,
+            [this] { frmHelp->ShowTopicSearch(); });
+    connect(AddCommand(help, "About", "miAbout", 26), &QAction::triggered, this,
+            [this] { Guard([&] { miAboutClick(); }); });
+}
+
+void TfrmCorv::BuildPopups() {
+    pmLog = new QMenu(this);
+    pmLog->setObjectName("pmLog");
+    connect(AddCommand(pmLog, "Print", "pmiPrint1", 0), &QAction::triggered, this,
+            [this] { Guard([&] { pmiPrint1Click(); }); });
+    connect(AddCommand(pmLog, "Clear", "pmiClear1", 0), &QAction::triggered, this, [this] {
+        reLog->clear();
+        logLines_ = 0;
+    });
+    connect(AddCommand(pmLog, "Select All", "pmiSelectAll1", 0), &QAction::triggered, reLog,
+            &QPlainTextEdit::selectAll);
+    connect(AddCommand(pmLog, "Copy", "pmiCopy", 0), &QAction::triggered, reLog,
+            &QPlainTextEdit::copy);
+    connect(reLog, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmLog->popup(reLog->viewport()->mapToGlobal(at)); });
+
+    pmLvDev = new QMenu(this);
+    pmLvDev->setObjectName("pmLvDev");
+    connect(AddCommand(pmLvDev, "History", "pmiHist", 7), &QAction::triggered, this,
+            [this] { Guard([&] { pmiHistClick(); }); });
+    connect(lvDev, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { pmLvDev->popup(lvDev->viewport()->mapToGlobal(at)); });
+}
+
+void TfrmCorv::ReadSettings() {
+    TStoreSettings& settings = monitor_->Store().Settings;
+    settings.DuplicateTimeSec = SettingsFile->ReadDuplicateTimeSec();
+    settings.DuplicateCRCCheck = SettingsFile->ReadDuplicateCRCCheck();
+    monitor_->LogPackets = SettingsFile->ReadLogPackets();
+    // A period too long for the timer would fire at once and forever; treat it as no log.
+    const int64_t interval = int64_t(SettingsFile->ReadLogRateSec()) * 1000;
+    tmrLog->setInterval(interval > 0 && interval <= INT32_MAX ? int(interval) : 0);
+    settings.Points2Average = SettingsFile->ReadPoints2Average();
+    settings.MaxAge = SettingsFile->ReadMaxAge();
+}
+
+void TfrmCorv::ChooseLogFiles() {
+    if (tmrLog->interval() != 0) {
+        monitor_->StatsLogPath = NextLogFileName(ProgramPathWithExtension(".LOG"));
+        tmrLog->start();
+    } else {
+        tmrLog->stop();
+    }
+    monitor_->PacketLogPath = NextLogFileName(ProgramPathWithExtension(".txt"));
+}
+
+void TfrmCorv::WriteSizeReport() {
+    reLog->clear();
+    logLines_ = 0;
+    AddLogLine("");
+    AddLogLine("Entries Size: 1664");
+    AddLogLine("Repeats Size: 1280");
+    AddLogLine("Sensors Size: 1528000");
+    AddLogLine("NdSerNo Size: 32000");
+    AddLogLine("Reads Size: 3040000");
+}
+
+void TfrmCorv::Guard(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    }
+}
+
+// --- The engine's view of the window.
+
+void TfrmCorv::AddLogLine(std::string_view message) {
+    QString line;
+    if (!message.empty())
+        line = QString::fromStdString(FormatTimeOfDay(clock_.Now())) + ' ' + Latin1(message);
+    QTextDocument* doc = reLog->document();
+    QTextCursor cursor(doc);
+    cursor.movePosition(QTextCursor::Start);
+    if (logLines_ == 0) {
+        cursor.insertText(line);
+    } else {
+        cursor.insertText(line);
+        cursor.insertBlock();
+    }
+    ++logLines_;
+    // The newest lines are on top; when the pane is full the oldest go from its bottom, so a
+    // long run never stops showing new messages.
+    while (logLines_ > LogPaneCapacity) {
+        QTextCursor last(doc->lastBlock());
+        last.select(QTextCursor::BlockUnderCursor);
+        last.removeSelectedText();
+        --logLines_;
+    }
+}
+
+void TfrmCorv::MakeListRow(uint16_t row, std::string_view label, std::string_view kind) {
+    if (model_)
+        model_->MakeRow(row, label, kind);
+}
+void TfrmCorv::UpdateListRow(uint16_t row, const TRowTexts& texts) {
+    if (model_)
+        model_->UpdateRow(row, texts);
+}
+void TfrmCorv::SetColumnCaption(int column, std::string_view caption) {
+    if (model_)
+        model_->SetCaption(column, caption);
+}
+void TfrmCorv::BeginAgeing() {
+    if (model_)
+        model_->BeginAgeing();
+}
+void TfrmCorv::AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) {
+    if (model_)
+        model_->AgeRow(row, runAvg, age);
+}
+void TfrmCorv::EndAgeing() {
+    if (model_)
+        model_->EndAgeing();
+}
+void TfrmCorv::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) {
+    if (tree_)
+        tree_->AddOwnerNode(kind, index, label);
+}
+void TfrmCorv::AddSensorNode(uint16_t row, std::string_view label) {
+    if (tree_)
+        tree_->AddSensorNode(row, label);
+}
+void TfrmCorv::AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) {
+    if (tree_)
+        tree_->AddSlotNode(row, kind, label);
+}
+void TfrmCorv::SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) {
+    if (tree_)
+        tree_->SetActivityLines(kind, index, lines);
+}
+void TfrmCorv::SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot,
+                             const TFourLines& lines) {
+    if (tree_)
+        tree_->SetStatsLines(row, group, slot, lines);
+}
+void TfrmCorv::SetExpireInterval(int milliseconds) {
+    if (tmrExpire)
+        tmrExpire->setInterval(milliseconds);
+}
+void TfrmCorv::EnableByEntry() {
+    if (QAction* byEntry = findChild<QAction*>("mniByEntry"))
+        byEntry->setEnabled(true);
+}
+
+// --- Menu commands other than the connections.
+
+void TfrmCorv::mniClearAllClick() {
+    monitor_->ClearAll();
+    model_->Clear();
+    tree_->Clear();
+    tmrExpire->setInterval(1000);
+}
+
+void TfrmCorv::mniLogClick() {
+    QAction* log = findChild<QAction*>("mniLog");
+    reLog->setVisible(log->isChecked());
+    if (log->isChecked())
+        Splitter1->setSizes({Splitter1->height() - 80 - Splitter1->handleWidth(), 80});
+}
+
+void TfrmCorv::mniByEntryClick() {
+    std::string filter = monitor_->EntryFilter;
+    if (dialogs_->SelectEntry(monitor_->EntryNames, filter)) {
+        monitor_->EntryFilter = filter;
+        StatusBar1->setText(Latin1(filter));
+    }
+    mniClearAllClick();
+}
+
+void TfrmCorv::mniExportSerNoClick() {
+    dialogs_->ShowExport();
+}
+
+void TfrmCorv::miAboutClick() {
+    dialogs_->ShowAbout();
+}
+
+void TfrmCorv::pmiHistClick() {
+    const uint16_t row = SelectedSensor(lvDev, model_);
+    if (row != NoRow)
+        ShowHistory(row);
+}
+
+void TfrmCorv::ShowHistory(uint16_t row) {
+    dialogs_->ShowHistory(row);
+}
+
+void TfrmCorv::pmiPrint1Click() {
+    const QPrinterInfo printerInfo = QPrinterInfo::defaultPrinter();
+    if (printerInfo.isNull())
+        throw std::runtime_error("There is no default printer to print the log on");
+    QPrinter printer(printerInfo);
+    printer.setDocName("Corvane Log " + QString::fromStdString(FormatTimeOfDay(clock_.Now())));
+    if (!printer.isValid())
+        throw std::runtime_error("The printer " + printerInfo.printerName().toStdString() +
+                                 " cannot be used");
+    reLog->document()->print(&printer);
+    if (printer.printerState() == QPrinter::Error)
+        throw std::runtime_error("Printing the log failed");
+}
+
+} // namespace corvane

@@ -1,0 +1,142 @@
+// The main window: sensor list, route tree and log pane, the menus that open and close the
+// connections, and the timers that drive expiry and the statistics log. It owns the monitor that
+// every connection's lines go to, and shows what the engine reports through TCorvListener.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "conn/Conn.h"
+#include "store/Listener.h"
+#include "util/untTime.h"
+
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTimer;
+class QTreeView;
+
+namespace corvane {
+
+class TMonitor;
+class TSensorListModel;
+class TRouteTree;
+class TfrmConnTcp;
+class TfrmConnSer;
+class TfrmHelp;
+class TCorvDialogs;
+
+// A connection's entry in the Close submenu; clicking it closes that connection.
+class TCloseAction : public QAction, public TCloseItem {
+    Q_OBJECT
+public:
+    TCloseAction(const QString& caption, QMenu* menu, TConn* conn);
+    int Position() const override;
+    TConn* Conn() const { return conn_; }
+
+private:
+    QMenu* menu_;
+    TConn* conn_;
+};
+
+class TfrmCorv : public QMainWindow, public TCorvListener {
+    Q_OBJECT
+public:
+    // Runs the start-up sequence; args are the command-line arguments after the program name.
+    explicit TfrmCorv(const QStringList& args = {}, QWidget* parent = nullptr);
+    ~TfrmCorv() override;
+
+    // The newest lines kept in the log pane; older ones are dropped from its bottom.
+    static constexpr int LogPaneCapacity = 5000;
+
+    TMonitor& Monitor() { return *monitor_; }
+    TSensorListModel* ListModel() const { return model_; }
+    TRouteTree* Tree() const { return tree_.get(); }
+    TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
+    TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
+    TfrmHelp* HelpWindow() const { return frmHelp.get(); }
+
+    // TCorvListener.
+    void AddLogLine(std::string_view message) override;
+    void MakeListRow(uint16_t row, std::string_view label, std::string_view kind) override;
+    void UpdateListRow(uint16_t row, const TRowTexts& texts) override;
+    void SetColumnCaption(int column, std::string_view caption) override;
+    void BeginAgeing() override;
+    void AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) override;
+    void EndAgeing() override;
+    void AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) override;
+    void AddSensorNode(uint16_t row, std::string_view label) override;
+    void AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) override;
+    void SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) override;
+    void SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot,
+                       const TFourLines& lines) override;
+    void SetExpireInterval(int milliseconds) override;
+    void EnableByEntry() override;
+
+    // The connections' side.
+    void AttachHandlers(TConn& conn);
+    void ConnStateChanged(TConn& conn, TConnState state);
+    void mniCloseClick(QObject* sender);
+    // Opens a TCP/IP connection to a known target, as the submenu and the command line do.
+    TConn* OpenTcp(const QString& address, int port);
+    void RebuildRecentMenu();
+
+    // Menu commands.
+    void mniSerialClick();
+    void mniTcpIpClick();
+    void mnIPMenuClick(QAction* item);
+    void mniClearAllClick();
+    void mniLogClick();
+    void mniByEntryClick();
+    void mniExportSerNoClick();
+    void miAboutClick();
+    void pmiPrint1Click();
+    void pmiHistClick();
+
+    // Components, named as the help and the tests know them.
+    QTreeView* lvDev;
+    QTreeView* tvDev;
+    QSplitter* Splitter1;
+    QSplitter* Splitter2;
+    QPlainTextEdit* reLog;
+    QLabel* StatusBar1;
+    QTimer* tmrExpire;
+    QTimer* tmrLog;
+    QMenu* mniClose;
+    QMenu* mniTcpIp;
+    QMenu* pmLog;
+    QMenu* pmLvDev;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildMenus();
+    void BuildPopups();
+    void ReadSettings();
+    void ChooseLogFiles();
+    void WriteSizeReport();
+    void OpenCommandLine(const QStringList& args);
+    void ShowHistory(uint16_t row);
+    // Runs a menu command; an error it raises goes to the error reporting.
+    void Guard(const std::function<void()>& command);
+    QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
+
+    TSystemClock clock_;
+    std::unique_ptr<TMonitor> monitor_;
+    TSensorListModel* model_ = nullptr;
+    std::unique_ptr<TRouteTree> tree_;
+    std::unique_ptr<TfrmHelp> frmHelp;
+    TfrmConnTcp* frmConnTcp = nullptr;
+    TfrmConnSer* frmConnSer = nullptr;
+    std::unique_ptr<TCorvDialogs> dialogs_;
+    int logLines_ = 0;
+};
+
+} // namespace corvane

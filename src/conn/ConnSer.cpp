@@ -1,0 +1,117 @@
+#include "conn/ConnSer.h"
+
+#include <QSerialPortInfo>
+#include <algorithm>
+#include <stdexcept>
+
+#include "app/AppIni.h"
+#include "app/ErrorReport.h"
+#include "conn/fmConnSer.h"
+
+namespace corvane {
+
+QString SerialDeviceFor(int port) {
+    if (SettingsFile) {
+        const std::string mapped = SettingsFile->ReadSerialDevice(port);
+        if (!mapped.empty())
+            return QString::fromStdString(mapped);
+    }
+    QStringList devices;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        devices << info.systemLocation();
+    std::sort(devices.begin(), devices.end());
+    if (port >= 1 && port <= devices.size())
+        return devices[port - 1];
+    return QString();
+}
+
+TConnSer::TConnSer(TfrmConnSer* dialog, QObject* parent)
+    : QObject(parent), dialog_(dialog), ComPort(std::make_unique<QSerialPort>()) {
+    connect(ComPort.get(), &QSerialPort::readyRead, this, &TConnSer::DataAvailable);
+    connect(ComPort.get(), &QSerialPort::errorOccurred, this, &TConnSer::PortError);
+}
+
+TConnSer::~TConnSer() {
+    ComPort->disconnect(this);
+    if (ComPort->isOpen())
+        ComPort->close();
+}
+
+std::string TConnSer::GetDescription() const {
+    if (!WasOpened)
+        return "Serial: NA";
+    return "Serial: " + std::to_string(port_);
+}
+
+bool TConnSer::Open() {
+    if (!WasOpened) {
+        if (!dialog_ || !dialog_->Execute())
+            return false;
+        port_ = dialog_->Port();
+    }
+    return OpenPort();
+}
+
+bool TConnSer::OpenPort() {
+    const QString device = SerialDeviceFor(port_);
+    if (device.isEmpty())
+        throw std::runtime_error("Serial port " + std::to_string(port_) + " does not exist");
+    ComPort->setPortName(device);
+    ComPort->setBaudRate(QSerialPort::Baud19200);
+    ComPort->setDataBits(QSerialPort::Data8);
+    ComPort->setParity(QSerialPort::NoParity);
+    ComPort->setStopBits(QSerialPort::OneStop);
+    ComPort->setFlowControl(QSerialPort::NoFlowControl);
+    ComPort->setReadBufferSize(0);
+    if (!ComPort->open(QIODevice::ReadOnly))
+        throw std::runtime_error("Unable to open serial port " + std::to_string(port_) + " (" +
+                                 device.toStdString() +
+                                 "): " + ComPort->errorString().toStdString());
+    // A receiver may take its power from these lines; a device that cannot set them (a
+    // pseudo-terminal) still delivers its data.
+    ComPort->setDataTerminalReady(true);
+    ComPort->setRequestToSend(true);
+    ComPort->clearError();
+    PortOpened();
+    return true;
+}
+
+void TConnSer::Close() {
+    if (ComPort->isOpen())
+        ComPort->close();
+    PortClosed();
+}
+
+void TConnSer::PortOpened() {
+    WasOpened = true;
+    reportedOpen_ = true;
+    SetState(TConnState::Open);
+}
+
+void TConnSer::PortClosed() {
+    if (!reportedOpen_)
+        return;
+    reportedOpen_ = false;
+    SetState(TConnState::Close);
+}
+
+void TConnSer::DataAvailable() {
+    const QByteArray data = ComPort->readAll();
+    Receive(std::string_view(data.constData(), size_t(data.size())));
+}
+
+void TConnSer::PortError(QSerialPort::SerialPortError error) {
+    // The device went away (a USB adapter pulled, the far end of a pseudo-terminal closed):
+    // nothing more will come from it, so the connection ends here.
+    if (error == QSerialPort::ReadError && ComPort->isOpen()) {
+        PostError(GetDescription() + ": " + ComPort->errorString().toStdString());
+        return;
+    }
+    if (error != QSerialPort::ResourceError || !ComPort->isOpen())
+        return;
+    ReportMessage(GetDescription() + " lost: " + ComPort->errorString().toStdString());
+    ComPort->close();
+    PortClosed();
+}
+
+} // namespace corvane

@@ -1,0 +1,51 @@
+// The connection to a receiver on a serial port: 19200 baud, 8 data bits, no parity, 1 stop bit,
+// no flow control, DTR and RTS asserted; the program only receives.
+#pragma once
+
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <memory>
+
+#include "conn/Conn.h"
+
+namespace corvane {
+
+class TfrmConnSer;
+
+// The device that a port number 1..32 opens: the entry of section "Serial Ports" of the settings
+// file when there is one, else the number-th serial device of the system in name order; empty
+// when there is neither.
+QString SerialDeviceFor(int port);
+
+class TConnSer : public QObject, public TConn {
+    Q_OBJECT
+public:
+    explicit TConnSer(TfrmConnSer* dialog, QObject* parent = nullptr);
+    ~TConnSer() override;
+
+    bool WasOpened = false;
+
+    std::string GetDescription() const override;
+    // Throws when the port cannot be opened; false when the dialog was cancelled.
+    bool Open() override;
+    void Close() override;
+
+    int Port() const { return port_; }
+    // Without the dialog, for the command line and tests.
+    void SetPort(int port) { port_ = port; }
+    bool OpenPort();
+
+private:
+    void PortOpened();
+    void PortClosed();
+    void DataAvailable();
+    void PortError(QSerialPort::SerialPortError error);
+
+    TfrmConnSer* dialog_;
+    int port_ = 0;
+    bool reportedOpen_ = false;
+    std::unique_ptr<QSerialPort> ComPort;
+};
+
+} // namespace corvane

@@ -1,0 +1,126 @@
+#include "conn/ConnTcp.h"
+
+#include <QTcpSocket>
+#include <stdexcept>
+
+#include "app/ErrorReport.h"
+#include "conn/fmConnTcp.h"
+
+namespace corvane {
+
+int LocalPort = 1070;
+
+TConnTcp::TConnTcp(TfrmConnTcp* dialog, QObject* parent)
+    : QObject(parent), dialog_(dialog), socket_(std::make_unique<QTcpSocket>()) {
+    connect(socket_.get(), &QTcpSocket::connected, this, &TConnTcp::SocketConnected);
+    connect(socket_.get(), &QTcpSocket::readyRead, this, &TConnTcp::SocketReadyRead);
+    connect(socket_.get(), &QTcpSocket::disconnected, this, &TConnTcp::SocketDisconnected);
+    connect(socket_.get(), &QTcpSocket::errorOccurred, this, &TConnTcp::SocketError);
+    connect(&pollTimer_, &QTimer::timeout, this, &TConnTcp::SendPoll);
+}
+
+TConnTcp::~TConnTcp() {
+    // Going away is no state change anybody should hear about any more.
+    socket_->disconnect(this);
+    pollTimer_.stop();
+}
+
+std::string TConnTcp::GetDescription() const {
+    if (!WasConnected)
+        return "TCP/IP: NA";
+    if (address_ == QLatin1String("127.0.0.1") && port_ == LocalPort)
+        return "Local";
+    return "TCP/IP: " + address_.toStdString() + '|' + std::to_string(port_);
+}
+
+void TConnTcp::SetTarget(const QString& address, int port) {
+    address_ = address;
+    port_ = port;
+    HasTarget = true;
+}
+
+void TConnTcp::SetPollInterval(int milliseconds) {
+    pollInterval_ = milliseconds;
+    if (pollTimer_.isActive())
+        pollTimer_.start(pollInterval_);
+}
+
+bool TConnTcp::Open() {
+    if (!WasConnected && !HasTarget) {
+        if (!dialog_ || !dialog_->Execute())
+            return false;
+        address_ = dialog_->Address();
+        port_ = dialog_->Port();
+    }
+    Connect();
+    return true;
+}
+
+void TConnTcp::Connect() {
+    if (address_.isEmpty())
+        throw std::runtime_error("No address specified");
+    // A port no socket can have (from a mistyped dialog or option) would otherwise be cut to 16
+    // bits and reach some other service.
+    if (port_ < 1 || port_ > 65535) {
+        ReportMessage("Unable to connect with " + GetDescription());
+        return;
+    }
+    socket_->connectToHost(address_, quint16(port_));
+}
+
+void TConnTcp::Close() {
+    socket_->abort();
+    // A socket that failed after connecting may already be closed without having said so; its
+    // Close entry must still go when the user chooses it.
+    if (reportedOpen_) {
+        pollTimer_.stop();
+        reportedOpen_ = false;
+        SetState(TConnState::Close);
+    }
+}
+
+void TConnTcp::SocketConnected() {
+    WasConnected = true;
+    RxBuffer.clear();
+    reportedOpen_ = true;
+    SetState(TConnState::Open);
+    pollTimer_.start(pollInterval_);
+    SendPoll();
+}
+
+void TConnTcp::SocketReadyRead() {
+    if (!socket_->isOpen())
+        return; // aborted: nothing is left to read
+    const QByteArray data = socket_->readAll();
+    Receive(std::string_view(data.constData(), size_t(data.size())));
+}
+
+void TConnTcp::SocketDisconnected() {
+    SocketReadyRead();
+    pollTimer_.stop();
+    if (reportedOpen_) {
+        reportedOpen_ = false;
+        SetState(TConnState::Close);
+    }
+}
+
+void TConnTcp::SocketError() {
+    pollTimer_.stop();
+    const auto error = socket_->error();
+    if (!WasConnected) {
+        ReportMessage("Unable to connect with " + GetDescription());
+        return;
+    }
+    // The receiver closing its end is an ordinary end of the connection, reported as Close by the
+    // disconnected notification that follows.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    PostError("Asynchronous socket error " + std::to_string(int(error)));
+}
+
+void TConnTcp::SendPoll() {
+    if (socket_->state() == QAbstractSocket::ConnectedState)
+        socket_->write(PollMessage, sizeof PollMessage);
+}
+
+} // namespace corvane
