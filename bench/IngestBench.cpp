@@ -1,0 +1,76 @@
+// From receiver line to refreshed statistics, with a listener that does nothing: the core's
+// share of the work per packet, on a full ring.
+#include <benchmark/benchmark.h>
+
+#include <vector>
+
+#include "app/Monitor.h"
+#include "support/Packets.h"
+#include "util/untConst.h"
+
+namespace {
+
+using namespace corvane;
+using namespace corvane::testing;
+
+struct Network {
+    int Sensors, Repeaters, Entries;
+};
+
+std::vector<std::string> MakeLines(const Network& n, int count) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < count; ++i) {
+        const int sensor = i % n.Sensors;
+        const int entry = (i / n.Sensors + sensor) % n.Entries;
+        lines.push_back(SensorLine(static_cast<uint32_t>(sensor + 1),
+                                   "," + std::to_string(entry) + ",Gate " + std::to_string(entry),
+                                   RepeaterChars[(i * 7) % n.Repeaters]));
+    }
+    return lines;
+}
+
+// Fills the ring with packets spread over the last minutes, then measures further packets.
+void Ingest(benchmark::State& state, Network n, double secondsPerLine) {
+    TManualClock clock;
+    TNullListener views;
+    auto monitor = std::make_unique<TMonitor>(clock, views);
+    const auto lines = MakeLines(n, 8192);
+    for (int i = 0; i < MaxReads; ++i) {
+        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
+        clock.AdvanceSeconds(secondsPerLine);
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        monitor->ParsePacketLine(nullptr, lines[i++ & 8191]);
+        clock.AdvanceSeconds(secondsPerLine);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+
+// 2000 sensors through 32 repeaters (the alphabet's letters) and 32 entry points, ring full.
+void IngestTypical(benchmark::State& state) { Ingest(state, {2000, 32, 32}, 0.01); }
+BENCHMARK(IngestTypical)->Unit(benchmark::kMicrosecond);
+
+// One entry point and one repeater carry all 80000 reads, all within the last five minutes.
+void IngestOneRoute(benchmark::State& state) { Ingest(state, {2000, 1, 1}, 0.002); }
+BENCHMARK(IngestOneRoute)->Unit(benchmark::kMicrosecond);
+
+// One expiry and ageing tick over 2000 sensors with nothing to expire.
+void ExpiryTick(benchmark::State& state) {
+    TManualClock clock;
+    TNullListener views;
+    auto monitor = std::make_unique<TMonitor>(clock, views);
+    const auto lines = MakeLines({2000, 32, 32}, 8192);
+    for (int i = 0; i < MaxReads; ++i) {
+        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
+        clock.AdvanceSeconds(0.01);
+    }
+    for (auto _ : state) {
+        clock.AdvanceSeconds(1);
+        monitor->ExpireTick();
+    }
+    state.counters["store_bytes"] = static_cast<double>(sizeof(TStore));
+}
+BENCHMARK(ExpiryTick)->Unit(benchmark::kMicrosecond);
+
+} // namespace
