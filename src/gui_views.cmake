@@ -1,1 +1,9 @@
 # Sources of the views and dialogs: sensor list, route tree, history, export, select-entry, about.
+list(APPEND GUI_VIEW_SOURCES
+    app/SensorListModel.cpp
+    app/RouteTree.cpp
+    output/fmHist.cpp
+    output/fmExport.cpp
+    output/fmSelectEntry.cpp
+    output/fmAbout.cpp
+)

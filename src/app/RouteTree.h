@@ -1,0 +1,63 @@
+// The route tree tvDev: entry points and repeaters with their recent activity, sensors with their
+// statistics by entry point and repeater. The nodes live in one flat pool; a text is stored and
+// repainted only when it differs from what the node shows.
+#pragma once
+
+#include <QAbstractItemModel>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/Listener.h"
+#include "store/Store.h"
+
+class QTreeView;
+
+namespace corvane {
+
+class TRouteTreeModel;
+
+class TRouteTree {
+public:
+    enum TRoot { EntryPointsNode = 0, RepeatersNode = 1, SensorsNode = 2 };
+
+    explicit TRouteTree(QObject* parent = nullptr);
+    ~TRouteTree();
+    TRouteTree(const TRouteTree&) = delete;
+    TRouteTree& operator=(const TRouteTree&) = delete;
+
+    QAbstractItemModel* Model() const;
+    // Sets a tree view up for this tree: uniform rows, 19-pixel indent, read-only, no header.
+    void Attach(QTreeView* view);
+
+    void AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label);
+    void AddSensorNode(uint16_t row, std::string_view label);
+    void AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label);
+    void SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines);
+    void SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot, const TFourLines& lines);
+    // Removes everything under the three roots.
+    void Clear();
+
+    // Selects exactly the sensor's node and expands it with all its descendants.
+    void SelectSensor(QTreeView* view, uint16_t row) const;
+
+    // Where a record's node stands (invalid when it has none), for tests and the window.
+    QModelIndex RootIndex(TRoot root) const;
+    QModelIndex OwnerIndex(TOwnerKind kind, uint8_t index) const;
+    QModelIndex SensorIndex(uint16_t row) const;
+
+private:
+    int32_t OwnerNode(TOwnerKind kind, uint8_t index) const;
+    int32_t SensorNode(uint16_t row) const;
+
+    TRouteTreeModel* model_;
+    // Each record's node in the model's pool, -1 when it has none.
+    std::array<int32_t, MaxEntries> entryNodes_;
+    std::array<int32_t, MaxRepeats> repeatNodes_;
+    std::array<int32_t, MaxSensors> sensorNodes_;
+};
+
+} // namespace corvane

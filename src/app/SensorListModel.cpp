@@ -1,0 +1,330 @@
+#include "app/SensorListModel.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTreeView>
+
+#include <algorithm>
+#include <memory>
+
+#include "store/ActivityStore.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75};
+constexpr std::array<Qt::Alignment::Int, ListColumnCount> Aligns = {
+    Qt::AlignLeft,    Qt::AlignHCenter, Qt::AlignHCenter,
+    Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
+constexpr std::array<const char*, ListColumnCount> Captions = {"Sensor",     "Kind",    "Count",
+                                                               "Duplicates", "Run Avg", "Age"};
+
+QString Latin1(std::string_view s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// Unmarked rows get an empty image of the same size, so that every label starts in one column.
+const QPixmap& BlankImage() {
+    static const QPixmap blank = [] {
+        QPixmap p(16, 16);
+        p.fill(Qt::transparent);
+        return p;
+    }();
+    return blank;
+}
+
+} // namespace
+
+TSensorListModel::TSensorListModel(const TStore& store, QObject* parent)
+    : QAbstractTableModel(parent), store_(store) {
+    for (int c = 0; c < ListColumnCount; ++c)
+        captions_[c] = QString::fromLatin1(Captions[c]);
+}
+
+int TSensorListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(order_.size());
+}
+
+int TSensorListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ListColumnCount;
+}
+
+const std::string& TSensorListModel::Cell(const TRow& r, int column) const {
+    switch (column) {
+    case 0:
+        return r.Label;
+    case 1:
+        return r.Kind;
+    case 2:
+        return r.Count;
+    case 3:
+        return r.Dups;
+    case 4:
+        return r.RunAvg;
+    default:
+        return r.Age;
+    }
+}
+
+QVariant TSensorListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(order_.size()))
+        return {};
+    const uint16_t sensor = order_[index.row()];
+    const TRow& r = rows_[sensor];
+    switch (role) {
+    case Qt::DisplayRole:
+        return Latin1(Cell(r, index.column()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Aligns[index.column()] | Qt::AlignVCenter));
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return r.Marked ? MarkerImage() : BlankImage();
+        return {};
+    case Qt::UserRole:
+        return sensor;
+    default:
+        return {};
+    }
+}
+
+QVariant TSensorListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ListColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return captions_[section];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Aligns[section] | Qt::AlignVCenter));
+    return {};
+}
+
+void TSensorListModel::MakeRow(uint16_t row, std::string_view label, std::string_view kind) {
+    if (row >= MaxSensors)
+        return;
+    if (rows_.size() <= row) {
+        rows_.resize(row + 1);
+        pos_.resize(row + 1, -1);
+    }
+    TRow fresh;
+    fresh.Label = label;
+    fresh.Kind = kind;
+    if (Has(row)) { // made again without a clear: start the row over in place
+        rows_[row] = std::move(fresh);
+        Post(true);
+        return;
+    }
+    const int at = static_cast<int>(order_.size());
+    beginInsertRows(QModelIndex(), at, at);
+    rows_[row] = std::move(fresh);
+    order_.push_back(row);
+    pos_[row] = at;
+    endInsertRows();
+    Post(true);
+}
+
+void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
+    if (!Has(row))
+        return;
+    TRow& r = rows_[row];
+    r.Label = texts.Label;
+    r.Marked = texts.Marked;
+    r.Count = texts.Count;
+    r.Dups = texts.Dups;
+    r.RunAvg = texts.RunAvg;
+    r.Age = texts.Age;
+    Post(true);
+}
+
+void TSensorListModel::SetCaption(int column, std::string_view caption) {
+    if (column < 0 || column >= ListColumnCount)
+        return;
+    QString text = Latin1(caption);
+    if (text == captions_[column])
+        return;
+    captions_[column] = std::move(text);
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void TSensorListModel::BeginAgeing() {
+    ageing_ = true;
+}
+
+void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string_view age) {
+    if (!Has(row))
+        return;
+    TRow& r = rows_[row];
+    if (!runAvg.empty())
+        r.RunAvg = runAvg;
+    r.Age = age;
+    if (!ageing_)
+        Post(sort_.SortColumn == 4);
+}
+
+void TSensorListModel::EndAgeing() {
+    ageing_ = false;
+    // Ageing moves the running averages and nothing else that the order depends on.
+    Post(sort_.SortColumn == 4);
+}
+
+void TSensorListModel::Clear() {
+    beginResetModel();
+    rows_.clear();
+    order_.clear();
+    pos_.clear();
+    resortPending_ = false;
+    repaintPending_ = false;
+    endResetModel();
+}
+
+void TSensorListModel::ColumnClick(int column) {
+    if (column < 0 || column >= ListColumnCount)
+        return;
+    sort_.ColumnClick(column);
+    Post(true);
+    Flush();
+}
+
+uint16_t TSensorListModel::SensorRowAt(int modelRow) const {
+    if (modelRow < 0 || modelRow >= static_cast<int>(order_.size()))
+        return NoRow;
+    return order_[modelRow];
+}
+
+int TSensorListModel::ModelRowOf(uint16_t sensorRow) const {
+    return Has(sensorRow) ? pos_[sensorRow] : -1;
+}
+
+QString TSensorListModel::CellText(uint16_t sensorRow, int column) const {
+    if (!Has(sensorRow) || column < 0 || column >= ListColumnCount)
+        return {};
+    return Latin1(Cell(rows_[sensorRow], column));
+}
+
+bool TSensorListModel::IsMarked(uint16_t sensorRow) const {
+    return Has(sensorRow) && rows_[sensorRow].Marked;
+}
+
+void TSensorListModel::Post(bool resort) {
+    repaintPending_ = true;
+    resortPending_ = resortPending_ || resort;
+    if (flushPosted_)
+        return;
+    flushPosted_ = true;
+    QMetaObject::invokeMethod(this, &TSensorListModel::Flush, Qt::QueuedConnection);
+}
+
+void TSensorListModel::Flush() {
+    flushPosted_ = false;
+    if (resortPending_) {
+        resortPending_ = false;
+        Resort();
+    }
+    if (repaintPending_) {
+        repaintPending_ = false;
+        if (!order_.empty())
+            emit dataChanged(index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+                             {Qt::DisplayRole, Qt::DecorationRole});
+    }
+}
+
+void TSensorListModel::Resort() {
+    std::vector<uint16_t> sorted = order_;
+    std::stable_sort(sorted.begin(), sorted.end(), [this](uint16_t a, uint16_t b) {
+        return CompareRows(store_, sort_, a, b) < 0;
+    });
+    if (sorted == order_)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Selection and current row follow their sensors to the new positions.
+    const QModelIndexList from = persistentIndexList();
+    std::vector<uint16_t> sensors;
+    sensors.reserve(from.size());
+    for (const QModelIndex& i : from)
+        sensors.push_back(order_[i.row()]);
+    order_.swap(sorted);
+    for (size_t k = 0; k < order_.size(); ++k)
+        pos_[order_[k]] = static_cast<int>(k);
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (qsizetype k = 0; k < from.size(); ++k)
+        to.push_back(index(pos_[sensors[k]], from[k].column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int TSensorListModel::ColumnWidth(int column) {
+    return column >= 0 && column < ListColumnCount ? Widths[column] : 0;
+}
+
+// A small red pennant on a dark staff, drawn once.
+const QPixmap& TSensorListModel::MarkerImage() {
+    static const QPixmap marker = [] {
+        QPixmap p(16, 16);
+        p.fill(Qt::transparent);
+        QPainter g(&p);
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(QColor(40, 40, 40), 1.6));
+        g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 14.5));
+        QPainterPath flag;
+        flag.moveTo(4.5, 2);
+        flag.lineTo(14, 5.5);
+        flag.lineTo(4.5, 9);
+        flag.closeSubpath();
+        g.setPen(QPen(QColor(130, 0, 0), 1));
+        g.setBrush(QColor(220, 30, 30));
+        g.drawPath(flag);
+        return p;
+    }();
+    return marker;
+}
+
+uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
+    const QItemSelectionModel* sel = view->selectionModel();
+    if (!sel)
+        return NoRow;
+    const QModelIndexList rows = sel->selectedRows();
+    return rows.isEmpty() ? NoRow : model->SensorRowAt(rows.first().row());
+}
+
+void AttachSensorList(QTreeView* view, TSensorListModel* model) {
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setIconSize(QSize(16, 16));
+    QHeaderView* header = view->header();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setSortIndicatorShown(false);
+    for (int c = 0; c < ListColumnCount; ++c)
+        view->setColumnWidth(c, TSensorListModel::ColumnWidth(c));
+    QObject::connect(header, &QHeaderView::sectionClicked, model, &TSensorListModel::ColumnClick);
+
+    // Re-sorts move the selected row without changing which sensor is selected; only a change of
+    // sensor counts as a new selection.
+    auto last = std::make_shared<uint16_t>(NoRow);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, model,
+                     [view, model, last] {
+                         const uint16_t now = SelectedSensor(view, model);
+                         if (now == *last)
+                             return;
+                         *last = now;
+                         if (now != NoRow)
+                             emit model->SensorSelected(now);
+                     });
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [last] { *last = NoRow; });
+    QObject::connect(view, &QAbstractItemView::doubleClicked, model, [view, model] {
+        const uint16_t row = SelectedSensor(view, model);
+        if (row != NoRow)
+            emit model->HistoryRequested(row);
+    });
+}
+
+} // namespace corvane

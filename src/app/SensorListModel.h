@@ -1,0 +1,102 @@
+// The sensor list lvDev: one row per sensor record in use, kept in the order of the sort state.
+// The engine hands over every text; the order is decided from the store's records. Re-sorting and
+// repainting are gathered up and done once per turn of the event loop.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QPixmap>
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/ListSort.h"
+#include "store/Listener.h"
+
+class QTreeView;
+
+namespace corvane {
+
+class TStore;
+
+class TSensorListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TSensorListModel(const TStore& store, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    // A new sensor row: label, kind, zero counts and an empty age.
+    void MakeRow(uint16_t row, std::string_view label, std::string_view kind);
+    // New texts after the sensor's statistics were recomputed; the kind stays.
+    void UpdateRow(uint16_t row, const TRowTexts& texts);
+    void SetCaption(int column, std::string_view caption);
+    // One expiry tick's Run Avg and Age cells, repainted together at the end.
+    void BeginAgeing();
+    void AgeRow(uint16_t row, std::string_view runAvg, std::string_view age);
+    void EndAgeing();
+    // Empties the list; the captions keep their texts.
+    void Clear();
+
+    void ColumnClick(int column);
+    const TSortState& SortState() const { return sort_; }
+
+    uint16_t SensorRowAt(int modelRow) const; // 0xFFFF when out of range
+    int ModelRowOf(uint16_t sensorRow) const; // -1 when the sensor has no row
+    // The texts of a row as shown, by sensor row (empty when there is none).
+    QString CellText(uint16_t sensorRow, int column) const;
+    bool IsMarked(uint16_t sensorRow) const;
+
+    // Carries out the re-sort and repaint that are waiting for the end of this turn.
+    void Flush();
+    bool HasPendingWork() const { return flushPosted_; }
+
+    static int ColumnWidth(int column);
+    static const QPixmap& MarkerImage();
+
+signals:
+    // A row became selected in an attached view / was double-clicked there.
+    void SensorSelected(quint16 row);
+    void HistoryRequested(quint16 row);
+
+private:
+    struct TRow {
+        std::string Label;
+        std::string Kind;
+        bool Marked = false;
+        std::string Count = "0";
+        std::string Dups = "0";
+        std::string RunAvg = "0";
+        std::string Age;
+    };
+
+    void Post(bool resort);
+    void Resort();
+    bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
+    const std::string& Cell(const TRow& r, int column) const;
+
+    const TStore& store_;
+    TSortState sort_;
+    std::vector<TRow> rows_;      // by sensor row
+    std::vector<uint16_t> order_; // model row -> sensor row
+    std::vector<int> pos_;        // sensor row -> model row, -1 when none
+    std::array<QString, 6> captions_;
+    bool ageing_ = false;
+    bool flushPosted_ = false;
+    bool resortPending_ = false;
+    bool repaintPending_ = false;
+};
+
+// Sets a tree view up as the sensor list: report style, whole-row single selection, column
+// widths, header clicks re-sorting, and the model's SensorSelected (when a row becomes selected,
+// also after being deselected) and HistoryRequested (double click) signals.
+void AttachSensorList(QTreeView* view, TSensorListModel* model);
+// The sensor row of the view's selected row, 0xFFFF when none is selected.
+uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model);
+
+} // namespace corvane
