@@ -6,6 +6,13 @@
 namespace corvane {
 
 void TStore::ExpireTick() {
+    // A refresh is put off while the next expired read belongs to the same sensor, repeater and
+    // entry point: the next refresh sets exactly the same texts again, so only the last one of
+    // such a run shows. A sensor with a long chain then costs one walk per tick, not one per read.
+    bool pending = false;
+    uint16_t row = 0;
+    uint8_t repeat = NoIndex;
+    uint8_t entry = NoIndex;
     while (ReadCount > 0 && SecondsDiff(Reads[ReadTail].Time, clock_.Now()) > Settings.MaxAge) {
         const bool equal = ReadTail == ReadHead;
         const bool wrap = ReadTail == MaxReads - 1;
@@ -17,11 +24,22 @@ void TStore::ExpireTick() {
             listener_.AddLogLine(text.View());
             next = 0;
         }
-        RemoveRead(ReadTail);
+        const TRead& r = Reads[ReadTail];
+        if (pending && (r.Sensor != row || r.Repeat != repeat || r.Entry != entry))
+            RefreshSensor(row, repeat, entry);
+        pending = true;
+        row = r.Sensor;
+        repeat = r.Repeat;
+        entry = r.Entry;
+        UnlinkRead(ReadTail);
+        if (disorderedReads_ > 0)
+            --disorderedReads_;
         ReadTail = next;
         if (ReadCount == 0)
             ReadHead = 0;
     }
+    if (pending)
+        RefreshSensor(row, repeat, entry);
     AgeRows(clock_.Now());
 }
 

@@ -119,3 +119,31 @@ TEST_F(ExpiryTest, RecentCountsMatchAWalkFromTheNewestRead) {
 
 } // namespace
 } // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// Expiring a long run of one sensor's reads shows the same texts as refreshing after each read.
+TEST_F(ExpiryTest, RunOfOneSensorsReadsShowsTheFinalFigures) {
+    const uint8_t e = Entry(1), r = Repeat('k');
+    const uint16_t s = Sensor(1), other = Sensor(2);
+    for (int i = 0; i < 3000; ++i) {
+        Read(i % 500 == 0 ? other : s, e, r);
+        Wait(i % 7 == 0 ? 3 : 12);
+    }
+    store->Settings.MaxAge = 20000;
+    store->ExpireTick();
+    ASSERT_LT(store->ReadCount, 3000);
+    const auto rows = views.Rows;
+    const auto stats = views.StatsLines;
+    const auto activity = views.Activity;
+    store->RefreshSensor(s, r, e); // the last read expired was one of s's
+    EXPECT_EQ(views.StatsLines, stats);
+    EXPECT_EQ(views.Activity, activity);
+    EXPECT_EQ(views.Rows[s].Count, rows.at(s).Count);
+    EXPECT_EQ(views.Rows[s].RunAvg, rows.at(s).RunAvg);
+    EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+} // namespace
+} // namespace corvane::testing
