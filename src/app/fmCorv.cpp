@@ -292,8 +292,10 @@ void TfrmCorv::AddLogLine(std::string_view message) {
     // The newest lines are on top; when the pane is full the oldest go from its bottom, so a
     // long run never stops showing new messages.
     while (logLines_ > LogPaneCapacity) {
-        QTextCursor last(doc->lastBlock());
-        last.select(QTextCursor::BlockUnderCursor);
+        QTextCursor last(doc);
+        last.movePosition(QTextCursor::End);
+        last.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
+        last.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
         last.removeSelectedText();
         --logLines_;
     }
@@ -370,12 +372,10 @@ void TfrmCorv::mniLogClick() {
 }
 
 void TfrmCorv::mniByEntryClick() {
-    std::string filter = monitor_->EntryFilter;
-    if (dialogs_->SelectEntry(monitor_->EntryNames, filter)) {
-        monitor_->EntryFilter = filter;
-        StatusBar1->setText(Latin1(filter));
-    }
-    mniClearAllClick();
+    // Only a confirmed choice clears what was collected: cancelling the dialog must not throw
+    // away hours of reads.
+    dialogs_->RunByEntry([this](const QString& filter) { StatusBar1->setText(filter); },
+                         [this] { mniClearAllClick(); });
 }
 
 void TfrmCorv::mniExportSerNoClick() {

@@ -2,25 +2,77 @@
 
 #include <QWidget>
 
+#include "app/AppIni.h"
+#include "app/Help.h"
 #include "app/Monitor.h"
+#include "output/fmAbout.h"
+#include "output/fmExport.h"
+#include "output/fmHist.h"
+#include "output/fmSelectEntry.h"
 
 namespace corvane {
 
-struct TCorvDialogs::TForms {};
+struct TCorvDialogs::TForms {
+    TfrmAbout* frmAbout = nullptr;
+    TfrmHist* frmHist = nullptr;
+    TfrmExport* frmExport = nullptr;
+};
+
+namespace {
+TAboutParams ParamsAtStartUp() {
+    TAboutParams params;
+    if (SettingsFile) {
+        params.Points2Average = SettingsFile->ReadPoints2Average();
+        params.MaxAge = SettingsFile->ReadMaxAge();
+        params.LogRateSec = SettingsFile->ReadLogRateSec();
+        params.LogPackets = SettingsFile->ReadLogPackets();
+        params.DuplicateTimeSec = SettingsFile->ReadDuplicateTimeSec();
+        params.DuplicateCRCCheck = SettingsFile->ReadDuplicateCRCCheck();
+    }
+    return params;
+}
+} // namespace
 
 TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor)
-    : main_(mainWindow), monitor_(monitor), forms_(std::make_unique<TForms>()) {}
+    : main_(mainWindow), monitor_(monitor), forms_(std::make_unique<TForms>()) {
+    // Made once for the run, right after the main window, and owned by it.
+    forms_->frmAbout = new TfrmAbout(ParamsAtStartUp(), main_);
+    SetHelpContext(forms_->frmAbout, 26);
+    forms_->frmHist = new TfrmHist(main_);
+    SetHelpContext(forms_->frmHist, 11);
+    forms_->frmExport = new TfrmExport(monitor_.Store(), main_);
+    forms_->frmExport->ChooseFile = RunCsvSaveDialog;
+    SetHelpContext(forms_->frmExport, 14);
+}
 
 TCorvDialogs::~TCorvDialogs() = default;
 
-void TCorvDialogs::ShowHistory(uint16_t) {}
+void TCorvDialogs::ShowHistory(uint16_t row) {
+    forms_->frmHist->LoadSensor(monitor_.Store(), row);
+    forms_->frmHist->exec();
+}
 
-void TCorvDialogs::ShowExport() {}
+void TCorvDialogs::ShowExport() {
+    forms_->frmExport->exec();
+}
 
-void TCorvDialogs::ShowAbout() {}
+void TCorvDialogs::ShowAbout() {
+    forms_->frmAbout->exec();
+}
 
-bool TCorvDialogs::SelectEntry(const std::vector<std::string>&, std::string&) {
-    return false;
+bool TCorvDialogs::RunByEntry(const std::function<void(const QString&)>& showFilter,
+                              const std::function<void()>& clearAll) {
+    return corvane::RunByEntry(main_, monitor_, showFilter, clearAll);
+}
+
+QWidget* TCorvDialogs::About() const {
+    return forms_->frmAbout;
+}
+QWidget* TCorvDialogs::History() const {
+    return forms_->frmHist;
+}
+QWidget* TCorvDialogs::Export() const {
+    return forms_->frmExport;
 }
 
 } // namespace corvane

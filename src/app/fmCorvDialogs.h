@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QString;
 class QWidget;
 
 namespace corvane {
@@ -21,8 +23,14 @@ public:
     void ShowHistory(uint16_t row);
     void ShowExport();
     void ShowAbout();
-    // True when the user confirmed; filter then holds the chosen entry name, empty for all.
-    bool SelectEntry(const std::vector<std::string>& names, std::string& filter);
+    // The "By Entry" command: a confirmed choice becomes the filter, is shown and clears what
+    // was collected under the old one; a cancelled dialog changes nothing.
+    bool RunByEntry(const std::function<void(const QString&)>& showFilter,
+                    const std::function<void()>& clearAll);
+
+    QWidget* About() const;
+    QWidget* History() const;
+    QWidget* Export() const;
 
 private:
     struct TForms;

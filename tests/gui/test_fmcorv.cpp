@@ -1,0 +1,334 @@
+// The main window, headless: menus, the Close submenu and the caption, the log pane, Clear All,
+// the TCP/IP submenu, the command line and shutdown.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QTreeView>
+#include <memory>
+
+#include "app/AppIni.h"
+#include "app/ErrorReport.h"
+#include "app/Monitor.h"
+#include "app/SensorListModel.h"
+#include "app/fmCorv.h"
+#include "conn/ConnTcp.h"
+#include "gui/QtTestSupport.h"
+#include "support/Packets.h"
+
+using namespace corvane;
+using corvane::test::Pump;
+using corvane::test::WaitFor;
+
+namespace {
+
+class TFakeConn : public TConn {
+public:
+    TFakeConn(std::string description, std::vector<std::string>* closed = nullptr)
+        : description_(std::move(description)), closed_(closed) {}
+    std::string GetDescription() const override { return description_; }
+    bool Open() override { return true; }
+    // Like both transports: the state change comes while Close runs.
+    void Close() override {
+        if (closed_)
+            closed_->push_back(description_);
+        SetState(TConnState::Close);
+    }
+
+private:
+    std::string description_;
+    std::vector<std::string>* closed_;
+};
+
+struct WindowFixture : ::testing::Test {
+    std::unique_ptr<TfrmCorv> frm;
+    std::vector<std::string> errors;
+
+    void SetUp() override {
+        QFile::remove(QString::fromStdString(SettingsPathFor(ProgramPath())));
+        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
+    }
+    void TearDown() override {
+        frm.reset();
+        Pump(1);
+        QFile::remove(QString::fromStdString(SettingsPathFor(ProgramPath())));
+        SetErrorSink(nullptr);
+    }
+    static std::string ProgramPath() {
+        return QCoreApplication::applicationFilePath().toStdString();
+    }
+    void Start(const QStringList& args = {}) { frm = std::make_unique<TfrmCorv>(args); }
+
+    QStringList LogLines() const { return frm->reLog->toPlainText().split('\n'); }
+    QAction* Action(const char* name) const { return frm->findChild<QAction*>(name); }
+    QStringList CloseCaptions() const {
+        QStringList captions;
+        for (QAction* a : frm->mniClose->actions())
+            captions << a->text();
+        return captions;
+    }
+};
+
+const QRegularExpression TimeStamp("^\\d\\d:\\d\\d:\\d\\d ");
+
+} // namespace
+
+TEST_F(WindowFixture, StartUpWritesTheSizeReportNewestFirst) {
+    Start();
+    EXPECT_EQ(frm->windowTitle(), "Corvane");
+    EXPECT_EQ(frm->size(), QSize(690, 500));
+    EXPECT_FALSE(frm->reLog->isVisibleTo(frm.get()));
+    const QStringList lines = LogLines();
+    ASSERT_EQ(lines.size(), 6);
+    const char* expected[] = {"Reads Size: 3040000", "NdSerNo Size: 32000", "Sensors Size: 1528000",
+                              "Repeats Size: 1280", "Entries Size: 1664"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_TRUE(TimeStamp.match(lines[i]).hasMatch()) << lines[i].toStdString();
+        EXPECT_EQ(lines[i].mid(9), expected[i]);
+    }
+    EXPECT_EQ(lines[5], "");
+    EXPECT_EQ(frm->tmrExpire->interval(), 1000);
+    EXPECT_TRUE(frm->tmrExpire->isActive());
+    EXPECT_FALSE(frm->tmrLog->isActive()); // no settings file: no statistics log
+    EXPECT_TRUE(frm->Monitor().StatsLogPath.empty());
+    EXPECT_FALSE(frm->Monitor().PacketLogPath.empty());
+    EXPECT_EQ(frm->Monitor().Store().Settings.MaxAge, 10800);
+}
+
+TEST_F(WindowFixture, MenusCarryTheirCaptionsNamesAndHelpContexts) {
+    Start();
+    struct Entry {
+        const char* name;
+        const char* caption;
+        int help;
+    };
+    const Entry entries[] = {
+        {"mniExportSerNo", "&Export", 14},
+        {"miExit", "E&xit", 15},
+        {"mniClearAll", "Clear &All", 17},
+        {"mniLog", "&Log", 19},
+        {"mniByEntry", "&By Entry...", 0},
+        {"mniSerial", "&Serial", 21},
+        {"mniTcpIp", "TCP/IP", 21},
+        {"mnSelectTCPIP", "Select TCP/IP", 21},
+        {"mnDefault", "127.0.0.1|1070", 21},
+        {"mniClose", "&Close", 22},
+        {"miContents", "Contents", 24},
+        {"miTopicSearch", "Topic Search", 25},
+        {"miAbout", "About", 26},
+        {"pmiPrint1", "Print", 0},
+        {"pmiClear1", "Clear", 0},
+        {"pmiSelectAll1", "Select All", 0},
+        {"pmiCopy", "Copy", 0},
+        {"pmiHist", "History", 7},
+    };
+    for (const Entry& e : entries) {
+        QAction* a = Action(e.name);
+        ASSERT_TRUE(a) << e.name;
+        EXPECT_EQ(a->text(), e.caption) << e.name;
+        EXPECT_EQ(a->property("helpContext").toInt(), e.help) << e.name;
+    }
+    QStringList top;
+    for (QAction* a : frm->menuBar()->actions())
+        top << QString("%1=%2").arg(a->text()).arg(a->property("helpContext").toInt());
+    EXPECT_EQ(top, QStringList({"&File=13", "&Edit=16", "&View=18", "&Connect=20", "&Help=23"}));
+    EXPECT_EQ(Action("miOpen")->property("helpContext").toInt(), 21);
+    EXPECT_FALSE(Action("mniByEntry")->isEnabled());
+    EXPECT_FALSE(frm->mniClose->isEnabled());
+    EXPECT_EQ(frm->mniTcpIp->defaultAction(), Action("mnSelectTCPIP"));
+
+    Action("mniLog")->trigger();
+    EXPECT_TRUE(frm->reLog->isVisibleTo(frm.get()));
+    Action("mniLog")->trigger();
+    EXPECT_FALSE(frm->reLog->isVisibleTo(frm.get()));
+}
+
+TEST_F(WindowFixture, CloseSubmenuAndCaptionFollowTheConnections) {
+    Start();
+    TFakeConn a("A"), b("B");
+    frm->AttachHandlers(a);
+    frm->AttachHandlers(b);
+    frm->ConnStateChanged(a, TConnState::Open);
+    frm->ConnStateChanged(b, TConnState::Open);
+    EXPECT_EQ(CloseCaptions(), QStringList({"A", "B"}));
+    EXPECT_EQ(frm->windowTitle(), "Corvane A B");
+    EXPECT_TRUE(frm->mniClose->isEnabled());
+    ASSERT_TRUE(a.CloseItem && b.CloseItem);
+    EXPECT_EQ(a.CloseItem->Position(), 0);
+    EXPECT_EQ(b.CloseItem->Position(), 1);
+
+    // Closing through the entry itself: the entry goes while its own click is handled.
+    frm->mniClose->actions()[0]->trigger();
+    Pump(5);
+    EXPECT_EQ(a.CloseItem, nullptr);
+    EXPECT_EQ(frm->windowTitle(), "Corvane  B");
+    EXPECT_EQ(b.CloseItem->Position(), 0);
+    frm->mniClose->actions()[0]->trigger();
+    Pump(5);
+    EXPECT_EQ(frm->windowTitle(), "Corvane  ");
+    EXPECT_TRUE(CloseCaptions().isEmpty());
+    EXPECT_FALSE(frm->mniClose->isEnabled());
+}
+
+TEST_F(WindowFixture, SameDescriptionTwiceAndErrorState) {
+    Start();
+    TFakeConn a("Local"), b("Local"), c("C");
+    for (TConn* conn : {static_cast<TConn*>(&a), static_cast<TConn*>(&b), static_cast<TConn*>(&c)})
+        frm->ConnStateChanged(*conn, TConnState::Open);
+    EXPECT_EQ(frm->windowTitle(), "Corvane Local Local C");
+    frm->ConnStateChanged(b, TConnState::Close);
+    EXPECT_EQ(frm->windowTitle(), "Corvane  Local C");
+    EXPECT_EQ(CloseCaptions(), QStringList({"Local", "C"}));
+    // Error drops the entry but leaves the caption as it is.
+    frm->ConnStateChanged(c, TConnState::Error);
+    EXPECT_EQ(c.CloseItem, nullptr);
+    EXPECT_EQ(frm->windowTitle(), "Corvane  Local C");
+    EXPECT_EQ(CloseCaptions(), QStringList({"Local"}));
+    // Close without an entry changes nothing.
+    frm->ConnStateChanged(c, TConnState::Close);
+    EXPECT_EQ(frm->windowTitle(), "Corvane  Local C");
+    frm->ConnStateChanged(a, TConnState::Close);
+}
+
+TEST_F(WindowFixture, CloseClickRefusesWhatIsNoCloseEntry) {
+    Start();
+    QObject notAnEntry;
+    frm->mniCloseClick(&notAnEntry);
+    frm->mniCloseClick(nullptr);
+    frm->mniCloseClick(Action("mniClearAll"));
+    const QStringList lines = LogLines();
+    EXPECT_EQ(lines[0].mid(9), "Bad MenuItem passed to mniCloseClick");
+    EXPECT_EQ(lines[1].mid(9), "Bad Sender passed to mniCloseClick");
+    EXPECT_EQ(lines[2].mid(9), "Bad Sender passed to mniCloseClick");
+}
+
+TEST_F(WindowFixture, ShutdownClosesTheLastOpenedFirst) {
+    Start();
+    std::vector<std::string> closed;
+    TFakeConn a("A", &closed), b("B", &closed), c("C", &closed);
+    for (TConn* conn :
+         {static_cast<TConn*>(&a), static_cast<TConn*>(&b), static_cast<TConn*>(&c)}) {
+        frm->AttachHandlers(*conn);
+        frm->ConnStateChanged(*conn, TConnState::Open);
+    }
+    frm->close();
+    EXPECT_EQ(closed, (std::vector<std::string>{"C", "B", "A"}));
+    EXPECT_TRUE(CloseCaptions().isEmpty());
+}
+
+TEST_F(WindowFixture, LogPaneKeepsTheNewestLinesWhenFull) {
+    Start();
+    Action("pmiClear1")->trigger();
+    EXPECT_EQ(frm->reLog->toPlainText(), "");
+    frm->AddLogLine("first");
+    frm->AddLogLine("");
+    frm->AddLogLine("third");
+    QStringList lines = LogLines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0].mid(9), "third");
+    EXPECT_EQ(lines[1], "");
+    EXPECT_EQ(lines[2].mid(9), "first");
+    for (int i = 0; i < TfrmCorv::LogPaneCapacity + 10; ++i)
+        frm->AddLogLine("line " + std::to_string(i));
+    lines = LogLines();
+    EXPECT_EQ(lines.size(), TfrmCorv::LogPaneCapacity);
+    EXPECT_EQ(lines.front().mid(9).toStdString(),
+              "line " + std::to_string(TfrmCorv::LogPaneCapacity + 9));
+    EXPECT_EQ(lines.back().mid(9), "line 10");
+    Action("pmiSelectAll1")->trigger();
+    EXPECT_EQ(frm->reLog->textCursor().selectedText().size(), frm->reLog->toPlainText().size());
+}
+
+TEST_F(WindowFixture, ClearAllEmptiesTheViewsButKeepsTheEntryNames) {
+    Start();
+    TFakeConn conn("Serial: 1");
+    frm->AttachHandlers(conn);
+    frm->ConnStateChanged(conn, TConnState::Open);
+    conn.Receive(corvane::testing::SensorLine(0x123456, ",1,North,Tank") + "\r" +
+                 corvane::testing::SensorLine(0x654321, ",2,South,Pump") + "\r");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frm->Monitor().Store().SensorCount, 2);
+    EXPECT_EQ(frm->ListModel()->rowCount(), 2);
+    EXPECT_TRUE(Action("mniByEntry")->isEnabled());
+    frm->SetExpireInterval(3000);
+
+    Action("mniClearAll")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frm->Monitor().Store().SensorCount, 0);
+    EXPECT_EQ(frm->ListModel()->rowCount(), 0);
+    EXPECT_EQ(frm->tmrExpire->interval(), 1000);
+    EXPECT_TRUE(Action("mniByEntry")->isEnabled());
+    EXPECT_EQ(frm->Monitor().EntryNames.size(), 2u);
+    QAbstractItemModel* tree = frm->tvDev->model();
+    ASSERT_EQ(tree->rowCount(), 3);
+    for (int r = 0; r < 3; ++r)
+        EXPECT_EQ(tree->rowCount(tree->index(r, 0)), 0);
+    frm->ConnStateChanged(conn, TConnState::Close);
+}
+
+TEST_F(WindowFixture, RecentAddressesFollowTheFixedEntriesAsStored) {
+    SettingsFile = std::make_unique<TAppIni>(ProgramPath());
+    SettingsFile->AddRecentAddress("10.0.0.5|1000");
+    SettingsFile->AddRecentAddress("R&D|77");
+    Start();
+    QStringList captions;
+    for (QAction* a : frm->mniTcpIp->actions())
+        captions << a->data().toString();
+    EXPECT_EQ(captions, QStringList({"", "127.0.0.1|1070", "10.0.0.5|1000", "R&D|77"}));
+    EXPECT_EQ(frm->mniTcpIp->actions()[3]->text(), "R&&D|77"); // shown without an accelerator
+    SettingsFile->AddRecentAddress("10.0.0.6|1000");
+    frm->RebuildRecentMenu();
+    EXPECT_EQ(frm->mniTcpIp->actions().size(), 5);
+}
+
+TEST_F(WindowFixture, SubmenuEntryConnectsAndTheDescriptionJoinsTheCaption) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    Start();
+    QAction item(QString("127.0.0.1|%1").arg(server.serverPort()));
+    item.setData(item.text());
+    frm->mnIPMenuClick(&item);
+    ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 1; }));
+    const QString description = QString("TCP/IP: 127.0.0.1|%1").arg(server.serverPort());
+    EXPECT_EQ(CloseCaptions(), QStringList{description});
+    EXPECT_EQ(frm->windowTitle(), "Corvane " + description);
+    // The receiver going away removes the entry again.
+    ASSERT_TRUE(WaitFor([&] { return server.hasPendingConnections(); }));
+    server.nextPendingConnection()->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().isEmpty(); }));
+    EXPECT_EQ(frm->windowTitle(), "Corvane ");
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(WindowFixture, CommandLineConnectsInOrderAndTheLastPortIsLocal) {
+    QTcpServer first, second;
+    ASSERT_TRUE(first.listen(QHostAddress::LocalHost, 0));
+    ASSERT_TRUE(second.listen(QHostAddress::LocalHost, 0));
+    Start({QString("-I%1").arg(first.serverPort()), "-a10.0.0.7",
+           QString("-I%1").arg(second.serverPort())});
+    EXPECT_EQ(LocalPort, second.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 2; }));
+    QStringList captions = CloseCaptions();
+    captions.sort();
+    EXPECT_EQ(captions,
+              QStringList({"Local", QString("TCP/IP: 127.0.0.1|%1").arg(first.serverPort())}));
+}
+
+TEST_F(WindowFixture, RefusedCommandLineConnectionIsOneLogLine) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = server.serverPort();
+    server.close();
+    Start({QString("-I%1").arg(port)});
+    ASSERT_TRUE(WaitFor([&] { return LogLines()[0].contains("Unable"); }));
+    EXPECT_EQ(LogLines()[0].mid(9), "Unable to connect with TCP/IP: NA");
+    EXPECT_TRUE(CloseCaptions().isEmpty());
+    EXPECT_EQ(frm->windowTitle(), "Corvane");
+}
