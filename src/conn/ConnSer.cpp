@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "app/AppIni.h"
-#include "app/ErrorReport.h"
 #include "conn/fmConnSer.h"
 
 namespace corvane {
@@ -101,13 +100,11 @@ void TConnSer::DataAvailable() {
 }
 
 void TConnSer::PortError(QSerialPort::SerialPortError error) {
-    // The device went away (a USB adapter pulled, the far end of a pseudo-terminal closed):
-    // nothing more will come from it, so the connection ends here.
-    if (error == QSerialPort::ReadError && ComPort->isOpen()) {
-        PostError(GetDescription() + ": " + ComPort->errorString().toStdString());
-        return;
-    }
-    if (error != QSerialPort::ResourceError || !ComPort->isOpen())
+    // The device went away (a USB adapter pulled, the far end of a pseudo-terminal closed). It
+    // shows as a resource error or as a read error that would come again for every notification
+    // of the port, so either ends the connection here.
+    if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) ||
+        !ComPort->isOpen())
         return;
     ReportMessage(GetDescription() + " lost: " + ComPort->errorString().toStdString());
     ComPort->close();

@@ -1,0 +1,160 @@
+// The serial connection on a pseudo-terminal pair made by socat: the program's end is mapped to a
+// port number in the settings file, the test writes into the other end.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTimer>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/AppIni.h"
+#include "app/ErrorReport.h"
+#include "conn/ConnSer.h"
+#include "conn/fmConnSer.h"
+#include "gui/QtTestSupport.h"
+
+using namespace corvane;
+using corvane::test::Pump;
+using corvane::test::WaitFor;
+
+namespace {
+
+struct SerialFixture : ::testing::Test {
+    QProcess socat;
+    QString portEnd, testEnd;
+    int writer = -1;
+    std::string iniPath;
+    std::vector<std::string> lines, messages, errors;
+    std::vector<TConnState> states;
+
+    void SetUp() override {
+        const QString base =
+            QString("/tmp/corvane-ser-%1-").arg(QCoreApplication::applicationPid());
+        portEnd = base + "port";
+        testEnd = base + "test";
+        socat.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + portEnd,
+                              "pty,raw,echo=0,link=" + testEnd});
+        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
+        ASSERT_TRUE(socat.waitForStarted(2000));
+        ASSERT_TRUE(WaitFor([&] { return QFile::exists(portEnd) && QFile::exists(testEnd); }));
+        writer = ::open(testEnd.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
+        ASSERT_GE(writer, 0);
+
+        const std::string program = QCoreApplication::applicationFilePath().toStdString();
+        iniPath = SettingsPathFor(program);
+        QFile::remove(QString::fromStdString(iniPath));
+        SettingsFile = std::make_unique<TAppIni>(program);
+        TIniFile ini(iniPath);
+        ini.WriteString("Serial Ports", "5", portEnd.toStdString());
+        ini.WriteString("Serial Ports", "6", "/tmp/corvane-no-such-device");
+    }
+    void TearDown() override {
+        if (writer >= 0)
+            ::close(writer);
+        socat.kill();
+        socat.waitForFinished(2000);
+        QFile::remove(QString::fromStdString(iniPath));
+        SetErrorSink(nullptr);
+    }
+    void Attach(TConn& conn) {
+        conn.OnLine = [this](TConn&, std::string_view l) {
+            lines.emplace_back(l);
+            return true;
+        };
+        conn.OnStateChange = [this](TConn&, TConnState s) { states.push_back(s); };
+        conn.OnMessage = [this](std::string_view m) { messages.emplace_back(m); };
+    }
+    void Write(const std::string& data, size_t chunk) {
+        for (size_t i = 0; i < data.size(); i += chunk) {
+            const std::string piece = data.substr(i, chunk);
+            ASSERT_EQ(::write(writer, piece.data(), piece.size()), ssize_t(piece.size()));
+            Pump(1);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(SerialFixture, PortNumberMapsThroughTheSettingsFile) {
+    EXPECT_EQ(SerialDeviceFor(5), portEnd);
+    EXPECT_EQ(SerialDeviceFor(6), "/tmp/corvane-no-such-device");
+}
+
+TEST_F(SerialFixture, LinesWrittenInSmallChunksArriveWhole) {
+    TConnSer conn(nullptr);
+    Attach(conn);
+    EXPECT_EQ(conn.GetDescription(), "Serial: NA");
+    conn.SetPort(5);
+    ASSERT_TRUE(conn.OpenPort());
+    EXPECT_EQ(states, std::vector{TConnState::Open});
+    EXPECT_EQ(conn.GetDescription(), "Serial: 5");
+
+    const std::string line = "aa0123456789ABCDEF0123456789AB,12,North Gate Receiver,Tank 7 South";
+    Write(line + "\r" + line.substr(0, 28) + "\r", 3);
+    ASSERT_TRUE(WaitFor([&] { return lines.size() == 2; }));
+    EXPECT_EQ(lines[0], line);
+    EXPECT_EQ(lines[1], line.substr(0, 28));
+
+    conn.Close();
+    ASSERT_EQ(states.size(), 2u); // reported while Close ran
+    EXPECT_EQ(states[1], TConnState::Close);
+    EXPECT_EQ(conn.GetDescription(), "Serial: 5");
+    conn.Close();
+    EXPECT_EQ(states.size(), 2u);
+}
+
+TEST_F(SerialFixture, VanishedDeviceIsReportedAndClosed) {
+    auto conn = std::make_unique<TConnSer>(nullptr);
+    Attach(*conn);
+    conn->SetPort(5);
+    ASSERT_TRUE(conn->OpenPort());
+    ::close(writer);
+    writer = -1;
+    socat.kill();
+    ASSERT_TRUE(WaitFor([&] { return states.size() == 2; }));
+    EXPECT_EQ(states[1], TConnState::Close);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("Serial: 5 lost", 0), 0u) << messages[0];
+    Pump(20);
+    EXPECT_EQ(states.size(), 2u);
+    EXPECT_TRUE(errors.empty()) << errors.size() << " " << errors[0];
+    conn.reset();
+}
+
+TEST_F(SerialFixture, UnopenablePortThrowsAndReportsNoState) {
+    TConnSer conn(nullptr);
+    Attach(conn);
+    conn.SetPort(6);
+    EXPECT_THROW(conn.OpenPort(), std::runtime_error);
+    EXPECT_TRUE(states.empty());
+    EXPECT_EQ(conn.GetDescription(), "Serial: NA");
+}
+
+TEST_F(SerialFixture, DialogChoosesThePortOrCancels) {
+    TfrmConnSer dialog;
+    TConnSer conn(&dialog);
+    Attach(conn);
+    QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
+    EXPECT_FALSE(conn.Open());
+    EXPECT_TRUE(states.empty());
+
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.spePort->setValue(5);
+        EXPECT_EQ(dialog.lblDevice->text(), portEnd);
+        dialog.accept();
+    });
+    EXPECT_TRUE(conn.Open());
+    EXPECT_EQ(states, std::vector{TConnState::Open});
+    EXPECT_EQ(conn.GetDescription(), "Serial: 5");
+
+    // The box takes 1..32; what it cannot read counts as 1.
+    dialog.spePort->setValue(40);
+    EXPECT_EQ(dialog.Port(), 32);
+    dialog.spePort->findChild<QLineEdit*>()->setText("");
+    EXPECT_EQ(dialog.Port(), 1);
+    conn.Close();
+}
