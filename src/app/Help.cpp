@@ -135,7 +135,9 @@ void TfrmHelp::KeywordChosen(QListWidgetItem* item) {
 
 void TfrmHelp::Present(const QString& anchor) {
     Load();
-    if (anchor.isEmpty()) {
+    if (keywords_.isEmpty() && !QFile::exists(file_)) {
+        // The page that says the guide is missing stays.
+    } else if (anchor.isEmpty()) {
         browser_->setSource(QUrl::fromLocalFile(file_));
         browser_->scrollToAnchor("contents");
     } else {
