@@ -94,6 +94,7 @@ void TfrmHelp::Load() {
         return;
     loaded_ = true;
     keywords_.clear();
+    shown_.clear();
     QFile file(file_);
     if (!file.open(QIODevice::ReadOnly)) {
         browser_->setHtml(
@@ -110,8 +111,10 @@ void TfrmHelp::Load() {
         const auto m = it.next();
         const int context = m.captured(1).toInt();
         for (const QString& word : m.captured(2).split(';', Qt::SkipEmptyParts))
-            if (!word.trimmed().isEmpty())
+            if (!word.trimmed().isEmpty()) {
                 keywords_.insert(word.trimmed().toLower(), context);
+                shown_.insert(word.trimmed().toLower(), word.trimmed());
+            }
     }
     FillKeywordList(search_->text());
 }
@@ -121,7 +124,7 @@ void TfrmHelp::FillKeywordList(const QString& filter) {
     const QString key = filter.trimmed().toLower();
     for (auto it = keywords_.cbegin(); it != keywords_.cend(); ++it)
         if (key.isEmpty() || it.key().contains(key)) {
-            auto* item = new QListWidgetItem(it.key(), list_);
+            auto* item = new QListWidgetItem(shown_.value(it.key()), list_);
             item->setData(Qt::UserRole, it.value());
         }
     if (list_->count() > 0)

@@ -57,6 +57,7 @@ private:
     QString file_;
     bool loaded_ = false;
     QMap<QString, int> keywords_;
+    QMap<QString, QString> shown_; // keyword as written in the guide
     QSplitter* splitter_;
     QWidget* indexPane_;
     QLineEdit* search_;

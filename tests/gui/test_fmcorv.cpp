@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 #include "app/SensorListModel.h"
 #include "app/fmCorv.h"
 #include "conn/ConnTcp.h"
+#include "conn/fmConnTcp.h"
 #include "gui/QtTestSupport.h"
 #include "support/Packets.h"
 
@@ -286,6 +288,34 @@ TEST_F(WindowFixture, RecentAddressesFollowTheFixedEntriesAsStored) {
     SettingsFile->AddRecentAddress("10.0.0.6|1000");
     frm->RebuildRecentMenu();
     EXPECT_EQ(frm->mniTcpIp->actions().size(), 5);
+}
+
+TEST_F(WindowFixture, ConfirmedDialogTargetIsRememberedCancelledIsNot) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    Start();
+    QTimer::singleShot(0, frm->ConnTcpDialog(), [&] { frm->ConnTcpDialog()->reject(); });
+    frm->mniTcpIpClick();
+    EXPECT_EQ(frm->mniTcpIp->actions().size(), 2);
+
+    QTimer::singleShot(0, frm->ConnTcpDialog(), [&] {
+        frm->ConnTcpDialog()->edtIp->setText("127.0.0.1");
+        frm->ConnTcpDialog()->edtPort->setText(QString::number(server.serverPort()));
+        frm->ConnTcpDialog()->accept();
+    });
+    frm->mniTcpIpClick();
+    const QString target = QString("127.0.0.1|%1").arg(server.serverPort());
+    ASSERT_EQ(frm->mniTcpIp->actions().size(), 3);
+    EXPECT_EQ(frm->mniTcpIp->actions()[2]->data().toString(), target);
+    ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 1; }));
+
+    // The same target again is not listed twice.
+    QTimer::singleShot(0, frm->ConnTcpDialog(), [&] { frm->ConnTcpDialog()->accept(); });
+    frm->mniTcpIpClick();
+    EXPECT_EQ(frm->mniTcpIp->actions().size(), 3);
+    ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 2; }));
+    frm->close();
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(WindowFixture, SubmenuEntryConnectsAndTheDescriptionJoinsTheCaption) {
