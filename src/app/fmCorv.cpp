@@ -32,13 +32,9 @@
 namespace corvane {
 
 namespace {
-std::string ProgramPath() {
-    return QCoreApplication::applicationFilePath().toStdString();
-}
-
 // The program's path with its extension replaced.
-std::string ProgramPathWithExtension(const char* extension) {
-    const QFileInfo program(QCoreApplication::applicationFilePath());
+std::string PathWithExtension(const QString& programPath, const char* extension) {
+    const QFileInfo program(programPath);
     return (program.path() + '/' + program.completeBaseName() + extension).toStdString();
 }
 
@@ -47,7 +43,9 @@ QString Latin1(std::string_view s) {
 }
 } // namespace
 
-TfrmCorv::TfrmCorv(const QStringList& args, QWidget* parent) : QMainWindow(parent) {
+TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget* parent)
+    : QMainWindow(parent),
+      programPath_(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath) {
     setObjectName("frmCorv");
     setWindowTitle("Corvane");
     monitor_ = std::make_unique<TMonitor>(clock_, *this);
@@ -56,8 +54,8 @@ TfrmCorv::TfrmCorv(const QStringList& args, QWidget* parent) : QMainWindow(paren
     BuildPopups();
 
     frmHelp = std::make_unique<TfrmHelp>();
-    frmHelp->SetHelpFile(HelpFileFor(QCoreApplication::applicationDirPath()));
-    OpenSettings(ProgramPath());
+    frmHelp->SetHelpFile(HelpFileFor(QFileInfo(programPath_).path()));
+    OpenSettings(programPath_.toStdString());
     ReadSettings();
     ChooseLogFiles();
     RebuildRecentMenu();
@@ -246,12 +244,12 @@ void TfrmCorv::ReadSettings() {
 
 void TfrmCorv::ChooseLogFiles() {
     if (tmrLog->interval() != 0) {
-        monitor_->StatsLogPath = NextLogFileName(ProgramPathWithExtension(".LOG"));
+        monitor_->StatsLogPath = NextLogFileName(PathWithExtension(programPath_, ".LOG"));
         tmrLog->start();
     } else {
         tmrLog->stop();
     }
-    monitor_->PacketLogPath = NextLogFileName(ProgramPathWithExtension(".txt"));
+    monitor_->PacketLogPath = NextLogFileName(PathWithExtension(programPath_, ".txt"));
 }
 
 void TfrmCorv::WriteSizeReport() {

@@ -48,7 +48,10 @@ class TfrmCorv : public QMainWindow, public TCorvListener {
     Q_OBJECT
 public:
     // Runs the start-up sequence; args are the command-line arguments after the program name.
-    explicit TfrmCorv(const QStringList& args = {}, QWidget* parent = nullptr);
+    // The settings, the logs and the help are found beside programPath, the running program
+    // when it is empty (tests give each window a folder of its own).
+    explicit TfrmCorv(const QStringList& args = {}, const QString& programPath = {},
+                      QWidget* parent = nullptr);
     ~TfrmCorv() override;
 
     // The newest lines kept in the log pane; older ones are dropped from its bottom.
@@ -128,6 +131,7 @@ private:
     void Guard(const std::function<void()>& command);
     QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
 
+    QString programPath_;
     TSystemClock clock_;
     std::unique_ptr<TMonitor> monitor_;
     TSensorListModel* model_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@ using corvane::test::WaitFor;
 namespace {
 
 struct SerialFixture : ::testing::Test {
+    QTemporaryDir folder; // the settings file, apart from tests running side by side
     QProcess socat;
     QString portEnd, testEnd;
     int writer = -1;
@@ -44,9 +46,9 @@ struct SerialFixture : ::testing::Test {
         writer = ::open(testEnd.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
         ASSERT_GE(writer, 0);
 
-        const std::string program = QCoreApplication::applicationFilePath().toStdString();
+        ASSERT_TRUE(folder.isValid());
+        const std::string program = folder.filePath("corvane").toStdString();
         iniPath = SettingsPathFor(program);
-        QFile::remove(QString::fromStdString(iniPath));
         SettingsFile = std::make_unique<TAppIni>(program);
         TIniFile ini(iniPath);
         ini.WriteString("Serial Ports", "5", portEnd.toStdString());
@@ -57,7 +59,7 @@ struct SerialFixture : ::testing::Test {
             ::close(writer);
         socat.kill();
         socat.waitForFinished(2000);
-        QFile::remove(QString::fromStdString(iniPath));
+        SettingsFile.reset();
         SetErrorSink(nullptr);
     }
     void Attach(TConn& conn) {

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <memory>
@@ -53,20 +54,23 @@ struct WindowFixture : ::testing::Test {
     std::unique_ptr<TfrmCorv> frm;
     std::vector<std::string> errors;
 
+    // Each window gets a folder of its own for its settings and logs, so tests may run side by
+    // side.
+    QTemporaryDir folder;
+
     void SetUp() override {
-        QFile::remove(QString::fromStdString(SettingsPathFor(ProgramPath())));
+        ASSERT_TRUE(folder.isValid());
         SetErrorSink([this](const std::string& e) { errors.push_back(e); });
     }
     void TearDown() override {
         frm.reset();
         Pump(1);
-        QFile::remove(QString::fromStdString(SettingsPathFor(ProgramPath())));
         SetErrorSink(nullptr);
     }
-    static std::string ProgramPath() {
-        return QCoreApplication::applicationFilePath().toStdString();
+    std::string ProgramPath() const { return folder.filePath("corvane").toStdString(); }
+    void Start(const QStringList& args = {}) {
+        frm = std::make_unique<TfrmCorv>(args, QString::fromStdString(ProgramPath()));
     }
-    void Start(const QStringList& args = {}) { frm = std::make_unique<TfrmCorv>(args); }
 
     QStringList LogLines() const { return frm->reLog->toPlainText().split('\n'); }
     QAction* Action(const char* name) const { return frm->findChild<QAction*>(name); }
@@ -276,9 +280,9 @@ TEST_F(WindowFixture, ClearAllEmptiesTheViewsButKeepsTheEntryNames) {
 }
 
 TEST_F(WindowFixture, RecentAddressesFollowTheFixedEntriesAsStored) {
-    SettingsFile = std::make_unique<TAppIni>(ProgramPath());
-    SettingsFile->AddRecentAddress("10.0.0.5|1000");
-    SettingsFile->AddRecentAddress("R&D|77");
+    TAppIni ini(ProgramPath());
+    ini.AddRecentAddress("10.0.0.5|1000");
+    ini.AddRecentAddress("R&D|77");
     Start();
     QStringList captions;
     for (QAction* a : frm->mniTcpIp->actions())
