@@ -74,6 +74,10 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
 }
 
 TfrmCorv::~TfrmCorv() {
+    // The list model reads the monitor's store, which goes before the window's children do.
+    delete lvDev;
+    delete model_;
+    model_ = nullptr;
     // The connections are children of the window; none may call back into it while going.
     for (QObject* child : children())
         if (auto* conn = dynamic_cast<TConn*>(child)) {
