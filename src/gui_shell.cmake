@@ -3,6 +3,7 @@ list(APPEND GUI_SHELL_SOURCES
     app/CmdLine.cpp
     app/ErrorReport.cpp
     app/Help.cpp
+    app/QuitSignals.cpp
     app/fmCorv.cpp
     app/fmCorvConn.cpp
     app/fmCorvDialogs.cpp

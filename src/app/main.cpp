@@ -1,6 +1,7 @@
 #include <QStringList>
 
 #include "app/ErrorReport.h"
+#include "app/QuitSignals.h"
 #include "app/fmCorv.h"
 
 int main(int argc, char* argv[]) {
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QStringList args = QApplication::arguments();
     args.removeFirst();
     corvane::TfrmCorv frmCorv(args);
+    corvane::CloseOnQuitSignals(&frmCorv);
     frmCorv.show();
     return app.exec();
 }

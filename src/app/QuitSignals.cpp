@@ -1,0 +1,44 @@
+#include "app/QuitSignals.h"
+
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace corvane {
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here: the event loop picks the byte up.
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(signalPipe[0], &byte, 1);
+}
+
+} // namespace
+
+void CloseOnQuitSignals(QWidget* mainWindow) {
+    if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, mainWindow);
+    QPointer<QWidget> window(mainWindow);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [window] {
+        char byte;
+        [[maybe_unused]] ssize_t n = ::read(signalPipe[1], &byte, 1);
+        if (window)
+            window->close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+} // namespace corvane
