@@ -33,7 +33,8 @@ struct TName {
 
     void Assign(std::string_view s) {
         Length = static_cast<uint8_t>(s.size() < NameMax ? s.size() : NameMax);
-        std::memcpy(Text, s.data(), Length);
+        if (Length > 0) // an empty view may carry no pointer at all
+            std::memcpy(Text, s.data(), Length);
         Text[Length] = '\0';
     }
     // The characters up to the first NUL, as the files and the views show a name.
