@@ -345,8 +345,7 @@ void Server::Drop(Client& c, bool bySimulator) {
     }
     if (bySimulator)
         FSummary.CountDisconnect();
-    else
-        FClientLeft = true;
+    FClientLeft = true;
     std::cerr << "corvane-sim: " << c.Peer << (bySimulator ? " dropped\n" : " disconnected\n");
 }
 

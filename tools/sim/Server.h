@@ -80,7 +80,7 @@ private:
     std::optional<Emission> FPending;
     bool FExhausted = false;
     bool FEverConnected = false;
-    bool FClientLeft = false;
+    bool FClientLeft = false; // a connection has ended, from either side
 };
 
 // SIGINT and SIGTERM end Run() cleanly.

@@ -198,9 +198,10 @@ Simulates a receiving station: serves receiver lines to the monitor over TCP
   --script FILE     send the lines of FILE; a line "sleep MS" pauses, "raw TEXT" sends
                     TEXT without a line end, "close" drops the connection; then waits
                     for the client to close
-  --count N         stop after N lines
+  --count N         stop after N lines: over TCP the connection is then closed, on the
+                    pty the simulator waits for the reader to close the device
   --crlf            end lines in CR LF instead of CR
-  --once            exit when the first client disconnects
+  --once            exit when the first connection ends
   --help            show this text
 
 On the pseudo-terminal, "disconnect" sends half a line and pauses, as a receiver
