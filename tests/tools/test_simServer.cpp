@@ -198,6 +198,17 @@ TEST(SimServer, DisconnectCutsMidLineAndSignalEndsCleanly) {
     EXPECT_TRUE(Has(summary, "valid: " + std::to_string(CutAtCr(data).size()))) << summary;
 }
 
+TEST(SimServer, OnceEndsWhenTheSimulatorDropsTheConnection) {
+    SimProcess sim(
+        {"--port", "0", "--rate", "0", "--faults", "disconnect", "--fault-rate", "1", "--once"});
+    int fd = Connect(sim.StdoutLine());
+    std::string data = ReadAll(fd);
+    close(fd);
+    EXPECT_EQ(data.find('\r'), std::string::npos) << "the first line is already cut";
+    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_TRUE(Has(sim.Stderr(), "cut: 1")) << sim.Stderr();
+}
+
 TEST(SimServer, SilentReceiverListensButNeverSends) {
     SimProcess sim({"--port", "0", "--faults", "silent", "--once"});
     int fd = Connect(sim.StdoutLine());
