@@ -167,3 +167,22 @@ TEST_F(MonitorTest, PacketLogHoldsEveryCheckedLineBeforeRegistration) {
 
 } // namespace
 } // namespace corvane::testing
+
+namespace corvane::testing {
+namespace {
+
+// A full disk costs the log lines, silently; every packet is still registered.
+TEST_F(MonitorTest, LogsOnAFullDiskLoseTheirLinesQuietly) {
+    monitor.LogPackets = true;
+    monitor.PacketLogPath = "/dev/full";
+    monitor.StatsLogPath = "/dev/full";
+    for (uint32_t i = 1; i <= 20; ++i)
+        EXPECT_TRUE(Line(SensorLine(i, ",1,North")));
+    monitor.LogTick();
+    EXPECT_EQ(store.SensorCount, 20);
+    EXPECT_EQ(store.ReadCount, 20);
+    EXPECT_EQ(std::count(views.Log.begin(), views.Log.end(), "Unable to add sensor"), 0);
+}
+
+} // namespace
+} // namespace corvane::testing
