@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Soak: the real window (headless) fed by the simulator at a steady rate for a while. Prints the
+# resident memory over time and compares the simulator's count of valid lines with the packet
+# log's. Exits non-zero when the program died or a valid line went missing.
+#   tools/soak.sh [seconds=600] [lines-per-second=2000] [sensors=2000]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-600}
+rate=${2:-2000}
+sensors=${3:-2000}
+build=${BUILD:-build}
+dir=$(mktemp -d)
+trap 'kill $prog $sim 2>/dev/null || true; rm -rf "$dir"' EXIT
+cp "$build/corvane" "$dir/corvane"
+printf '[Settings]\r\nLogPackets=1\r\nLogRateSec=60\r\n' > "$dir/corvane.INI"
+
+count=$((seconds * rate))
+"$build/corvane-sim" --port 0 --sensors "$sensors" --repeaters 32 --entries 32 --rate "$rate" \
+    --count "$count" --once >"$dir/sim.out" 2>"$dir/sim.err" &
+sim=$!
+for _ in $(seq 50); do
+    port=$(sed -n 's/^tcp: 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.out")
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+QT_QPA_PLATFORM=offscreen "$dir/corvane" "-I$port" >/dev/null 2>&1 &
+prog=$!
+
+echo "seconds rss_kib packet_log_lines"
+start=$(date +%s)
+while kill -0 "$sim" 2>/dev/null; do
+    sleep 10
+    kill -0 "$prog" 2>/dev/null || { echo "the program died" >&2; exit 1; }
+    rss=$(awk '/VmRSS/ {print $2}' "/proc/$prog/status")
+    lines=$(cat "$dir"/corvane_*.txt 2>/dev/null | wc -l)
+    echo "$(( $(date +%s) - start )) $rss $lines"
+done
+sleep 2
+kill -0 "$prog" 2>/dev/null || { echo "the program died" >&2; exit 1; }
+kill -TERM "$prog"
+wait "$prog" || true
+logged=$(( $(cat "$dir"/corvane_*.txt | wc -l) - 1 ))
+valid=$(sed -n 's/^ *valid[: ]*\([0-9]*\).*/\1/p' "$dir/sim.err" | head -1)
+echo "simulator: valid lines sent $valid; packet log: $logged lines"
+cat "$dir/sim.err"
+[ "$valid" = "$logged" ]
