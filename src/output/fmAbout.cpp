@@ -10,6 +10,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace corvane {
@@ -128,9 +129,10 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     name->setFont(big);
     name->setStyleSheet("color: navy");
     auto* top = new QVBoxLayout(panel1);
-    top->setSpacing(2);
+    top->setContentsMargins(6, 4, 6, 4);
+    top->setSpacing(0);
     top->addWidget(name);
-    top->addWidget(Line("Wireless sensor network monitoring from Corvane Systems", panel1, false));
+    top->addWidget(Line("Wireless sensor network monitoring", panel1, false));
     top->addWidget(Line("version 1.5", panel1, false));
 
     QFrame* panel2 = Panel(this);
@@ -138,7 +140,8 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     LBURL->setAlignment(Qt::AlignHCenter);
     LBURL->setStyleSheet("color: blue; font-weight: bold");
     auto* maker = new QVBoxLayout(panel2);
-    maker->setSpacing(2);
+    maker->setContentsMargins(6, 4, 6, 4);
+    maker->setSpacing(0);
     maker->addWidget(Line("Corvane Systems Ltd.", panel2, true));
     maker->addWidget(Line("17 Mill Race Road", panel2, true));
     maker->addWidget(Line("Harwick HW3 9QT", panel2, true));
@@ -147,6 +150,10 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     mParams = new QPlainTextEdit(this);
     mParams->setReadOnly(true);
     mParams->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mParams->document()->setDocumentMargin(2);
+    QFont small = mParams->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    mParams->setFont(small);
     mParams->setPlainText(ParameterLines(params).join('\n'));
 
     Button1 = new QPushButton("OK", this);
@@ -154,8 +161,8 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(6);
+    layout->setContentsMargins(5, 6, 5, 6);
+    layout->setSpacing(4);
     layout->addWidget(ProgramIcon, 0, Qt::AlignHCenter);
     layout->addWidget(panel1);
     layout->addWidget(panel2);

@@ -24,6 +24,8 @@ QLineEdit* ValueBox(QWidget* parent, bool readOnly) {
     auto* e = new QLineEdit(parent);
     e->setFrame(false);
     e->setReadOnly(readOnly);
+    // Reached by clicking only, so that the window opens with the list active.
+    e->setFocusPolicy(Qt::ClickFocus);
     QPalette p = e->palette();
     p.setColor(QPalette::Base, p.color(QPalette::Window));
     e->setPalette(p);

@@ -1,0 +1,70 @@
+// Pictures of the history window, the export dialog, the select-entry dialog and the about box
+// filled with sample data, for looking at their layout. Run by hand under a display:
+//   VIEWS_SHOTS=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a test_views
+//       --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include "output/fmAbout.h"
+#include "output/fmExport.h"
+#include "output/fmHist.h"
+#include "output/fmSelectEntry.h"
+#include "store/ActivityStore.h"
+
+using namespace corvane;
+
+namespace {
+
+void Save(QWidget& w, const char* name) {
+    w.show();
+    for (int i = 0; i < 20; ++i)
+        QApplication::processEvents();
+    w.grab().save(QDir(qEnvironmentVariable("VIEWS_SHOTS", ".")).filePath(name));
+}
+
+TEST(Views, DISABLED_Screenshots) {
+    TManualClock clock(EncodeDateTime(2025, 6, 1, 12, 0, 0));
+    TNullListener listener;
+    auto store = TStore::Create(clock, listener);
+    store->Entries[0].Name.Assign("North Gate");
+    store->Repeats[0].Id = 'c';
+    TSensor& s = store->Sensors[0];
+    s.Name.Assign("Tank 7 Level");
+    s.Kind = 23;
+    s.SerNo = 0x00000000001A2B3C;
+    s.Data[4] = 0x01;
+    s.Data[5] = 0x20;
+    store->SensorCount = 1;
+    int32_t older = NoRead;
+    for (int n = 0; n < 12; ++n) {
+        TRead& r = store->Reads[n];
+        r.Time = clock.Now() - (600 - 47.5 * n) / 86400.0;
+        r.Entry = 0;
+        r.Repeat = n % 3 ? 0 : NoIndex;
+        r.SensorOlder = older;
+        older = n;
+    }
+    s.Newest = older;
+
+    TfrmHist hist;
+    hist.LoadSensor(*store, 0);
+    Save(hist, "history.png");
+    TfrmExport exportForm(*store);
+    exportForm.lvInclude->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
+    Save(exportForm, "export.png");
+    TAboutParams params;
+    params.LogPackets = true;
+    TfrmAbout about(params);
+    Save(about, "about.png");
+    TSelectEntryFm select;
+    select.EntryCB->addItems({"-- All --", "East", "North Gate"});
+    select.EntryCB->setCurrentIndex(2);
+    Save(select, "select.png");
+}
+
+} // namespace
