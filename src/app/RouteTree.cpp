@@ -1,5 +1,6 @@
 #include "app/RouteTree.h"
 
+#include <QHeaderView>
 #include <QTreeView>
 
 namespace corvane {
@@ -167,6 +168,9 @@ void TRouteTree::Attach(QTreeView* view) {
     view->setIndentation(19);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long lines scroll sideways instead of being cut short.
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 }
 
 int32_t TRouteTree::OwnerNode(TOwnerKind kind, uint8_t index) const {
