@@ -5,25 +5,11 @@
 #include "output/LogCorv.h"
 #include "util/TextBuffer.h"
 #include "util/untConst.h"
+#include "util/untUtils.h"
 
 namespace corvane {
 
 namespace {
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-    const size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z')
-            ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z')
-            cb = static_cast<unsigned char>(cb - 'A' + 'a');
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
 
 constexpr std::string_view NameCut(std::string_view s) { return s.substr(0, NameMax); }
 

@@ -2,28 +2,11 @@
 
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
+#include "util/untUtils.h"
 
 namespace corvane {
 
 namespace {
-
-// Letters a to z compare as A to Z; every other character by its code.
-int CompareText(std::string_view a, std::string_view b) {
-    const size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'a' && ca <= 'z')
-            ca = static_cast<unsigned char>(ca - 'a' + 'A');
-        if (cb >= 'a' && cb <= 'z')
-            cb = static_cast<unsigned char>(cb - 'a' + 'A');
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
 
 template <typename T>
 int Sign(T d) {
@@ -37,10 +20,10 @@ int CompareNatural(const TStore& store, int column, uint16_t a, uint16_t b) {
     case 0: {
         char la[NameMax + 1];
         char lb[NameMax + 1];
-        return CompareText(store.SensorLabel(a, la), store.SensorLabel(b, lb));
+        return CompareNoCase(store.SensorLabel(a, la), store.SensorLabel(b, lb));
     }
     case 1:
-        return CompareText(SensorKindNames[sa.Kind % SensorKindCount],
+        return CompareNoCase(SensorKindNames[sa.Kind % SensorKindCount],
                            SensorKindNames[sb.Kind % SensorKindCount]);
     case 2:
         return Sign(static_cast<int64_t>(sb.Stats.Count) - sa.Stats.Count);

@@ -13,5 +13,8 @@ uint16_t CalcCrc16(const uint8_t* data, uint16_t length);
 bool IsHexText(std::string_view text);
 // Writes min(maxCount, text.size() / 2) bytes; text must have passed IsHexText.
 size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount);
+// Compares texts with the letters a to z as A to Z and every other character by its code; a
+// text that begins another sorts first. Negative, 0 or positive.
+int CompareNoCase(std::string_view a, std::string_view b);
 
 } // namespace corvane
