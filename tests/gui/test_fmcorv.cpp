@@ -322,6 +322,31 @@ TEST_F(WindowFixture, ConfirmedDialogTargetIsRememberedCancelledIsNot) {
     EXPECT_TRUE(errors.empty());
 }
 
+TEST_F(WindowFixture, RefusedSettingsWriteIsReportedAndTheConnectionGoesOn) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
+    const QString ini = folder.filePath("corvane.INI");
+    {
+        QFile file(ini);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\r\nMaxAge=600\r\n");
+    }
+    QFile::setPermissions(ini, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    Start();
+    QTimer::singleShot(0, frm->ConnTcpDialog(), [&] {
+        frm->ConnTcpDialog()->edtIp->setText("127.0.0.1");
+        frm->ConnTcpDialog()->edtPort->setText(QString::number(server.serverPort()));
+        frm->ConnTcpDialog()->accept();
+    });
+    Action("mnSelectTCPIP")->trigger(); // as the menu runs it, errors reported
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Unable to write to " + ini.toStdString());
+    EXPECT_EQ(frm->mniTcpIp->actions().size(), 2); // the submenu was not rebuilt
+    EXPECT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 1; }));
+    EXPECT_EQ(frm->Monitor().Store().Settings.MaxAge, 600);
+    frm->close();
+}
+
 TEST_F(WindowFixture, SubmenuEntryConnectsAndTheDescriptionJoinsTheCaption) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0));
