@@ -10,6 +10,15 @@ namespace corvane {
 
 int LocalPort = 1070;
 
+namespace {
+// A busy receiver is read a slice per turn of the event loop, so that the window repaints, the
+// timers run and other connections are served between slices however much is waiting.
+constexpr qint64 ReadSliceBytes = 8 * 1024;
+// What the socket may hold that has not been read yet. Beyond it the receiver is held back by
+// TCP's own flow control: nothing is lost, and memory stays bounded.
+constexpr qint64 SocketBufferBytes = 32 * 1024;
+} // namespace
+
 TConnTcp::TConnTcp(TfrmConnTcp* dialog, QObject* parent)
     : QObject(parent), dialog_(dialog), socket_(std::make_unique<QTcpSocket>()) {
     connect(socket_.get(), &QTcpSocket::connected, this, &TConnTcp::SocketConnected);
@@ -65,6 +74,7 @@ void TConnTcp::Connect() {
         ReportMessage("Unable to connect with " + GetDescription());
         return;
     }
+    socket_->setReadBufferSize(SocketBufferBytes);
     socket_->connectToHost(address_, quint16(port_));
 }
 
@@ -88,15 +98,30 @@ void TConnTcp::SocketConnected() {
     SendPoll();
 }
 
-void TConnTcp::SocketReadyRead() {
-    if (!socket_->isOpen())
-        return; // aborted: nothing is left to read
-    const QByteArray data = socket_->readAll();
+bool TConnTcp::ReadSlice() {
+    if (!socket_->isOpen() || socket_->bytesAvailable() <= 0)
+        return false; // aborted or drained: nothing is left to read
+    const QByteArray data = socket_->read(ReadSliceBytes);
     Receive(std::string_view(data.constData(), size_t(data.size())));
+    return true;
+}
+
+void TConnTcp::SocketReadyRead() {
+    ReadSlice();
+    if (readPending_ || !socket_->isOpen() || socket_->bytesAvailable() <= 0)
+        return;
+    readPending_ = true;
+    // Through the timers rather than the posted events, so that the other timers still get
+    // their turn while a slice follows a slice.
+    QTimer::singleShot(1, Qt::PreciseTimer, this, [this] {
+        readPending_ = false;
+        SocketReadyRead();
+    });
 }
 
 void TConnTcp::SocketDisconnected() {
-    SocketReadyRead();
+    while (ReadSlice()) {
+    }
     pollTimer_.stop();
     if (reportedOpen_) {
         reportedOpen_ = false;

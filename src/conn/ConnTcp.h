@@ -50,6 +50,8 @@ private:
     void Connect();
     void SocketConnected();
     void SocketReadyRead();
+    // Hands one slice of what has arrived to the line cutting; false when nothing was waiting.
+    bool ReadSlice();
     void SocketDisconnected();
     void SocketError();
     void SendPoll();
@@ -58,6 +60,7 @@ private:
     QString address_;
     int port_ = 0;
     bool reportedOpen_ = false;
+    bool readPending_ = false;
     int pollInterval_ = PollIntervalMs;
     std::unique_ptr<QTcpSocket> socket_;
     QTimer pollTimer_;
