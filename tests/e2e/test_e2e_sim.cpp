@@ -91,7 +91,7 @@ TEST(EndToEndSimulator, ScriptedNetworkReachesTheLogsExactly) {
     QFile script(scratch.filePath("network.script"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.write(Latin1("sleep 300\n" + tankA + "\n" + tankA + "\n" + badCrc + "\n" + pumpB +
-                        "\n" + "short line\n" + lower + "\n" + "sleep 2500\n" + tankARepeated +
+                        "\n" + "short line\n" + lower + "\n" + "sleep 3200\n" + tankARepeated +
                         "\n" + pumpB + "\n"));
     script.close();
 
@@ -120,7 +120,7 @@ TEST(EndToEndSimulator, ScriptedNetworkReachesTheLogsExactly) {
     EXPECT_EQ(a[3], "\"DualCounter\"");
     EXPECT_EQ(a[6], "1"); // the second line right after the first
     const int gap = std::stoi(a[8]);
-    EXPECT_TRUE(gap == 3 || gap == 4) << gap; // 2.5 s of silence, rounded, plus delivery
+    EXPECT_TRUE(gap == 3 || gap == 4) << gap; // 3.2 s of silence, rounded, plus delivery
     EXPECT_EQ(a[9], a[8]);
     const auto& b = block["\"00000000000B0002\""];
     EXPECT_EQ(b[6], "0");
