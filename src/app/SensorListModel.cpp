@@ -1,6 +1,7 @@
 #include "app/SensorListModel.h"
 
 #include <QHeaderView>
+#include <QStyle>
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QPainterPath>
@@ -305,6 +306,12 @@ void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     header->setSortIndicatorShown(false);
     for (int c = 0; c < ListColumnCount; ++c)
         view->setColumnWidth(c, TSensorListModel::ColumnWidth(c));
+    // The label column holds at least a whole serial number beside the marker, whatever the
+    // font: a label cut short is no use for telling sensors apart.
+    const int label = view->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) +
+                      view->iconSize().width() + 3 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
+    if (label > view->columnWidth(0))
+        view->setColumnWidth(0, label);
     QObject::connect(header, &QHeaderView::sectionClicked, model, &TSensorListModel::ColumnClick);
 
     // Re-sorts move the selected row without changing which sensor is selected; only a change of
