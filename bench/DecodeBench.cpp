@@ -40,8 +40,9 @@ void Decode(benchmark::State& state) {
         benchmark::DoNotOptimize(decoder.Decode(lines[i++ & 1023], nullptr, out));
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel(state.range(0) == 0 ? "valid with tail"
-                                       : state.range(0) == 1 ? "valid bare" : "rejected");
+    state.SetLabel(state.range(0) == 0   ? "valid with tail"
+                   : state.range(0) == 1 ? "valid bare"
+                                         : "rejected");
 }
 BENCHMARK(Decode)->Arg(0)->Arg(1)->Arg(2);
 

@@ -48,11 +48,15 @@ void Ingest(benchmark::State& state, Network n, double secondsPerLine) {
 }
 
 // 2000 sensors through 32 repeaters (the alphabet's letters) and 32 entry points, ring full.
-void IngestTypical(benchmark::State& state) { Ingest(state, {2000, 32, 32}, 0.01); }
+void IngestTypical(benchmark::State& state) {
+    Ingest(state, {2000, 32, 32}, 0.01);
+}
 BENCHMARK(IngestTypical)->Unit(benchmark::kMicrosecond);
 
 // One entry point and one repeater carry all 80000 reads, all within the last five minutes.
-void IngestOneRoute(benchmark::State& state) { Ingest(state, {2000, 1, 1}, 0.002); }
+void IngestOneRoute(benchmark::State& state) {
+    Ingest(state, {2000, 1, 1}, 0.002);
+}
 BENCHMARK(IngestOneRoute)->Unit(benchmark::kMicrosecond);
 
 // One expiry and ageing tick over 2000 sensors with nothing to expire.

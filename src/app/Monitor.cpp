@@ -11,7 +11,9 @@ namespace corvane {
 
 namespace {
 
-constexpr std::string_view NameCut(std::string_view s) { return s.substr(0, NameMax); }
+constexpr std::string_view NameCut(std::string_view s) {
+    return s.substr(0, NameMax);
+}
 
 } // namespace
 

@@ -1,10 +1,10 @@
 #include "app/SensorListModel.h"
 
 #include <QHeaderView>
-#include <QStyle>
 #include <QItemSelectionModel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStyle>
 #include <QTreeView>
 
 #include <algorithm>
@@ -309,7 +309,8 @@ void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     // The label column holds at least a whole serial number beside the marker, whatever the
     // font: a label cut short is no use for telling sensors apart.
     const int label = view->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) +
-                      view->iconSize().width() + 3 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
+                      view->iconSize().width() +
+                      3 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
     if (label > view->columnWidth(0))
         view->setColumnWidth(0, label);
     QObject::connect(header, &QHeaderView::sectionClicked, model, &TSensorListModel::ColumnClick);

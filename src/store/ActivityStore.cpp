@@ -19,7 +19,9 @@ int32_t CompareSerNoKey(const void* key, const void* record) {
                         static_cast<const TSensor*>(record)->SerNo);
 }
 
-void ResetCursor(TRecentCursor& cursor) { cursor = TRecentCursor{}; }
+void ResetCursor(TRecentCursor& cursor) {
+    cursor = TRecentCursor{};
+}
 
 // Links read n as the newest of a chain given by its owner's ends and the reads' two links.
 template <typename NewerOf, typename OlderOf>
@@ -71,8 +73,7 @@ auto SensorOlderOf = [](TRead& r) -> int32_t& { return r.SensorOlder; };
 
 } // namespace
 
-TStore::TStore(const TClock& clock, TCorvListener& listener)
-    : clock_(clock), listener_(listener) {
+TStore::TStore(const TClock& clock, TCorvListener& listener) : clock_(clock), listener_(listener) {
     for (int i = 0; i + 1 < MaxSensors; ++i)
         NdSerNo[i].Right = &NdSerNo[i + 1];
     SerNoTree.SetPool(&NdSerNo[0]);

@@ -50,11 +50,11 @@ public:
     TCorvListener& Listener() const { return listener_; }
 
     // Records taken into use by registration.
-    uint8_t FindEntry(uint8_t id) const;            // index or 255
-    uint8_t AddEntry(uint8_t id);                   // new index or 255 when refused
-    uint8_t FindRepeat(char id) const;              // index or 255
-    uint8_t AddRepeat(char id);                     // new index or 255 when refused
-    uint16_t FindSensor(int64_t serNo) const;       // row or 0xFFFF
+    uint8_t FindEntry(uint8_t id) const;             // index or 255
+    uint8_t AddEntry(uint8_t id);                    // new index or 255 when refused
+    uint8_t FindRepeat(char id) const;               // index or 255
+    uint8_t AddRepeat(char id);                      // new index or 255 when refused
+    uint16_t FindSensor(int64_t serNo) const;        // row or 0xFFFF
     uint16_t AddSensor(uint8_t kind, int64_t serNo); // new row or 0xFFFF when refused
     // Takes back the record made last (registration refusing a packet after making it).
     void TakeBackEntry() { --EntryCount; }

@@ -57,8 +57,8 @@ void TStore::AgeRows(TDateTime now) {
             if (st.Count == 1)
                 st.RunAvg = static_cast<float>(age);
             else
-                st.RunAvg = static_cast<float>(
-                    ((p - 1) * static_cast<double>(st.AvgGap) + age) / p);
+                st.RunAvg =
+                    static_cast<float>(((p - 1) * static_cast<double>(st.AvgGap) + age) / p);
             runAvg.AppendFixed2(st.RunAvg);
         }
         TTextBuffer<16> ageText;

@@ -24,7 +24,7 @@ int CompareNatural(const TStore& store, int column, uint16_t a, uint16_t b) {
     }
     case 1:
         return CompareNoCase(SensorKindNames[sa.Kind % SensorKindCount],
-                           SensorKindNames[sb.Kind % SensorKindCount]);
+                             SensorKindNames[sb.Kind % SensorKindCount]);
     case 2:
         return Sign(static_cast<int64_t>(sb.Stats.Count) - sa.Stats.Count);
     case 3:

@@ -15,7 +15,9 @@ int32_t SecondsDiff(TDateTime earlier, TDateTime later) {
     return static_cast<int32_t>(d * 86400.0 + 0.5);
 }
 
-void ResetStats(TStats& stats) { stats = TStats{}; }
+void ResetStats(TStats& stats) {
+    stats = TStats{};
+}
 
 float MeanGap(const uint16_t* buffer, int n) {
     if (n <= 0)

@@ -21,9 +21,9 @@ constexpr int EntrySlotMax = 4;
 constexpr int RepeatSlotMax = 16;
 constexpr int NameMax = 33;
 
-constexpr uint8_t NoIndex = 255;     // no entry point / no repeater
-constexpr uint16_t NoRow = 0xFFFF;   // no sensor row
-constexpr int32_t NoRead = -1;       // no read
+constexpr uint8_t NoIndex = 255;   // no entry point / no repeater
+constexpr uint16_t NoRow = 0xFFFF; // no sensor row
+constexpr int32_t NoRead = -1;     // no read
 constexpr TDateTime NoTime = -10000.0;
 
 // Up to 33 8-bit characters; longer text is cut.

@@ -20,8 +20,12 @@ void* operator new(std::size_t n) {
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
 
 namespace corvane::testing {
 namespace {
@@ -33,9 +37,9 @@ TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
     monitor.Store().Settings.MaxAge = 1000000; // keep every read: the ring fills and evicts
     std::vector<std::string> lines;
     for (uint32_t i = 0; i < 3000; ++i)
-        lines.push_back(SensorLine(i % 500 + 1, ",7,North Gate of the yard,Tank number " +
-                                                     std::to_string(i % 500),
-                                   RepeaterChars[i % 20]));
+        lines.push_back(SensorLine(
+            i % 500 + 1, ",7,North Gate of the yard,Tank number " + std::to_string(i % 500),
+            RepeaterChars[i % 20]));
     for (const auto& line : lines) { // warm-up: sensors, names and slots are made
         ASSERT_TRUE(monitor.ParsePacketLine(nullptr, line));
         clock.AdvanceSeconds(0.5);

@@ -6,9 +6,9 @@
 
 #include "app/Monitor.h"
 #include "support/Packets.h"
-#include "util/untConst.h"
 #include "support/RecordingListener.h"
 #include "support/StoreFixture.h"
+#include "util/untConst.h"
 
 namespace corvane::testing {
 namespace {

@@ -58,7 +58,7 @@ TEST_F(PacketLineTest, RejectsBadDigitsAndCheckWords) {
     badCheck.replace(26, 2, "CE");
     EXPECT_FALSE(Decode(badCheck));
     EXPECT_FALSE(Decode(Example.substr(0, 29) + Example.substr(30))); // 27 digits before comma
-    EXPECT_FALSE(Decode(Example.substr(2, 28) + " "));              // text after the digits
+    EXPECT_FALSE(Decode(Example.substr(2, 28) + " "));                // text after the digits
     EXPECT_FALSE(Decode("aa1078563412000000000000CFBB00,x,North"));
     EXPECT_FALSE(Decode(""));
     EXPECT_FALSE(Decode(","));

@@ -44,7 +44,9 @@ private:
     QString out_;
 };
 
-QByteArray Latin1(const std::string& s) { return QByteArray::fromStdString(s); }
+QByteArray Latin1(const std::string& s) {
+    return QByteArray::fromStdString(s);
+}
 
 // The packet log's lines without their time stamps.
 std::vector<std::string> LoggedPackets(const QByteArray& log) {
@@ -90,9 +92,9 @@ TEST(EndToEndSimulator, ScriptedNetworkReachesTheLogsExactly) {
     QTemporaryDir scratch;
     QFile script(scratch.filePath("network.script"));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(Latin1("sleep 300\n" + tankA + "\n" + tankA + "\n" + badCrc + "\n" + pumpB +
-                        "\n" + "short line\n" + lower + "\n" + "sleep 3200\n" + tankARepeated +
-                        "\n" + pumpB + "\n"));
+    script.write(Latin1("sleep 300\n" + tankA + "\n" + tankA + "\n" + badCrc + "\n" + pumpB + "\n" +
+                        "short line\n" + lower + "\n" + "sleep 3200\n" + tankARepeated + "\n" +
+                        pumpB + "\n"));
     script.close();
 
     TProgramRun program("[Settings]\r\nLogPackets=1\r\nLogRateSec=1\r\nDuplicateTimeSec=1\r\n");
@@ -110,9 +112,8 @@ TEST(EndToEndSimulator, ScriptedNetworkReachesTheLogsExactly) {
     ASSERT_TRUE(WaitFor(
         [&] {
             block = NewestBlock(program.ReadFile("corvane_01.LOG"));
-            return block.count("\"00000000000A0001\"") &&
-                   block["\"00000000000A0001\""][5] == "3" && block.count("\"00000000000B0002\"") &&
-                   block["\"00000000000B0002\""][5] == "2";
+            return block.count("\"00000000000A0001\"") && block["\"00000000000A0001\""][5] == "3" &&
+                   block.count("\"00000000000B0002\"") && block["\"00000000000B0002\""][5] == "2";
         },
         10000));
     const auto& a = block["\"00000000000A0001\""];

@@ -6,8 +6,8 @@
 #include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "app/AppIni.h"

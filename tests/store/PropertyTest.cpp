@@ -20,8 +20,13 @@ TDecodedPacket RandomPacket(std::mt19937& rng) {
                              : static_cast<int64_t>(rng() % 400) - 200;
     p.Crc = static_cast<uint16_t>(rng() % 4);
     p.EntryId = static_cast<uint8_t>(rng() % 40 == 0 ? rng() % 256 : rng() % 6 + 250);
-    static const std::string names[] = {"", "North", "north", "South Gate", "A\"quoted\"name",
-                                        std::string(60, 'x'), std::string("\xE9t\xE9", 3)};
+    static const std::string names[] = {"",
+                                        "North",
+                                        "north",
+                                        "South Gate",
+                                        "A\"quoted\"name",
+                                        std::string(60, 'x'),
+                                        std::string("\xE9t\xE9", 3)};
     p.EntryName = names[rng() % 7];
     p.SensorName = names[rng() % 7];
     return p;

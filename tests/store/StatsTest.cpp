@@ -32,9 +32,9 @@ TEST_F(StatsTest, SingleReadHasNoGap) {
     EXPECT_EQ(StatsOf(s).MaxGap, 0);
     EXPECT_EQ(StatsOf(s).MinGap, 65535);
     EXPECT_EQ(StatsOf(s).AvgGap, 0.0f);
-    EXPECT_EQ(views.Stats(s), (std::vector<std::string>{"Count: 1", "Duplicates: 0",
-                                                        "Max Gap: (undefined)",
-                                                        "Min Gap: (undefined)"}));
+    EXPECT_EQ(views.Stats(s),
+              (std::vector<std::string>{"Count: 1", "Duplicates: 0", "Max Gap: (undefined)",
+                                        "Min Gap: (undefined)"}));
     EXPECT_EQ(views.Rows[s].Label, "00000000000000FF");
     EXPECT_EQ(views.Rows[s].RunAvg, "0.00");
     EXPECT_EQ(views.Rows[s].Age, "0");
@@ -102,9 +102,9 @@ TEST_F(StatsTest, FiguresPerRepeaterAndEntryPoint) {
     Wait(30);
     Read(s, e1, ra);
     EXPECT_EQ(StatsOf(s).Count, 3);
-    EXPECT_EQ(views.Stats(s, TStatsGroup::Entry, 0),
-              (std::vector<std::string>{"Count: 2", "Duplicates: 0", "Max Gap: 60",
-                                        "Min Gap: 60"}));
+    EXPECT_EQ(
+        views.Stats(s, TStatsGroup::Entry, 0),
+        (std::vector<std::string>{"Count: 2", "Duplicates: 0", "Max Gap: 60", "Min Gap: 60"}));
     EXPECT_EQ(views.Stats(s, TStatsGroup::Repeat, 0)[0], "Count: 2");
     // The entry point 2 slot keeps the figures of the last refresh that named it.
     EXPECT_EQ(views.Stats(s, TStatsGroup::Entry, 1)[0], "Count: 1");

@@ -30,8 +30,8 @@ inline std::string PacketDigits(uint8_t type, uint64_t serial, uint8_t payload =
 }
 
 // A mode-0 sensor (type 0x10, DualCounter) with the serial number in bytes 1..3.
-inline std::string SensorLine(uint32_t serial, const std::string& tail = "",
-                              char repeater = '\0', uint8_t payload = 0) {
+inline std::string SensorLine(uint32_t serial, const std::string& tail = "", char repeater = '\0',
+                              uint8_t payload = 0) {
     std::string line;
     if (repeater != '\0')
         line.append(2, repeater);

@@ -43,8 +43,7 @@ protected:
 // Every invariant of the ring and its chains; empty when all hold.
 template <typename NewerOf, typename OlderOf, typename Belongs>
 std::string CheckChain(const TStore& s, const char* what, int32_t newest, int32_t oldest,
-                       NewerOf newerOf, OlderOf olderOf, Belongs belongs,
-                       std::set<int32_t>& seen) {
+                       NewerOf newerOf, OlderOf olderOf, Belongs belongs, std::set<int32_t>& seen) {
     std::ostringstream err;
     if ((newest == NoRead) != (oldest == NoRead))
         return std::string(what) + ": one end missing";
