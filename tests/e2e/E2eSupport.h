@@ -36,6 +36,6 @@ private:
 // Lines of a CR LF file, without their line ends.
 std::vector<std::string> SplitLines(const QByteArray& text);
 // Keeps the Qt event loop running until done() holds or the time is up.
-bool WaitFor(const std::function<bool()>& done, int milliseconds);
+bool WaitFor(const std::function<bool()>& done, int milliseconds = 5000);
 
 } // namespace corvane::testing

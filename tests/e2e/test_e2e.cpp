@@ -12,21 +12,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "E2eSupport.h"
 #include "support/Packets.h"
 
 namespace {
 
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return done();
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+using corvane::testing::WaitFor;
 
 QByteArray ReadLog(const QDir& dir, const QString& pattern) {
     const QStringList names = dir.entryList({pattern}, QDir::Files);
