@@ -9,14 +9,6 @@
 
 namespace corvane {
 
-namespace {
-
-constexpr std::string_view NameCut(std::string_view s) {
-    return s.substr(0, NameMax);
-}
-
-} // namespace
-
 TMonitor::TMonitor(const TClock& clock, TCorvListener& listener)
     : clock_(clock), listener_(listener), store_(TStore::Create(clock, listener)) {}
 
@@ -57,7 +49,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
             newEntry = true;
         }
         if (!p.EntryName.empty()) {
-            st.Entries[entry].Name.Assign(NameCut(p.EntryName));
+            st.Entries[entry].Name.Assign(p.EntryName);
             AddEntryName(p.EntryName);
         }
     }
@@ -98,7 +90,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
     s.Marked = p.Marked;
     std::copy(p.Packet, p.Packet + 11, s.Data);
     if (!p.SensorName.empty())
-        s.Name.Assign(NameCut(p.SensorName));
+        s.Name.Assign(p.SensorName);
 
     if (newEntry)
         AddOwnerNode(TOwnerKind::Entry, entry);
@@ -129,7 +121,7 @@ void TMonitor::MakeSensorRow(uint16_t row) {
     const TStore& st = *store_;
     char buffer[NameMax + 1];
     const std::string_view label = st.SensorLabel(row, buffer);
-    listener_.MakeListRow(row, label, SensorKindNames[st.Sensors[row].Kind % SensorKindCount]);
+    listener_.MakeListRow(row, label, SensorKindName(st.Sensors[row].Kind));
     listener_.AddSensorNode(row, label);
     listener_.SetStatsLines(row, TStatsGroup::Statistics, 0,
                             {"Count", "Duplicates", "Max Gap", "Min Gap"});

@@ -136,10 +136,6 @@ void AppendDecimal(std::string& out, int64_t value) {
     out.append(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
-std::string_view SensorKindName(uint8_t kind) {
-    return kind < SensorKindCount ? SensorKindNames[kind] : std::string_view();
-}
-
 std::string NextLogFileName(const std::string& path) {
     size_t slash = path.rfind('/');
     size_t nameStart = slash == std::string::npos ? 0 : slash + 1;

@@ -46,7 +46,5 @@ void AppendQuoted(std::string& out, std::string_view text);
 
 // Pieces of the comma-separated lines shared by the logs and the export.
 void AppendDecimal(std::string& out, int64_t value);
-// The sensor kind's name; empty for a kind outside the table.
-std::string_view SensorKindName(uint8_t kind);
 
 } // namespace corvane

@@ -106,7 +106,7 @@ void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
         return;
     const TSensor& s = store.Sensors[row];
     edtSen->setText(Latin1(s.Name.View()));
-    edtKind->setText(s.Kind < SensorKindCount ? Latin1(SensorKindNames[s.Kind]) : QString());
+    edtKind->setText(Latin1(SensorKindName(s.Kind)));
     edtSerNo->setText(QString::fromStdString(SerialToHex(s.SerNo)));
     if (s.Kind == 23) {
         lblLoc->setText(QString::fromLatin1("Locator: ") +

@@ -162,8 +162,9 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     } else {
         ReadHead = (ReadHead + 1) % MaxReads;
         if (ReadHead == ReadTail) {
-            const int32_t evicted = ReadTail;
-            RemoveRead(evicted);
+            const TRead& evicted = Reads[ReadTail];
+            UnlinkOldest();
+            RefreshSensor(evicted.Sensor, evicted.Repeat, evicted.Entry);
             ReadTail = (ReadTail + 1) % MaxReads;
         }
     }
@@ -277,12 +278,10 @@ void TStore::UnlinkRead(int32_t i) {
     SetCountCaption();
 }
 
-void TStore::RemoveRead(int32_t i) {
-    UnlinkRead(i);
+void TStore::UnlinkOldest() {
+    UnlinkRead(ReadTail);
     if (disorderedReads_ > 0)
         --disorderedReads_;
-    const TRead& r = Reads[i];
-    RefreshSensor(r.Sensor, r.Repeat, r.Entry);
 }
 
 void TStore::ClearStore() {

@@ -85,8 +85,9 @@ public:
 private:
     void LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
     void CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
-    // Unlinks the ring's oldest read and refreshes its sensor; the caller moves the tail.
-    void RemoveRead(int32_t index);
+    // Unlinks the ring's oldest read and counts it out of the disordered reads; the caller
+    // refreshes its sensor and moves the tail.
+    void UnlinkOldest();
     void LogOutOfSpace(int64_t serNo, std::string_view what);
     void RefreshOwner(TOwnerKind kind, uint8_t index);
     // The four statistics lines of a node; null stats gives the lines of a new node.

@@ -31,9 +31,7 @@ void TStore::ExpireTick() {
         row = r.Sensor;
         repeat = r.Repeat;
         entry = r.Entry;
-        UnlinkRead(ReadTail);
-        if (disorderedReads_ > 0)
-            --disorderedReads_;
+        UnlinkOldest();
         ReadTail = next;
         if (ReadCount == 0)
             ReadHead = 0;

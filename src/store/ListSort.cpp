@@ -23,8 +23,7 @@ int CompareNatural(const TStore& store, int column, uint16_t a, uint16_t b) {
         return CompareNoCase(store.SensorLabel(a, la), store.SensorLabel(b, lb));
     }
     case 1:
-        return CompareNoCase(SensorKindNames[sa.Kind % SensorKindCount],
-                             SensorKindNames[sb.Kind % SensorKindCount]);
+        return CompareNoCase(SensorKindName(sa.Kind), SensorKindName(sb.Kind));
     case 2:
         return Sign(static_cast<int64_t>(sb.Stats.Count) - sa.Stats.Count);
     case 3:

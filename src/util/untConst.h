@@ -11,6 +11,10 @@ namespace corvane {
 
 constexpr int SensorKindCount = 27;
 extern const std::array<std::string_view, SensorKindCount> SensorKindNames;
+// The kind's name; empty for a kind outside the table.
+inline std::string_view SensorKindName(uint8_t kind) {
+    return kind < SensorKindCount ? SensorKindNames[kind] : std::string_view();
+}
 
 // The repeater alphabet: a repeater is named by one of these 32 characters.
 constexpr std::string_view RepeaterChars = "abcdefghijklmnopqrstuvwxyz!@#$%^";
