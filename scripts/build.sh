@@ -8,5 +8,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     dir=build-asan
     args=(-DCMAKE_BUILD_TYPE=Debug -DCORVANE_SANITIZE=ON -DCORVANE_BENCH=OFF)
 fi
+# ccache, when installed, makes rebuilds in other clones or folders of the tree cheap.
+command -v ccache >/dev/null && args+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null
 cmake --build "$dir" -j "$(nproc)"
