@@ -26,6 +26,7 @@ constexpr size_t kMaxRecentAddresses = 10;
 const std::string kSettings = "Settings";
 const std::string kIpAddresses = "IP Addresses";
 const std::string kSerialPorts = "Serial Ports";
+const std::string kAlerts = "Alerts";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -357,6 +358,16 @@ int32_t TAppIni::ReadPoints2Average() const {
 }
 int32_t TAppIni::ReadMaxAge() const {
     return file_.ReadInteger(kSettings, "MaxAge", 10800);
+}
+
+TAlertSettings TAppIni::ReadAlertSettings() const {
+    const TAlertSettings defaults;
+    TAlertSettings a;
+    a.LateFactor = file_.ReadInteger(kAlerts, "LateFactor", defaults.LateFactor);
+    a.SilentFactor = file_.ReadInteger(kAlerts, "SilentFactor", defaults.SilentFactor);
+    a.AlertMinSec = file_.ReadInteger(kAlerts, "AlertMinSec", defaults.AlertMinSec);
+    a.Alerts = file_.ReadBool(kAlerts, "Alerts", defaults.Alerts);
+    return a;
 }
 
 void TAppIni::ReadRecentAddresses(std::vector<std::string>& list) const {

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "store/Alerts.h"
+
 namespace corvane {
 
 // A write the system refused.
@@ -62,6 +64,8 @@ public:
     int32_t ReadLogRateSec() const;       // default 0
     int32_t ReadPoints2Average() const;   // default 10
     int32_t ReadMaxAge() const;           // default 10800
+    // Section "Alerts": LateFactor 3, SilentFactor 10, AlertMinSec 30, Alerts 1 by default.
+    TAlertSettings ReadAlertSettings() const;
 
     // Appends the remembered targets ("address|port") in file order.
     void ReadRecentAddresses(std::vector<std::string>& list) const;

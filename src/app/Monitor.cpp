@@ -108,10 +108,13 @@ void TMonitor::AddOwnerNode(TOwnerKind kind, uint8_t index) {
     TTextBuffer<32> text;
     text.Append(kind == TOwnerKind::Entry ? "Adding Entry " : "Adding Repeater ").AppendInt(index);
     listener_.AddLogLine(text.View());
-    if (kind == TOwnerKind::Entry)
+    if (kind == TOwnerKind::Entry) {
+        // Alert lines name an entry point as its node does, by the name it had when made.
+        store_->Alerts.SetEntryLabel(index, st.Entries[index].Name.View());
         listener_.AddOwnerNode(kind, index, st.Entries[index].Name.View());
-    else
+    } else {
         listener_.AddOwnerNode(kind, index, std::string_view(&st.Repeats[index].Id, 1));
+    }
     listener_.SetActivityLines(kind, index,
                                {"Last Activitiy: (none)", "Last 5 min. Count: 0",
                                 "Last 10 min. Count: 0", "Total Count: 0"});

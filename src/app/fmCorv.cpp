@@ -244,6 +244,7 @@ void TfrmCorv::ReadSettings() {
     tmrLog->setInterval(interval > 0 && interval <= INT32_MAX ? int(interval) : 0);
     settings.Points2Average = SettingsFile->ReadPoints2Average();
     settings.MaxAge = SettingsFile->ReadMaxAge();
+    monitor_->Store().Alerts.Settings = SettingsFile->ReadAlertSettings();
 }
 
 void TfrmCorv::ChooseLogFiles() {

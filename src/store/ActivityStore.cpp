@@ -73,7 +73,8 @@ auto SensorOlderOf = [](TRead& r) -> int32_t& { return r.SensorOlder; };
 
 } // namespace
 
-TStore::TStore(const TClock& clock, TCorvListener& listener) : clock_(clock), listener_(listener) {
+TStore::TStore(const TClock& clock, TCorvListener& listener)
+    : clock_(clock), listener_(listener), Alerts(*this, listener) {
     for (int i = 0; i + 1 < MaxSensors; ++i)
         NdSerNo[i].Right = &NdSerNo[i + 1];
     SerNoTree.SetPool(&NdSerNo[0]);
@@ -102,6 +103,7 @@ uint8_t TStore::AddEntry(uint8_t id) {
     const int n = std::snprintf(name, sizeof name, "Name%d", i + 1);
     e.Name.Assign(std::string_view(name, static_cast<size_t>(n)));
     e.Newest = e.Oldest = NoRead;
+    Alerts.SetEntryLabel(i, e.Name.View());
     ResetCursor(e.Recent5);
     ResetCursor(e.Recent10);
     ++EntryCount;
@@ -148,6 +150,7 @@ uint16_t TStore::AddSensor(uint8_t kind, int64_t serNo) {
     s.Newest = s.Oldest = NoRead;
     s.EntrySlotCount = 0;
     s.RepeatSlotCount = 0;
+    healthStale_[row] = true;
     if (!SerNoTree.Add(&s))
         return NoRow;
     ++SensorCount;
@@ -183,6 +186,7 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     CountSlots(n, entry, repeat, row);
     ++ReadCount;
     SetCountCaption();
+    Alerts.OnRead(row, repeat, entry, now);
 }
 
 void TStore::LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) {
@@ -205,6 +209,7 @@ void TStore::LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) {
     }
     TSensor& s = Sensors[row];
     LinkNewest(Reads, s.Newest, s.Oldest, n, SensorNewerOf, SensorOlderOf);
+    healthStale_[row] = true;
 }
 
 void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) {
@@ -262,6 +267,7 @@ void TStore::UnlinkRead(int32_t i) {
     TRead& r = Reads[i];
     TSensor& s = Sensors[r.Sensor];
     Unlink(Reads, s.Newest, s.Oldest, i, SensorNewerOf, SensorOlderOf);
+    healthStale_[r.Sensor] = true;
     if (r.Repeat != NoIndex) {
         TRepeat& p = Repeats[r.Repeat];
         CursorUnlinked(p.Recent5, i, r.RepeatNewer);
@@ -292,6 +298,7 @@ void TStore::ClearStore() {
     entryTotals_.fill(0);
     repeatTotals_.fill(0);
     disorderedReads_ = 0;
+    Alerts.Clear();
 }
 
 void TStore::SetCountCaption() {

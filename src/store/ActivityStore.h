@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "store/Alerts.h"
 #include "store/Listener.h"
 #include "store/Store.h"
 
@@ -21,6 +22,15 @@ struct TStoreSettings {
 int32_t SecondsDiff(TDateTime earlier, TDateTime later);
 void ResetStats(TStats& stats);
 float MeanGap(const uint16_t* buffer, int n);
+
+// A sensor's reception health over its held reads, always what a walk of its chain gives.
+struct THealth {
+    // Estimated share of packets that never arrived, in tenths of a percent, rounded half up;
+    // -1 with fewer than three counted reads (or no gap to measure by).
+    int32_t LossTenths = -1;
+    // Distinct (entry point, repeater) pairs its reads came through.
+    int32_t Routes = 0;
+};
 
 class TStore {
 public:
@@ -79,6 +89,12 @@ public:
     // Lifetime reads through an entry point or repeater, summed over the sensors' slots.
     int32_t TotalCount(TOwnerKind kind, uint8_t index) const;
 
+    // Loss and routes of a sensor, computed from its chain when it changed since last asked.
+    const THealth& Health(uint16_t row) const;
+    // "Loss %" with one decimal (empty without a figure) and "Routes" texts.
+    std::string_view LossText(uint16_t row, char (&buffer)[16]) const;
+    std::string_view RoutesText(uint16_t row, char (&buffer)[16]) const;
+
     // The sensor's label: its name, else its serial number in 16 hexadecimal digits.
     std::string_view SensorLabel(uint16_t row, char (&buffer)[NameMax + 1]) const;
 
@@ -96,8 +112,21 @@ private:
     void SetCountCaption();
     void AgeRows(TDateTime now);
 
+    void ComputeHealth(uint16_t row, THealth& health) const;
+
     const TClock& clock_;
     TCorvListener& listener_;
+
+public:
+    // Silence alerts over the records above; judged on each read and each expiry tick.
+    TAlerts Alerts;
+
+private:
+    // Health figures are kept until the sensor's chain changes; the gap buffer is the scratch
+    // space of their computation, so that none is allocated.
+    mutable std::array<THealth, MaxSensors> health_{};
+    mutable std::array<bool, MaxSensors> healthStale_{};
+    mutable std::array<int32_t, MaxReads> gapScratch_{};
     // Lifetime counts through each entry number and repeater character since the last clear.
     std::array<int32_t, 256> entryTotals_{};
     std::array<int32_t, 256> repeatTotals_{};

@@ -39,6 +39,7 @@ void TStore::ExpireTick() {
     if (pending)
         RefreshSensor(row, repeat, entry);
     AgeRows(clock_.Now());
+    Alerts.Judge(clock_.Now());
 }
 
 void TStore::AgeRows(TDateTime now) {

@@ -30,8 +30,12 @@ int CompareNatural(const TStore& store, int column, uint16_t a, uint16_t b) {
         return Sign(static_cast<int64_t>(sb.Stats.Dups) - sa.Stats.Dups);
     case 4:
         return Sign(static_cast<float>(sb.Stats.RunAvg - sa.Stats.RunAvg));
-    default:
+    case 5:
         return Sign(sb.Stats.LastTime - sa.Stats.LastTime);
+    case LossColumn: // largest first; sensors without a figure (-1) last
+        return Sign(static_cast<int64_t>(store.Health(b).LossTenths) - store.Health(a).LossTenths);
+    default: // RoutesColumn: fewest first
+        return Sign(static_cast<int64_t>(store.Health(a).Routes) - store.Health(b).Routes);
     }
 }
 

@@ -8,6 +8,10 @@ namespace corvane {
 class TStore;
 
 constexpr int ListColumnCount = 6; // Sensor, Kind, Count, Duplicates, Run Avg, Age
+// Sort keys beyond the columns shown so far: "Loss %" and "Routes", after "Age".
+constexpr int LossColumn = 6;
+constexpr int RoutesColumn = 7;
+constexpr int SortColumnCount = 8;
 
 struct TSortState {
     int SortColumn = 0;
@@ -18,7 +22,9 @@ struct TSortState {
     // A click on a column header: the same column reverses, another one becomes primary with its
     // default flag and the old primary breaks its ties.
     void ColumnClick(int column);
-    static bool DefaultReverse(int column) { return column >= 4; }
+    // Run Avg and Age start reversed; Loss % starts largest first and Routes fewest first, so a
+    // first click on either shows the sensors most at risk on top.
+    static bool DefaultReverse(int column) { return column == 4 || column == 5; }
 };
 
 // One column's comparison of rows a and b (negative: a first), natural or reversed.

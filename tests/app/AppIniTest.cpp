@@ -116,6 +116,34 @@ TEST_F(SettingsTest, TuningValuesFromFile) {
     EXPECT_FALSE(ini.ReadLogPackets()); // unreadable: the default
 }
 
+TEST_F(SettingsTest, AlertValuesFromFileAndDefaults) {
+    TAppIni ini(Program());
+    TAlertSettings a = ini.ReadAlertSettings();
+    EXPECT_EQ(a.LateFactor, 3);
+    EXPECT_EQ(a.SilentFactor, 10);
+    EXPECT_EQ(a.AlertMinSec, 30);
+    EXPECT_TRUE(a.Alerts);
+
+    WriteIni("[alerts]\r\nLateFactor=0x4\r\nSilentFactor=abc\r\nAlertMinSec=$3C\r\nAlerts=0\r\n");
+    a = ini.ReadAlertSettings();
+    EXPECT_EQ(a.LateFactor, 4);
+    EXPECT_EQ(a.SilentFactor, 10);
+    EXPECT_EQ(a.AlertMinSec, 60);
+    EXPECT_FALSE(a.Alerts);
+    WriteIni("[Alerts]\nAlerts=2\n");
+    EXPECT_TRUE(ini.ReadAlertSettings().Alerts);
+}
+
+TEST_F(SettingsTest, RewritingTheAddressListKeepsTheAlertsSection) {
+    const std::string alerts = "[Alerts]\r\nLateFactor=5\r\nAlerts=0\r\n";
+    WriteIni("[IP Addresses]\r\n" + alerts);
+    TAppIni ini(Program());
+    for (int i = 1; i <= 11; ++i)
+        ini.AddRecentAddress("10.0.0." + std::to_string(i) + "|1000");
+    EXPECT_EQ(ReadIni().substr(0, alerts.size()), alerts);
+    EXPECT_EQ(ini.ReadAlertSettings().LateFactor, 5);
+}
+
 TEST_F(SettingsTest, LayoutToleratedOnRead) {
     WriteIni("MaxAge=1\n" // before any section: belongs to none
              "; comment\r\n"
