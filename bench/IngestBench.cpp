@@ -77,4 +77,30 @@ void ExpiryTick(benchmark::State& state) {
 }
 BENCHMARK(ExpiryTick)->Unit(benchmark::kMicrosecond);
 
+// One expiry tick with alerts judged over 2000 sensors, 32 repeaters and 32 entry points on a
+// full ring. A quarter of the sensors and the repeater 'a' stop after the ring is full; the
+// others read once more, and every record goes silent as the ticks run on.
+void ExpiryTickWithAlerts(benchmark::State& state) {
+    TManualClock clock;
+    TNullListener views;
+    auto monitor = std::make_unique<TMonitor>(clock, views);
+    monitor->Store().Alerts.Settings.AlertMinSec = 0;
+    const auto lines = MakeLines({2000, 32, 32}, 8192);
+    for (int i = 0; i < MaxReads; ++i) {
+        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
+        clock.AdvanceSeconds(0.01);
+    }
+    clock.AdvanceSeconds(1000);
+    for (int i = 0; i < 8192; ++i)
+        if (i % 2000 >= 500 && lines[i].front() != 'a')
+            monitor->ParsePacketLine(nullptr, lines[i]);
+    monitor->ExpireTick(); // the states change once, here
+    for (auto _ : state) {
+        clock.AdvanceSeconds(1);
+        monitor->ExpireTick();
+    }
+    state.counters["silent"] = monitor->Store().Alerts.SilentCount();
+}
+BENCHMARK(ExpiryTickWithAlerts)->Unit(benchmark::kMicrosecond);
+
 } // namespace
