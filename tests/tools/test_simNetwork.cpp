@@ -154,3 +154,37 @@ TEST(SimSource, FaultsAreMixedInAndEveryValidLinePasses) {
 
 } // namespace
 } // namespace corvane::sim
+
+namespace corvane::sim {
+namespace {
+
+TEST(SimNetwork, SilenceStopsTheFirstSensorsAndRepeaterAThenEnds) {
+    NetworkParams p{20, 3, 2, 4};
+    p.PeriodMin = 10;
+    p.PeriodMax = 30;
+    p.SilenceAt = 100;
+    p.SilenceUntil = 300;
+    p.SilenceSensors = 2;
+    SimNetwork net(p);
+    std::set<int> before, during, after;
+    bool viaA = false;
+    for (;;) {
+        const SimRead r = net.Next();
+        if (r.At >= 500)
+            break;
+        ASSERT_GE(r.Sensor, 0);
+        if (r.At >= 100 && r.At < 300) {
+            during.insert(r.Sensor);
+            viaA = viaA || r.Route.Repeater == 0;
+        } else {
+            (r.At < 100 ? before : after).insert(r.Sensor);
+        }
+    }
+    EXPECT_TRUE(before.count(0) && before.count(1) && after.count(0) && after.count(1));
+    EXPECT_FALSE(during.count(0) || during.count(1));
+    EXPECT_FALSE(viaA);
+    EXPECT_GT(during.size(), 10u);
+}
+
+} // namespace
+} // namespace corvane::sim

@@ -74,3 +74,29 @@ TEST(SimOptions, BadArgumentsAreNamed) {
 
 } // namespace
 } // namespace corvane::sim
+
+namespace corvane::sim {
+namespace {
+
+TEST(SimOptions, PeriodsAndSilence) {
+    ParseResult r =
+        ParseArgs({"--periods", "15-90", "--silence", "60-600", "--silence-sensors", "5"});
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Options.PeriodMin, 15);
+    EXPECT_EQ(r.Options.PeriodMax, 90);
+    EXPECT_EQ(r.Options.SilenceAt, 60);
+    EXPECT_EQ(r.Options.SilenceUntil, 600);
+    EXPECT_EQ(r.Options.SilenceSensors, 5);
+    r = ParseArgs({"--silence", "30"});
+    ASSERT_TRUE(r.Ok) << r.Error;
+    EXPECT_EQ(r.Options.SilenceAt, 30);
+    EXPECT_LT(r.Options.SilenceUntil, 0); // for good
+    for (auto bad : {"20-10", "x", "60-60", "-5"})
+        EXPECT_FALSE(ParseArgs({"--silence", bad}).Ok) << bad;
+    for (auto bad : {"0-10", "30", "9-3"})
+        EXPECT_FALSE(ParseArgs({"--periods", bad}).Ok) << bad;
+    EXPECT_NE(UsageText().find("--silence AT[-UNTIL]"), std::string::npos);
+}
+
+} // namespace
+} // namespace corvane::sim

@@ -28,7 +28,7 @@ uint8_t HexByte(const char* code) {
 
 } // namespace
 
-SimNetwork::SimNetwork(const NetworkParams& params) : FRng(params.Seed) {
+SimNetwork::SimNetwork(const NetworkParams& params) : FParams(params), FRng(params.Seed) {
     FRepeaters = std::clamp(params.Repeaters, 0, static_cast<int>(RepeaterChars.size()));
     MakeEntries(params.Entries);
     MakeSensors(params.Sensors);
@@ -91,7 +91,7 @@ SimSensor SimNetwork::MakeSensor(int index, uint8_t code, uint8_t serialMode) {
     if (Uniform(0, 1) < NamedSensorShare)
         s.Name = std::string(SensorWords[FRng() % std::size(SensorWords)]) + " " +
                  std::to_string(index + 1);
-    s.Period = Uniform(2, 20);
+    s.Period = Uniform(FParams.PeriodMin, FParams.PeriodMax);
     s.Jitter = Uniform(0, 0.2);
     s.Flaky = Uniform(0, 1) < FlakyShare;
     s.Routes = MakeRoutes();
@@ -167,8 +167,18 @@ SimRead SimNetwork::Next() {
             continue;
         }
         const SimSensor& s = FSensors[static_cast<size_t>(e.Sensor)];
-        return SimRead{e.At, e.Sensor, e.Data, s.Routes[static_cast<size_t>(e.Route)]};
+        SimRead read{e.At, e.Sensor, e.Data, s.Routes[static_cast<size_t>(e.Route)]};
+        if (!Silenced(read))
+            return read;
     }
+}
+
+bool SimNetwork::Silenced(const SimRead& read) const {
+    if (FParams.SilenceAt < 0 || read.At < FParams.SilenceAt)
+        return false;
+    if (FParams.SilenceUntil >= 0 && read.At >= FParams.SilenceUntil)
+        return false;
+    return read.Sensor < FParams.SilenceSensors || read.Route.Repeater == 0;
 }
 
 LineParts SimNetwork::PartsOf(const SimRead& read) const {

@@ -49,6 +49,14 @@ struct NetworkParams {
     int Repeaters = 4;
     int Entries = 3;
     uint64_t Seed = 1;
+    // Reporting periods of the sensors, seconds.
+    double PeriodMin = 2;
+    double PeriodMax = 20;
+    // From SilenceAt seconds on (<0: never) until SilenceUntil (<0: for good), the first
+    // SilenceSensors sensors send nothing and the repeater 'a' relays nothing.
+    double SilenceAt = -1;
+    double SilenceUntil = -1;
+    int SilenceSensors = 3;
 };
 
 class SimNetwork {
@@ -82,7 +90,9 @@ private:
     Packet NextPacket(SimSensor& s);
     void Schedule(double at, int sensor, int route, const Packet& data);
     double Uniform(double lo, double hi);
+    bool Silenced(const SimRead& read) const;
 
+    NetworkParams FParams;
     std::mt19937_64 FRng;
     int FRepeaters = 0;
     std::vector<SimEntry> FEntries;

@@ -80,6 +80,24 @@ std::string CheckCombination(const SimOptions& o) {
     return {};
 }
 
+// "A-B" with A <= B, or "A" alone when single is allowed (then B stays as it was).
+bool ParseRange(const std::string& text, bool single, double& a, double& b) {
+    const size_t dash = text.find('-');
+    double lo = 0, hi = 0;
+    if (dash == std::string::npos) {
+        if (!single || !ParseReal(text, 0, 1e9, lo))
+            return false;
+        a = lo;
+        return true;
+    }
+    if (!ParseReal(text.substr(0, dash), 0, 1e9, lo) ||
+        !ParseReal(text.substr(dash + 1), 0, 1e9, hi) || hi < lo)
+        return false;
+    a = lo;
+    b = hi;
+    return true;
+}
+
 } // namespace
 
 bool SimOptions::HasFault(Fault f) const {
@@ -165,6 +183,18 @@ ParseResult ParseArgs(const std::vector<std::string>& args) {
             o.CrLf = true;
         else if (a == "--once")
             o.Once = true;
+        else if (a == "--periods") {
+            ok =
+                value(text) && ParseRange(text, false, o.PeriodMin, o.PeriodMax) && o.PeriodMin > 0;
+            if (!ok && r.Error.empty())
+                r.Error = "--periods: '" + text + "' is not MIN-MAX seconds, 0 < MIN <= MAX";
+        } else if (a == "--silence") {
+            ok = value(text) && ParseRange(text, true, o.SilenceAt, o.SilenceUntil) &&
+                 o.SilenceUntil != o.SilenceAt;
+            if (!ok && r.Error.empty())
+                r.Error = "--silence: '" + text + "' is not AT or AT-UNTIL seconds, AT < UNTIL";
+        } else if (a == "--silence-sensors")
+            ok = integer(0, 100000, o.SilenceSensors);
         else {
             r.Error = "unknown argument '" + a + "' (see --help)";
             ok = false;
@@ -202,6 +232,15 @@ Simulates a receiving station: serves receiver lines to the monitor over TCP
                     pty the simulator waits for the reader to close the device
   --crlf            end lines in CR LF instead of CR
   --once            exit when the first connection ends
+  --periods MIN-MAX sensors report every MIN to MAX seconds, each at its own
+                    period (default 2-20)
+  --silence AT[-UNTIL]
+                    from AT seconds after the start, the first sensors (see
+                    --silence-sensors) send nothing and repeater 'a' relays
+                    nothing, so that the monitor shows them late and then
+                    silent; from UNTIL seconds on they report again
+                    (example: --silence 60-600)
+  --silence-sensors N  how many sensors --silence stops (default 3)
   --help            show this text
 
 On the pseudo-terminal, "disconnect" sends half a line and pauses, as a receiver

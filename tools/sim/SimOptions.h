@@ -28,6 +28,11 @@ struct SimOptions {
     bool CrLf = false;
     bool Once = false;
     bool Help = false;
+    double PeriodMin = 2; // --periods MIN-MAX
+    double PeriodMax = 20;
+    double SilenceAt = -1; // --silence AT[-UNTIL]
+    double SilenceUntil = -1;
+    int SilenceSensors = 3; // --silence-sensors N
 
     bool HasFault(Fault f) const;
 };

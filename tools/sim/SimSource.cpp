@@ -5,7 +5,8 @@ namespace corvane::sim {
 namespace {
 
 NetworkParams ParamsOf(const SimOptions& o) {
-    return NetworkParams{o.Sensors, o.Repeaters, o.Entries, o.Seed};
+    return NetworkParams{o.Sensors,   o.Repeaters, o.Entries,      o.Seed,          o.PeriodMin,
+                         o.PeriodMax, o.SilenceAt, o.SilenceUntil, o.SilenceSensors};
 }
 
 Emission Line(double at, LineKind kind, std::string bytes) {
