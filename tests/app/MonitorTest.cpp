@@ -61,6 +61,20 @@ TEST_F(MonitorTest, EntryPointsAreNamedAndRenamedByTheirLines) {
     EXPECT_EQ(store.Entries[1].Name.View(), "Entry 8");
 }
 
+TEST_F(MonitorTest, AlertLinesNameSensorsAsTheListAndEntryPointsAsTheTree) {
+    store.Alerts.Settings.AlertMinSec = 0;
+    for (const char* name : {"North Gate", "Renamed", "Renamed"}) {
+        ASSERT_TRUE(Line(std::string("1078563412000000000000CFBB00,2,") + name + ",Tank 7"));
+        clock.AdvanceSeconds(10);
+    }
+    views.Log.clear();
+    clock.AdvanceSeconds(21);
+    monitor.ExpireTick();
+    EXPECT_EQ(views.Log, (std::vector<std::string>{
+                             "Sensor Tank 7 late: no read for 31 s, usual gap 10 s",
+                             "Entry North Gate late: no read for 31 s, usual gap 10 s"}));
+}
+
 TEST_F(MonitorTest, ByEntryIsEnabledWithTheSecondDifferentName) {
     Line(SensorLine(1, ",1,North"));
     Line(SensorLine(1, ",1,NORTH"));
