@@ -12,12 +12,12 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "Run it under a virtual display instead:  xvfb-run -a scripts/run.sh" >&2
     exit 1
 fi
-# A healthy network with a few troubles: sensors report every 10 to 40 s at their own periods,
+# A healthy network with a few troubles: sensors report every 10 to 20 s at their own periods,
 # some heard twice over a second route; after a minute four sensors and repeater 'a' stop, so
 # that the monitor shows them late and then silent. Port 0 lets the simulator pick a free port,
 # which it prints first.
 out=$(mktemp)
-build/corvane-sim --port 0 --sensors 60 --repeaters 6 --entries 3 --periods 10-40 \
+build/corvane-sim --port 0 --sensors 60 --repeaters 6 --entries 3 --periods 10-20 \
     --silence 60 --silence-sensors 4 "$@" 2>&1 >"$out" &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; rm -f "$out"' EXIT
