@@ -47,6 +47,8 @@ void ReportError(const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
                     QString::fromLatin1(message.data(), qsizetype(message.size())),
                     QMessageBox::Ok);
+    // An error may quote what a receiver sent: shown as it stands, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

@@ -15,24 +15,35 @@ TMonitor::TMonitor(const TClock& clock, TCorvListener& listener)
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
     if (!decoder_.Decode(line, conn, decoded_))
         return false;
-    if (LogPackets)
-        WritePacketLog(PacketLogPath, line, clock_.Now());
+    if (LogPackets) {
+        TLogCorv log;
+        if (OpenRunLog(log, PacketLogPath, packetLogCreated_, PacketLogHeader, "Packet log") > 0)
+            WritePacketLine(log, line, clock_.LocalNow());
+    }
     RegisterPacket(decoded_);
     return true;
 }
 
 void TMonitor::AddEntryName(std::string_view name) {
+    name = name.substr(0, NameMax);
     auto less = [](const std::string& a, std::string_view b) { return CompareNoCase(a, b) < 0; };
     auto at = std::lower_bound(EntryNames.begin(), EntryNames.end(), name, less);
     if (at != EntryNames.end() && CompareNoCase(*at, name) == 0)
         return;
+    if (EntryNames.size() >= MaxEntryNames) {
+        if (!entryNamesFullReported_)
+            listener_.AddLogLine("Entry name list is full (1024 names)");
+        entryNamesFullReported_ = true;
+        return;
+    }
     EntryNames.insert(at, std::string(name));
     if (EntryNames.size() >= 2)
         listener_.EnableByEntry();
 }
 
 void TMonitor::RegisterPacket(const TDecodedPacket& p) {
-    if (!EntryFilter.empty() && EntryFilter != p.EntryName)
+    // The filter was picked from the names as stored, so it is compared with the cut name.
+    if (!EntryFilter.empty() && EntryFilter != p.EntryName.substr(0, NameMax))
         return;
     TStore& st = *store_;
 
@@ -139,8 +150,36 @@ void TMonitor::ClearAll() {
 }
 
 void TMonitor::LogTick() {
-    if (!StatsLogPath.empty())
-        WriteStatisticsLog(StatsLogPath, *store_, clock_.Now());
+    if (StatsLogPath.empty())
+        return;
+    TLogCorv log;
+    if (OpenRunLog(log, StatsLogPath, statsLogCreated_, StatisticsLogHeader, "Statistics log") > 0)
+        WriteStatisticsLines(log, *store_, clock_.Now(), clock_.LocalNow());
+}
+
+// The run's first write creates its file exclusively, so two monitors started together in one
+// folder never write into the same file: when another run has taken the name in the meantime,
+// this run moves on to the next free number and says so. Later writes append (and make the file
+// again, with its header, when it has been removed).
+int TMonitor::OpenRunLog(TLogCorv& log, std::string& path, bool& created, const char* header,
+                         std::string_view what) {
+    if (created)
+        return log.Open(path, header);
+    bool moved = false;
+    int result = log.Open(path, header, TLogCorv::CreateOnly);
+    for (int tries = 0; result < 0 && tries < 100; ++tries) {
+        path = NextLogFileName(LogBasePath(path));
+        moved = true;
+        result = log.Open(path, header, TLogCorv::CreateOnly);
+    }
+    if (moved) {
+        std::string text(what);
+        text += " is now ";
+        text += path;
+        listener_.AddLogLine(text);
+    }
+    created = result > 0;
+    return result;
 }
 
 } // namespace corvane

@@ -12,6 +12,7 @@
 namespace corvane {
 
 class TConn;
+class TLogCorv;
 
 class TMonitor {
 public:
@@ -26,7 +27,9 @@ public:
     std::string PacketLogPath;
     std::string StatsLogPath; // empty: no statistics log this run
     std::string EntryFilter;  // empty: every entry point
-    // Sorted, letter case ignored for uniqueness; the first spelling stays.
+    // Sorted, letter case ignored for uniqueness; the first spelling stays. Names are cut as
+    // stored names are, and the list is bounded: a receiver inventing names must not fill memory.
+    static constexpr size_t MaxEntryNames = 1024;
     std::vector<std::string> EntryNames;
 
     // A line from a connection: true when it carried a packet that passed every check.
@@ -42,12 +45,18 @@ private:
     void AddEntryName(std::string_view name);
     void AddOwnerNode(TOwnerKind kind, uint8_t index);
     void MakeSensorRow(uint16_t row);
+    // Opens this run's log for one write (see the .cpp); result as TLogCorv::Open.
+    int OpenRunLog(TLogCorv& log, std::string& path, bool& created, const char* header,
+                   std::string_view what);
 
     const TClock& clock_;
     TCorvListener& listener_;
     std::unique_ptr<TStore> store_;
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;
+    bool entryNamesFullReported_ = false;
+    bool packetLogCreated_ = false; // this run's first write has made its file
+    bool statsLogCreated_ = false;
 };
 
 } // namespace corvane

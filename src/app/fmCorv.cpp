@@ -134,6 +134,8 @@ void TfrmCorv::BuildLayout() {
 
     StatusBar1 = new QLabel;
     StatusBar1->setObjectName("StatusBar1");
+    // Shows an entry name from the radio: never laid out as markup.
+    StatusBar1->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(StatusBar1, 1);
 
     tmrExpire = new QTimer(this);
@@ -281,7 +283,7 @@ void TfrmCorv::Guard(const std::function<void()>& command) {
 void TfrmCorv::AddLogLine(std::string_view message) {
     QString line;
     if (!message.empty())
-        line = QString::fromStdString(FormatTimeOfDay(clock_.Now())) + ' ' + Latin1(message);
+        line = QString::fromStdString(FormatTimeOfDay(clock_.LocalNow())) + ' ' + Latin1(message);
     QTextDocument* doc = reLog->document();
     QTextCursor cursor(doc);
     cursor.movePosition(QTextCursor::Start);
@@ -404,7 +406,7 @@ void TfrmCorv::pmiPrint1Click() {
     if (printerInfo.isNull())
         throw std::runtime_error("There is no default printer to print the log on");
     QPrinter printer(printerInfo);
-    printer.setDocName("Corvane Log " + QString::fromStdString(FormatTimeOfDay(clock_.Now())));
+    printer.setDocName("Corvane Log " + QString::fromStdString(FormatTimeOfDay(clock_.LocalNow())));
     if (!printer.isValid())
         throw std::runtime_error("The printer " + printerInfo.printerName().toStdString() +
                                  " cannot be used");

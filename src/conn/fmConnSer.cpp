@@ -29,6 +29,7 @@ TfrmConnSer::TfrmConnSer(QWidget* parent) : QDialog(parent) {
     spePort->findChild<QLineEdit*>()->setMaxLength(2);
     lblPort->setBuddy(spePort);
     lblDevice = new QLabel(this);
+    lblDevice->setTextFormat(Qt::PlainText);
     lblDevice->setObjectName("lblDevice");
     lblDevice->setMinimumWidth(150);
     btnOk = new QPushButton("&OK", this);

@@ -35,7 +35,7 @@ void AppendGeneral15(std::string& out, double value) {
     out.append(buffer, static_cast<size_t>(result.ptr - buffer));
 }
 
-void AppendField(std::string& out, int field, const TSensor& sensor) {
+void AppendField(std::string& out, int field, const TSensor& sensor, const TClock& clock) {
     const TStats& stats = sensor.Stats;
     switch (field) {
     case 0: {
@@ -55,7 +55,10 @@ void AppendField(std::string& out, int field, const TSensor& sensor) {
     case 3: {
         char time[32];
         out += '"';
-        out.append(time, FormatDateTimeFull(stats.LastTime, time));
+        // No read yet: the empty time, as it is held.
+        const TDateTime shown =
+            stats.LastWall == NoTime ? stats.LastTime : clock.ToLocal(stats.LastWall);
+        out.append(time, FormatDateTimeFull(shown, time));
         out += '"';
         break;
     }
@@ -89,7 +92,7 @@ void BuildHeader(std::string& out, const TFields& fields) {
     out.append(LineEnd);
 }
 
-void BuildRow(std::string& out, const TFields& fields, const TSensor& sensor) {
+void BuildRow(std::string& out, const TFields& fields, const TSensor& sensor, const TClock& clock) {
     out.clear();
     bool first = true;
     for (int f = 0; f < ExportFieldCount; ++f) {
@@ -98,7 +101,7 @@ void BuildRow(std::string& out, const TFields& fields, const TSensor& sensor) {
         if (!first)
             out += ',';
         first = false;
-        AppendField(out, f, sensor);
+        AppendField(out, f, sensor, clock);
     }
     out.append(LineEnd);
 }
@@ -126,7 +129,7 @@ std::string BuildExport(const TStore& store, const TFields& fields) {
     BuildHeader(line, fields);
     text += line;
     for (int row = 0; row < RowsOf(store); ++row) {
-        BuildRow(line, fields, store.Sensors[row]);
+        BuildRow(line, fields, store.Sensors[row], store.Clock());
         text += line;
     }
     return text;
@@ -147,7 +150,7 @@ void WriteExport(const std::string& path, const TStore& store, const TFields& fi
         }
         if (row >= RowsOf(store))
             break;
-        BuildRow(line, fields, store.Sensors[row]);
+        BuildRow(line, fields, store.Sensors[row], store.Clock());
     }
     // The last buffered lines reach the disk only here, so a full disk shows up at the close.
     if (std::fclose(file) != 0)

@@ -5,6 +5,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
@@ -16,6 +22,14 @@ const char* const StatisticsLogHeader =
     "\"Time\",\"Serial No\",\"Name\",\"Kind\",\"Age\",\"Total Count\",\"Dup Count\","
     "\"Run Avg Age\",\"Max Gap\",\"Min Gap\"";
 const char* const PacketLogHeader = "\"Time\",\"Name\",\"Packet\"";
+
+namespace {
+long SystemWrite(int fd, const iovec* parts, int count) {
+    return static_cast<long>(::writev(fd, parts, count));
+}
+} // namespace
+
+TLogWriteFn LogWriteFn = SystemWrite;
 
 namespace {
 
@@ -155,39 +169,90 @@ std::string NextLogFileName(const std::string& path) {
     return dir + base + "_" + std::string(number, static_cast<size_t>(n)) + ext;
 }
 
-int TLogCorv::Open(const std::string& path, std::string_view header) {
+std::string LogBasePath(const std::string& numbered) {
+    size_t slash = numbered.rfind('/');
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    size_t dot = numbered.find('.', nameStart);
+    size_t baseEnd = dot == std::string::npos ? numbered.size() : dot;
+    size_t digits = baseEnd;
+    while (digits > nameStart && numbered[digits - 1] >= '0' && numbered[digits - 1] <= '9')
+        --digits;
+    if (digits == baseEnd || digits <= nameStart + 1 || numbered[digits - 1] != '_')
+        return numbered;
+    return numbered.substr(0, digits - 1) + numbered.substr(baseEnd);
+}
+
+int TLogCorv::Open(const std::string& path, std::string_view header, TOpenMode mode) {
     Close();
     std::error_code ec;
     fs::path target(path);
     if (target.has_parent_path() && !fs::exists(target.parent_path(), ec))
         fs::create_directories(target.parent_path(), ec); // a failure shows in the open below
-    if (fs::exists(target, ec)) {
-        file_ = std::fopen(path.c_str(), "ab");
-        return file_ != nullptr ? 1 : 0;
+    if (mode == AppendOrCreate && fs::exists(target, ec)) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        return fd_ >= 0 ? 1 : 0;
     }
-    file_ = std::fopen(path.c_str(), "wb");
-    if (file_ == nullptr)
-        return 0;
-    if (std::fwrite(header.data(), 1, header.size(), file_) != header.size() ||
-        std::fwrite(LineEnd.data(), 1, LineEnd.size(), file_) != LineEnd.size()) {
+    // Made exclusively: a file another run created in the meantime is never taken over.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+        return errno == EEXIST && mode == CreateOnly ? -1 : 0;
+    if (!WriteRecord(header)) {
         Close();
+        ::unlink(path.c_str()); // no file without its header: the next write tries again
         return 0;
     }
     return 1;
 }
 
-void TLogCorv::WriteLine(std::string_view text) {
-    if (file_ == nullptr)
-        return;
+bool TLogCorv::WriteRecord(std::string_view text) {
+    struct stat before {};
+    if (::fstat(fd_, &before) != 0)
+        return false;
+    iovec parts[2] = {{const_cast<char*>(text.data()), text.size()},
+                      {const_cast<char*>(LineEnd.data()), LineEnd.size()}};
+    const long wanted = static_cast<long>(text.size() + LineEnd.size());
+    long done = 0;
+    // Appends are retried while they progress; a write that stops short is undone, so the next
+    // record never joins the remains of this one on a line.
+    while (done < wanted) {
+        long n;
+        if (done == 0) {
+            n = LogWriteFn(fd_, parts, 2);
+        } else {
+            // The rest of the record after a partial write.
+            const size_t skip = static_cast<size_t>(done);
+            iovec rest[2];
+            int count = 0;
+            if (skip < text.size())
+                rest[count++] = {const_cast<char*>(text.data()) + skip, text.size() - skip};
+            const size_t endSkip = skip > text.size() ? skip - text.size() : 0;
+            rest[count++] = {const_cast<char*>(LineEnd.data()) + endSkip, LineEnd.size() - endSkip};
+            n = LogWriteFn(fd_, rest, count);
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (done > 0 && ::ftruncate(fd_, before.st_size) != 0) {
+                // Nothing more can be done: the record stays cut.
+            }
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool TLogCorv::WriteLine(std::string_view text) {
+    if (fd_ < 0)
+        return false;
     // A lost line is accepted: the log must never stop the monitor.
-    std::fwrite(text.data(), 1, text.size(), file_);
-    std::fwrite(LineEnd.data(), 1, LineEnd.size(), file_);
+    return WriteRecord(text);
 }
 
 int TLogCorv::Close() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
-        file_ = nullptr;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
     return 1;
 }
@@ -196,27 +261,35 @@ int WriteStatisticsLog(const std::string& path, const TStore& store, TDateTime n
     TLogCorv log;
     if (log.Open(path, StatisticsLogHeader) <= 0)
         return 0;
+    WriteStatisticsLines(log, store, now, now);
+    return log.Close();
+}
+
+void WriteStatisticsLines(TLogCorv& log, const TStore& store, TDateTime now, TDateTime shown) {
     char time[32];
-    std::string_view timeText(time, FormatDateTimeFull(now, time));
+    std::string_view timeText(time, FormatDateTimeFull(shown, time));
     std::string line;
     line.reserve(160);
     for (uint16_t row = 0; row < store.SensorCount && row < MaxSensors; ++row) {
         AppendStatisticsLine(line, timeText, store.Sensors[row], now);
         log.WriteLine(line);
     }
-    return log.Close();
 }
 
 int WritePacketLog(const std::string& path, std::string_view line, TDateTime now) {
     TLogCorv log;
     if (log.Open(path, PacketLogHeader) <= 0)
         return 0;
+    WritePacketLine(log, line, now);
+    return log.Close();
+}
+
+void WritePacketLine(TLogCorv& log, std::string_view line, TDateTime shown) {
     char time[32];
-    std::string text(time, FormatDateTimeFull(now, time));
+    std::string text(time, FormatDateTimeFull(shown, time));
     text += ",,";
     text.append(line);
     log.WriteLine(text);
-    return log.Close();
 }
 
 } // namespace corvane

@@ -38,6 +38,7 @@ private:
 
 QLabel* Line(const QString& text, QWidget* parent, bool bold) {
     auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
     label->setAlignment(Qt::AlignHCenter);
     if (bold) {
         QFont f = label->font();

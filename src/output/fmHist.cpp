@@ -34,7 +34,7 @@ QLineEdit* ValueBox(QWidget* parent, bool readOnly) {
 
 QTreeWidgetItem* ReadItem(const TStore& store, const TRead& read, TDateTime previous) {
     char at[32];
-    const size_t n = FormatDateTimeShort(read.Time, at);
+    const size_t n = FormatDateTimeShort(store.Clock().ToLocal(read.Wall), at);
     QString repeater, entry;
     if (read.Repeat != NoIndex && read.Repeat < MaxRepeats)
         repeater = QString(QLatin1Char(store.Repeats[read.Repeat].Id));
@@ -64,6 +64,7 @@ TfrmHist::TfrmHist(QWidget* parent)
     edtKind = ValueBox(panel, false);
     edtSerNo = ValueBox(panel, true);
     lblLoc = new QLabel(panel);
+    lblLoc->setTextFormat(Qt::PlainText);
     lblLoc->hide();
     grid->addWidget(new QLabel("Sensor:", panel), 0, 0);
     grid->addWidget(edtSen, 0, 1, 1, 2);

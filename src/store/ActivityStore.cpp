@@ -178,6 +178,7 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     const int32_t n = ReadHead;
     TRead& r = Reads[n];
     r.Time = now;
+    r.Wall = clock_.WallNow();
     r.Crc = crc;
     r.Entry = entry;
     r.Repeat = repeat;

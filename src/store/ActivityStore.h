@@ -87,7 +87,7 @@ public:
     // older than the given number of minutes: the "Last 5/10 min. Count" figures.
     int32_t RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTime now);
     // Lifetime reads through an entry point or repeater, summed over the sensors' slots.
-    int32_t TotalCount(TOwnerKind kind, uint8_t index) const;
+    int64_t TotalCount(TOwnerKind kind, uint8_t index) const;
 
     // Loss and routes of a sensor, computed from its chain when it changed since last asked.
     const THealth& Health(uint16_t row) const;
@@ -99,6 +99,7 @@ public:
     std::string_view SensorLabel(uint16_t row, char (&buffer)[NameMax + 1]) const;
 
 private:
+    friend struct TStoreProbe; // tests: sets counts that take days of reads to reach
     void LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
     void CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row);
     // Unlinks the ring's oldest read and counts it out of the disordered reads; the caller
@@ -128,8 +129,9 @@ private:
     mutable std::array<bool, MaxSensors> healthStale_{};
     mutable std::array<int32_t, MaxReads> gapScratch_{};
     // Lifetime counts through each entry number and repeater character since the last clear.
-    std::array<int32_t, 256> entryTotals_{};
-    std::array<int32_t, 256> repeatTotals_{};
+    // 64 bits: a flooding receiver passes 2^31 reads through one entry point within a day.
+    std::array<int64_t, 256> entryTotals_{};
+    std::array<int64_t, 256> repeatTotals_{};
     // While the clock has gone back, reads are not in time order in their chains and recent
     // counts are taken by walking; this many removals make the ring ordered again.
     int32_t disorderedReads_ = 0;

@@ -98,7 +98,7 @@ int32_t TStore::RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTi
     return c.Count;
 }
 
-int32_t TStore::TotalCount(TOwnerKind kind, uint8_t index) const {
+int64_t TStore::TotalCount(TOwnerKind kind, uint8_t index) const {
     if (kind == TOwnerKind::Entry)
         return entryTotals_[Entries[index].Id];
     return repeatTotals_[static_cast<unsigned char>(Repeats[index].Id)];
@@ -114,7 +114,8 @@ void TStore::RefreshOwner(TOwnerKind kind, uint8_t index) {
         last.Append("(none)");
     } else {
         char when[24];
-        last.Append(std::string_view(when, FormatDateTimeShort(Reads[newest].Time, when)));
+        last.Append(
+            std::string_view(when, FormatDateTimeShort(clock_.ToLocal(Reads[newest].Wall), when)));
     }
     const int32_t last5 = RecentCount(kind, index, 5, now);
     const int32_t last10 = RecentCount(kind, index, 10, now);

@@ -44,7 +44,7 @@ struct TCounting {
     TStats& Stats;
     uint16_t Gaps[8] = {};
 
-    void Count(TDateTime time, bool duplicate) {
+    void Count(TDateTime time, TDateTime wall, bool duplicate) {
         TStats& t = Stats;
         if (t.Count != 0 && !duplicate) {
             int32_t diff = SecondsDiff(t.LastTime, time);
@@ -61,6 +61,7 @@ struct TCounting {
             Gaps[position] = g;
         }
         t.LastTime = time;
+        t.LastWall = wall;
         ++t.Count;
         if (duplicate)
             ++t.Dups;
@@ -88,11 +89,12 @@ void TStore::ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& v
     TCounting byEntry{viaEntry};
     for (int32_t i = s.Oldest; i != NoRead; i = Reads[i].SensorNewer) {
         const TRead& r = Reads[i];
-        own.Count(r.Time, r.SensorOlder != NoRead && IsDuplicate(r.SensorOlder, i));
+        own.Count(r.Time, r.Wall, r.SensorOlder != NoRead && IsDuplicate(r.SensorOlder, i));
         if (repeat != NoIndex && r.Repeat == repeat)
-            byRepeat.Count(r.Time, r.RepeatOlder != NoRead && IsDuplicate(r.RepeatOlder, i));
+            byRepeat.Count(r.Time, r.Wall,
+                           r.RepeatOlder != NoRead && IsDuplicate(r.RepeatOlder, i));
         if (entry != NoIndex && r.Entry == entry)
-            byEntry.Count(r.Time, r.EntryOlder != NoRead && IsDuplicate(r.EntryOlder, i));
+            byEntry.Count(r.Time, r.Wall, r.EntryOlder != NoRead && IsDuplicate(r.EntryOlder, i));
     }
     own.Finish();
     byRepeat.Finish();

@@ -43,7 +43,8 @@ struct TName {
 };
 
 struct TRead {
-    TDateTime Time;
+    TDateTime Time; // on the run's time line: for durations
+    TDateTime Wall; // the wall clock's instant: for the date-time shown
     uint16_t Crc;
     uint8_t Entry;
     int32_t EntryNewer;
@@ -81,7 +82,8 @@ struct TRepeat {
 };
 
 struct TStats {
-    TDateTime LastTime = NoTime;
+    TDateTime LastTime = NoTime; // on the run's time line
+    TDateTime LastWall = NoTime; // the same read's wall instant, for showing
     int32_t Count = 0;
     int32_t Dups = 0;
     float AvgGap = 0;
@@ -92,7 +94,7 @@ struct TStats {
 
 struct TSlot {
     TDateTime LastTime;
-    int32_t Count;
+    int64_t Count; // lifetime reads, like the entry points' and repeaters' totals
 };
 
 struct TSensor {

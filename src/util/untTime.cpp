@@ -91,12 +91,47 @@ size_t Finish(char* out, char* end) {
 
 } // namespace
 
+// 1970-01-01 00:00 as a day number.
+constexpr double UnixEpochDay = 25569.0;
+
+double BootSeconds() {
+    timespec ts{};
+    // Counts on through a suspend, unlike CLOCK_MONOTONIC, so ages stay true after one.
+    clock_gettime(CLOCK_BOOTTIME, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+TSystemClock::TSystemClock() : startTicks_(BootSeconds()), startLocal_(LocalNow()) {}
+
 TDateTime TSystemClock::Now() const {
+    return startLocal_ + (BootSeconds() - startTicks_) / 86400.0;
+}
+
+TDateTime TSystemClock::WallNow() const {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
+    const int64_t ms = static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+    return UnixEpochDay + static_cast<double>(ms) / static_cast<double>(MsPerDay);
+}
+
+TDateTime TSystemClock::ToLocal(TDateTime wall) const {
+    if (std::isnan(wall))
+        return wall;
+    const double ms = std::round((wall - UnixEpochDay) * static_cast<double>(MsPerDay));
+    if (!(std::fabs(ms) < 1e17)) // far outside any calendar shown: left as it is
+        return wall;
+    const auto total = static_cast<int64_t>(ms);
+    int64_t secs = total / 1000;
+    int64_t rest = total % 1000;
+    if (rest < 0) {
+        rest += 1000;
+        --secs;
+    }
+    const time_t t = static_cast<time_t>(secs);
     tm local{};
-    localtime_r(&ts.tv_sec, &local);
-    const double second = local.tm_sec + static_cast<double>(ts.tv_nsec / 1000000) / 1000.0;
+    if (localtime_r(&t, &local) == nullptr)
+        return wall;
+    const double second = local.tm_sec + static_cast<double>(rest) / 1000.0;
     return EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                           local.tm_min, second);
 }

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/Monitor.h"
+#include "output/LogCorv.h"
 #include "support/Packets.h"
 #include "support/RecordingListener.h"
 #include "support/StoreFixture.h"
@@ -86,6 +89,35 @@ TEST_F(MonitorTest, ByEntryIsEnabledWithTheSecondDifferentName) {
     EXPECT_EQ(monitor.EntryNames, (std::vector<std::string>{"Alpha", "gate", "North"}));
     monitor.ClearAll();
     EXPECT_EQ(monitor.EntryNames.size(), 3u);
+}
+
+// A receiver inventing entry names (long or ever new) must not grow the list without bound.
+TEST_F(MonitorTest, EntryNamesAreCutAndTheListIsBounded) {
+    const std::string longName(200, 'L');
+    Line(SensorLine(1, ",1," + longName));
+    Line(SensorLine(1, ",1," + longName + "x")); // the same name once cut
+    EXPECT_EQ(monitor.EntryNames, (std::vector<std::string>{std::string(33, 'L')}));
+    monitor.EntryFilter = monitor.EntryNames[0]; // picked in the dialog: still matches
+    EXPECT_TRUE(Line(SensorLine(2, ",1," + longName)));
+    EXPECT_EQ(store.SensorCount, 2);
+    monitor.EntryFilter.clear();
+
+    for (int i = 1; i < 1024; ++i)
+        Line(SensorLine(1, ",1,n" + std::to_string(i)));
+    ASSERT_EQ(monitor.EntryNames.size(), 1024u);
+    EXPECT_EQ(
+        std::count(views.Log.begin(), views.Log.end(), "Entry name list is full (1024 names)"), 0);
+    Line(SensorLine(1, ",1,one too many"));
+    Line(SensorLine(1, ",1,and another"));
+    EXPECT_EQ(monitor.EntryNames.size(), 1024u);
+    EXPECT_FALSE(std::binary_search(monitor.EntryNames.begin(), monitor.EntryNames.end(),
+                                    std::string("one too many")));
+    EXPECT_EQ(
+        std::count(views.Log.begin(), views.Log.end(), "Entry name list is full (1024 names)"), 1);
+    EXPECT_EQ(store.Entries[0].Name.View(), "and another"); // the entry point still follows
+    Line(SensorLine(1, ",1,N500")); // a known name (any case) is no new name
+    EXPECT_EQ(
+        std::count(views.Log.begin(), views.Log.end(), "Entry name list is full (1024 names)"), 1);
 }
 
 TEST_F(MonitorTest, EntryFilterIgnoresOtherEntryPointsSilently) {
@@ -187,15 +219,76 @@ namespace {
 
 // A full disk costs the log lines, silently; every packet is still registered.
 TEST_F(MonitorTest, LogsOnAFullDiskLoseTheirLinesQuietly) {
+    const auto dir = std::filesystem::temp_directory_path() / "corvane-monitor-full";
+    std::filesystem::remove_all(dir);
+    const TLogWriteFn saved = LogWriteFn;
+    LogWriteFn = [](int, const iovec*, int) -> long {
+        errno = ENOSPC;
+        return -1;
+    };
     monitor.LogPackets = true;
-    monitor.PacketLogPath = "/dev/full";
-    monitor.StatsLogPath = "/dev/full";
+    monitor.PacketLogPath = (dir / "c_01.txt").string();
+    monitor.StatsLogPath = (dir / "c_01.LOG").string();
     for (uint32_t i = 1; i <= 20; ++i)
         EXPECT_TRUE(Line(SensorLine(i, ",1,North")));
     monitor.LogTick();
+    LogWriteFn = saved;
     EXPECT_EQ(store.SensorCount, 20);
     EXPECT_EQ(store.ReadCount, 20);
     EXPECT_EQ(std::count(views.Log.begin(), views.Log.end(), "Unable to add sensor"), 0);
+    EXPECT_FALSE(std::filesystem::exists(monitor.PacketLogPath)); // no file without its header
+    EXPECT_FALSE(std::filesystem::exists(monitor.StatsLogPath));
+    monitor.LogTick(); // space again
+    EXPECT_TRUE(std::filesystem::exists(dir / "c_01.LOG"));
+    std::filesystem::remove_all(dir);
+}
+
+// Two monitors started together in one folder choose the same names; the second to write moves on.
+TEST_F(MonitorTest, TwoRunsInOneFolderNeverShareALog) {
+    const auto dir = std::filesystem::temp_directory_path() / "corvane-monitor-two";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    TRecordingListener otherViews;
+    TMonitor other{clock, otherViews};
+    for (TMonitor* m : {&monitor, &other}) {
+        m->LogPackets = true;
+        m->PacketLogPath = NextLogFileName((dir / "Corvane.txt").string());
+        m->StatsLogPath = NextLogFileName((dir / "Corvane.LOG").string());
+    }
+    ASSERT_EQ(monitor.PacketLogPath, other.PacketLogPath);
+    Line(SensorLine(1, ",1,North"));
+    other.ParsePacketLine(nullptr, SensorLine(2, ",1,South"));
+    Line(SensorLine(3, ",1,North"));
+    other.ParsePacketLine(nullptr, SensorLine(4, ",1,South"));
+    monitor.LogTick();
+    other.LogTick();
+    monitor.LogTick();
+
+    EXPECT_EQ(monitor.PacketLogPath, (dir / "Corvane_01.txt").string());
+    EXPECT_EQ(other.PacketLogPath, (dir / "Corvane_02.txt").string());
+    EXPECT_EQ(other.StatsLogPath, (dir / "Corvane_02.LOG").string());
+    EXPECT_EQ(views.Log, (std::vector<std::string>{"Adding Entry 0"})); // the first stays
+    EXPECT_NE(std::find(otherViews.Log.begin(), otherViews.Log.end(),
+                        "Packet log is now " + other.PacketLogPath),
+              otherViews.Log.end());
+    EXPECT_NE(std::find(otherViews.Log.begin(), otherViews.Log.end(),
+                        "Statistics log is now " + other.StatsLogPath),
+              otherViews.Log.end());
+    auto read = [](const std::filesystem::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string mine = read(monitor.PacketLogPath);
+    const std::string theirs = read(other.PacketLogPath);
+    EXPECT_EQ(std::count(mine.begin(), mine.end(), '\n'), 3); // header and two lines
+    EXPECT_EQ(mine.find("South"), std::string::npos);
+    EXPECT_EQ(theirs.find("North"), std::string::npos);
+    EXPECT_EQ(std::count(theirs.begin(), theirs.end(), '\n'), 3);
+    const std::string myStats = read(monitor.StatsLogPath);
+    EXPECT_EQ(myStats.find("\"Time\""), 0u);
+    EXPECT_EQ(myStats.find("\"Time\"", 1), std::string::npos); // one header, two blocks
+    EXPECT_EQ(std::count(myStats.begin(), myStats.end(), '\n'), 5);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -24,6 +28,7 @@
 #include "conn/ConnTcp.h"
 #include "conn/fmConnTcp.h"
 #include "gui/QtTestSupport.h"
+#include "output/fmSelectEntry.h"
 #include "support/Packets.h"
 
 using namespace corvane;
@@ -250,6 +255,66 @@ TEST_F(WindowFixture, LogPaneKeepsTheNewestLinesWhenFull) {
     EXPECT_EQ(lines.back().mid(9), "line 10");
     Action("pmiSelectAll1")->trigger();
     EXPECT_EQ(frm->reLog->textCursor().selectedText().size(), frm->reLog->toPlainText().size());
+}
+
+// Names from the radio that look like markup are shown as they stand, wherever they appear; laid
+// out as markup, an image source alone can exhaust memory or block the window for good.
+TEST_F(WindowFixture, ReceiverTextIsNeverLaidOutAsMarkup) {
+    const std::string entry = "<img src=/nonexistent/c.png>";
+    const std::string sensor = "<b>x</b>";
+    Start();
+    TFakeConn conn("Serial: 1");
+    frm->AttachHandlers(conn);
+    frm->ConnStateChanged(conn, TConnState::Open);
+    conn.Receive(corvane::testing::SensorLine(0x123456, ",1," + entry + "," + sensor) + "\r" +
+                 corvane::testing::SensorLine(0x654321, ",2,<i>South</i>,<u>y</u>") + "\r");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(Action("mniByEntry")->isEnabled());
+
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, entry] {
+        auto* dialog = qobject_cast<TSelectEntryFm*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        dialog->EntryCB->setCurrentIndex(dialog->EntryCB->findText(QString::fromStdString(entry)));
+        dialog->Button1->click();
+    });
+    timer->start();
+    Action("mniByEntry")->trigger();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(frm->Monitor().EntryFilter, entry);
+    conn.Receive(corvane::testing::SensorLine(0x123456, ",1," + entry + "," + sensor) + "\r");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frm->StatusBar1->text().toStdString(), entry);
+
+    int shown = 0;
+    for (QWidget* w : QApplication::allWidgets()) {
+        EXPECT_FALSE(Qt::mightBeRichText(w->toolTip())) << w->toolTip().toStdString();
+        EXPECT_FALSE(w->windowTitle().contains('<')) << w->windowTitle().toStdString();
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label && label->text().contains('<')) {
+            ++shown;
+            EXPECT_EQ(label->textFormat(), Qt::PlainText) << label->text().toStdString();
+        }
+    }
+    EXPECT_GE(shown, 1);
+    QAbstractItemModel* tree = frm->tvDev->model();
+    QStringList texts;
+    std::function<void(const QModelIndex&)> walk = [&](const QModelIndex& parent) {
+        for (int r = 0; r < tree->rowCount(parent); ++r) {
+            const QModelIndex i = tree->index(r, 0, parent);
+            texts << i.data().toString();
+            EXPECT_FALSE(Qt::mightBeRichText(i.data(Qt::ToolTipRole).toString()));
+            walk(i);
+        }
+    };
+    walk({});
+    EXPECT_TRUE(texts.contains(QString::fromStdString(sensor))) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.contains(QString::fromStdString(entry)));
+    frm->ConnStateChanged(conn, TConnState::Close);
 }
 
 TEST_F(WindowFixture, ClearAllEmptiesTheViewsButKeepsTheEntryNames) {

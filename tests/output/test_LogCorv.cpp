@@ -1,7 +1,10 @@
 #include "output/LogCorv.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <string>
+#include <unistd.h>
 
 #include "OutputFixture.h"
 
@@ -115,6 +118,98 @@ TEST_F(LogFileTest, UnopenablePathFailsQuietlyAndCreatesNothing) {
     // A folder of that name cannot be opened as a log either.
     fs::create_directory(dir_ / "d.LOG");
     EXPECT_EQ(log.Open(Path("d.LOG"), "h"), 0);
+}
+
+// A disk that takes this many more bytes and then is full.
+long FullDiskBudget = -1;
+
+long FillingWrite(int fd, const iovec* parts, int count) {
+    if (FullDiskBudget == 0) {
+        errno = ENOSPC;
+        return -1;
+    }
+    long wanted = 0;
+    for (int i = 0; i < count; ++i)
+        wanted += static_cast<long>(parts[i].iov_len);
+    if (FullDiskBudget < 0 || wanted <= FullDiskBudget) {
+        if (FullDiskBudget > 0)
+            FullDiskBudget -= wanted;
+        return static_cast<long>(writev(fd, parts, count));
+    }
+    // Only the first part of the first piece fits.
+    const long n = write(fd, parts[0].iov_base,
+                         std::min(static_cast<size_t>(FullDiskBudget), parts[0].iov_len));
+    FullDiskBudget = 0;
+    return n;
+}
+
+class FullDiskTest : public OutputTest {
+protected:
+    void SetUp() override {
+        OutputTest::SetUp();
+        LogWriteFn = FillingWrite;
+        FullDiskBudget = -1;
+    }
+    void TearDown() override {
+        LogWriteFn = saved_;
+        OutputTest::TearDown();
+    }
+    TLogWriteFn saved_ = LogWriteFn;
+};
+
+TEST_F(FullDiskTest, LogIsCreatedWithItsHeaderOrNotAtAll) {
+    const std::string path = Path("s.LOG");
+    FullDiskBudget = 0;
+    EXPECT_EQ(WriteStatisticsLog(path, *store_, Tick), 0);
+    EXPECT_FALSE(fs::exists(path));
+    FullDiskBudget = 10; // room for part of the header only
+    EXPECT_EQ(WriteStatisticsLog(path, *store_, Tick), 0);
+    EXPECT_FALSE(fs::exists(path));
+    TLogCorv log;
+    FullDiskBudget = 0;
+    EXPECT_EQ(log.Open(path, "h", TLogCorv::CreateOnly), 0);
+    EXPECT_FALSE(fs::exists(path));
+
+    FullDiskBudget = -1; // space again: the next write makes the file, header first
+    AddSensor(1, "a", 3).Stats.LastTime = Tick;
+    EXPECT_EQ(WriteStatisticsLog(path, *store_, Tick), 1);
+    EXPECT_EQ(ReadAll(path), StatsHeader + "12/06/26 18:40:32,\"0000000000000001\",\"a\","
+                                           "\"AngTemp\",0,0,0,0.0,0,0\r\n");
+}
+
+TEST_F(FullDiskTest, RecordsAreWrittenWholeOrNotAtAll) {
+    const std::string path = Path("p.txt");
+    ASSERT_EQ(WritePacketLog(path, "first", Tick), 1);
+    FullDiskBudget = 12; // the time fits, the rest does not
+    EXPECT_EQ(WritePacketLog(path, "second", Tick), 1);
+    FullDiskBudget = 0;
+    EXPECT_EQ(WritePacketLog(path, "third", Tick), 1);
+    FullDiskBudget = -1;
+    ASSERT_EQ(WritePacketLog(path, "fourth", Tick), 1);
+    EXPECT_EQ(ReadAll(path), "\"Time\",\"Name\",\"Packet\"\r\n"
+                             "12/06/26 18:40:32,,first\r\n"
+                             "12/06/26 18:40:32,,fourth\r\n");
+
+    TLogCorv log;
+    ASSERT_EQ(log.Open(path, "h"), 1);
+    FullDiskBudget = 3;
+    EXPECT_FALSE(log.WriteLine("cut short"));
+    FullDiskBudget = -1;
+    EXPECT_TRUE(log.WriteLine("whole"));
+    log.Close();
+    EXPECT_TRUE(ReadAll(path).ends_with("fourth\r\nwhole\r\n"));
+}
+
+TEST_F(LogFileTest, CreateOnlyRefusesAFileThatExists) {
+    Touch("taken.LOG");
+    TLogCorv log;
+    EXPECT_EQ(log.Open(Path("taken.LOG"), "h", TLogCorv::CreateOnly), -1);
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(ReadAll(Path("taken.LOG")), "x");
+    EXPECT_EQ(LogBasePath(Path("Corvane_07.LOG")), Path("Corvane.LOG"));
+    EXPECT_EQ(LogBasePath("my_app_102.tar.LOG"), "my_app.tar.LOG");
+    EXPECT_EQ(LogBasePath("Corvane_x.LOG"), "Corvane_x.LOG");
+    EXPECT_EQ(LogBasePath("_07.LOG"), "_07.LOG");
 }
 
 using StatisticsLogTest = OutputTest;

@@ -1,6 +1,16 @@
 #include "support/StoreFixture.h"
 #include "util/untConst.h"
 
+namespace corvane {
+// Sets the lifetime totals that only days of reads would reach.
+struct TStoreProbe {
+    static void SetTotals(TStore& s, uint8_t entryId, char repeatId, int64_t n) {
+        s.entryTotals_[entryId] = n;
+        s.repeatTotals_[static_cast<unsigned char>(repeatId)] = n;
+    }
+};
+} // namespace corvane
+
 namespace corvane::testing {
 namespace {
 
@@ -97,6 +107,24 @@ TEST_F(RingTest, ClearForgetsEverythingAndStartsAtIndexZero) {
     EXPECT_EQ(store->ReadHead, 0);
     EXPECT_EQ(store->TotalCount(TOwnerKind::Entry, 0), 1); // totals restart with the store
     EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+TEST_F(RingTest, LifetimeTotalsPassTheSigned32BitLimit) {
+    const uint8_t e = Entry(4);
+    const uint8_t r = Repeat('k');
+    const uint16_t s = Sensor(5);
+    Read(s, e, r);
+    TStoreProbe::SetTotals(*store, 4, 'k', INT32_MAX - 1);
+    Read(s, e, r);
+    EXPECT_EQ(store->TotalCount(TOwnerKind::Entry, e), INT32_MAX);
+    Read(s, e, r);
+    EXPECT_EQ(store->TotalCount(TOwnerKind::Entry, e), 2147483648LL);
+    EXPECT_EQ(store->TotalCount(TOwnerKind::Repeat, r), 2147483648LL);
+    const auto& lines = views.Activity[std::make_pair(int(TOwnerKind::Entry), int(e))];
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3], "Total Count: 2147483648");
+    const auto& repeater = views.Activity[std::make_pair(int(TOwnerKind::Repeat), int(r))];
+    EXPECT_EQ(repeater[3], "Total Count: 2147483648");
 }
 
 TEST_F(RingTest, TablesRefuseBeyondTheirLimits) {

@@ -178,6 +178,29 @@ TEST(SimServer, CountedRunWithSplitWritesDeliversWholeLines) {
     EXPECT_TRUE(Has(summary, "split across writes:")) << summary;
 }
 
+// A slow client that polls near the end of a counted run still gets every line: a poll reaching a
+// closed socket (or left unread at the close) makes TCP reset the connection, which throws away
+// what the simulator had written but not yet sent.
+TEST(SimServer, CountedRunDeliversEveryLineToALateReader) {
+    SimProcess sim({"--port", "0", "--rate", "0", "--count", "3000"});
+    const std::string where = sim.StdoutLine();
+    int port = std::stoi(where.substr(where.rfind(':') + 1));
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096; // a slow reader's window: most of the run waits in the simulator
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    usleep(300000); // the simulator has written the whole run by now
+    ASSERT_EQ(write(fd, Poll.data(), Poll.size()), 4);
+    std::string data = ReadAll(fd);
+    close(fd);
+    EXPECT_EQ(CutAtCr(data).size(), 3000u);
+    EXPECT_EQ(sim.Wait(), 0);
+}
+
 TEST(SimServer, DisconnectCutsMidLineAndSignalEndsCleanly) {
     SimProcess sim({"--port", "0", "--rate", "0", "--faults", "disconnect", "--fault-rate", "0.1",
                     "--seed", "8"});

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
 #include <cmath>
 #include <ctime>
 
@@ -73,6 +77,34 @@ TEST(Clock, SystemClockIsLocalWallTime) {
     const TDateTime expected = EncodeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                                               local.tm_hour, local.tm_min, local.tm_sec);
     EXPECT_NEAR((now - expected) * 86400.0, 0.5, 1.5);
+}
+
+// Shown times come from the wall instant under the zone in force when shown; the run's time line
+// keeps to the steady clock.
+TEST(Clock, SystemClockShowsWallInstantsInTheZoneInForce) {
+    const char* saved = getenv("TZ");
+    const std::string before = saved ? saved : "";
+    TSystemClock clock;
+    // 2026-07-01 12:00:00 UTC and, in a zone with summer time, 2026-12-01 12:00:00 UTC.
+    const TDateTime july = EncodeDateTime(2026, 7, 1, 12, 0, 0);
+    const TDateTime december = EncodeDateTime(2026, 12, 1, 12, 0, 0);
+    setenv("TZ", "UTC0", 1);
+    tzset();
+    EXPECT_EQ(FormatDateTimeFull(clock.ToLocal(july)), "07/01/26 12:00:00");
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    EXPECT_EQ(FormatDateTimeFull(clock.ToLocal(july)), "07/01/26 14:00:00");
+    EXPECT_EQ(FormatDateTimeFull(clock.ToLocal(december)), "12/01/26 13:00:00");
+    const TDateTime start = clock.Now();
+    usleep(20000);
+    const double elapsed = (clock.Now() - start) * 86400.0;
+    EXPECT_GT(elapsed, 0.015);
+    EXPECT_LT(elapsed, 1.0);
+    if (saved)
+        setenv("TZ", before.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
 }
 
 TEST(Clock, ManualClockMovesOnlyWhenTold) {

@@ -46,6 +46,7 @@ protected:
             const int32_t n = store->ReadCount++;
             TRead& r = store->Reads[n];
             r.Time = clock.Now() - past / 86400.0;
+            r.Wall = clock.WallNow() - past / 86400.0;
             r.Sensor = row;
             r.Entry = (n % 2) ? NoIndex : entry;
             r.Repeat = (n % 3 == 1) ? NoIndex : repeat;

@@ -44,6 +44,7 @@ TEST(Views, DISABLED_Screenshots) {
     for (int n = 0; n < 12; ++n) {
         TRead& r = store->Reads[n];
         r.Time = clock.Now() - (600 - 47.5 * n) / 86400.0;
+        r.Wall = r.Time;
         r.Entry = 0;
         r.Repeat = n % 3 ? 0 : NoIndex;
         r.SensorOlder = older;

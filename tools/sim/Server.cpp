@@ -8,6 +8,7 @@
 #include <ctime>
 #include <iostream>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -69,6 +70,28 @@ void InstallStopHandlers() {
     StopsBlocked = true;
 }
 
+// Closing a socket with unread input makes TCP reset the connection, and the client then loses
+// whatever it had not yet read. So: read what the client sent, shut down the sending side, and
+// wait (a bounded time) for the client to close before closing.
+static void CloseGracefully(int fd) {
+    char buf[4096];
+    shutdown(fd, SHUT_WR);
+    const double until = MonoNow() + 5.0;
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            break;
+        if (n > 0)
+            continue;
+        const double left = until - MonoNow();
+        if (left <= 0)
+            break;
+        pollfd p{fd, POLLIN, 0};
+        poll(&p, 1, static_cast<int>(left * 1000) + 1);
+    }
+    close(fd);
+}
+
 Server::Server(const SimOptions& o, std::unique_ptr<LineSource> source, Summary& summary)
     : FOpt(o), FSource(std::move(source)), FSummary(summary) {}
 
@@ -112,12 +135,17 @@ bool Server::Finished() {
     bool countDone = CountReached();
     if (!drained || !(countDone || FExhausted))
         return false;
-    // Over TCP the count ends the run at once: what was written still reaches the client
-    // before the close. A pty has no close the reader would see, so both there and after a
-    // script or replay the simulator waits for the client to go.
+    // Over TCP the count ends the run: the sending side is shut down so that what was written
+    // still reaches the client. A pty has no close the reader would see, so both there and after
+    // a script or replay the simulator waits for the client to go.
     if (countDone && !FOpt.Pty) {
         for (auto& c : FClients) {
-            close(c->Fd);
+            if (c->Gone)
+                continue;
+            Receive(*c, MonoNow()); // the polls sent so far still count
+            if (c->Gone)
+                continue;
+            CloseGracefully(c->Fd);
             c->Fd = -1;
             c->Gone = true;
         }
