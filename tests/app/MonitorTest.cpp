@@ -61,6 +61,15 @@ TEST_F(MonitorTest, EntryPointsAreNamedAndRenamedByTheirLines) {
     EXPECT_EQ(store.Entries[1].Name.View(), "Entry 8");
 }
 
+TEST_F(MonitorTest, LongEntryNumbersGiveWholeDefaultNames) {
+    Line(SensorLine(1, ",1000000001"));
+    Line(SensorLine(2, ",-1000000000"));
+    EXPECT_EQ(store.Entries[0].Name.View(), "Entry 1000000001");
+    EXPECT_EQ(store.Entries[1].Name.View(), "Entry -1000000000");
+    EXPECT_EQ(monitor.EntryNames,
+              (std::vector<std::string>{"Entry -1000000000", "Entry 1000000001"}));
+}
+
 TEST_F(MonitorTest, ByEntryIsEnabledWithTheSecondDifferentName) {
     Line(SensorLine(1, ",1,North"));
     Line(SensorLine(1, ",1,NORTH"));
