@@ -35,7 +35,7 @@ public:
 
 private:
     TToken tail_{std::string_view(), ','};
-    char entryName_[16] = {};
+    char entryName_[32] = {}; // "Entry " and any 32-bit number, whole
     std::string description_;
 };
 

@@ -115,6 +115,10 @@ public:
     QMenu* pmLog;
     QMenu* pmLvDev;
 
+signals:
+    // The window has closed: the program ends, whatever other windows are open.
+    void Closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

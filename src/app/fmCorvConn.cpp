@@ -170,6 +170,7 @@ void TfrmCorv::closeEvent(QCloseEvent* event) {
         if (auto* item = qobject_cast<TCloseAction*>(entries[i]))
             Guard([&] { item->Conn()->Close(); });
     event->accept();
+    emit Closed();
 }
 
 } // namespace corvane

@@ -7,10 +7,12 @@
 int main(int argc, char* argv[]) {
     corvane::TCorvApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
-    QApplication::setApplicationDisplayName("Corvane");
     QStringList args = QApplication::arguments();
     args.removeFirst();
     corvane::TfrmCorv frmCorv(args);
+    // The help window left open must not keep the program running once the main window is gone.
+    QObject::connect(&frmCorv, &corvane::TfrmCorv::Closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
     corvane::CloseOnQuitSignals(&frmCorv);
     frmCorv.show();
     return app.exec();

@@ -25,6 +25,7 @@ TConnTcp::TConnTcp(TfrmConnTcp* dialog, QObject* parent)
     connect(socket_.get(), &QTcpSocket::readyRead, this, &TConnTcp::SocketReadyRead);
     connect(socket_.get(), &QTcpSocket::disconnected, this, &TConnTcp::SocketDisconnected);
     connect(socket_.get(), &QTcpSocket::errorOccurred, this, &TConnTcp::SocketError);
+    pollTimer_.setTimerType(Qt::PreciseTimer); // every 60.000 s from the connect, never early
     connect(&pollTimer_, &QTimer::timeout, this, &TConnTcp::SendPoll);
 }
 

@@ -13,6 +13,7 @@
 
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
+#include "util/untUtils.h"
 
 namespace corvane {
 
@@ -77,8 +78,9 @@ uint64_t HighestRunNumber(const std::string& dir, std::string_view base, std::st
 // "%3.1f" with the system's decimal separator; written without the C library's locale.
 void AppendRunAvg(std::string& out, float value) {
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                std::chars_format::fixed, 1);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof buffer,
+                      HalfAwayFromZero(static_cast<double>(value), 1), std::chars_format::fixed, 1);
     size_t n = static_cast<size_t>(result.ptr - buffer);
     for (size_t i = 0; i < n; ++i)
         if (buffer[i] == '.')
@@ -288,7 +290,11 @@ void WritePacketLine(TLogCorv& log, std::string_view line, TDateTime shown) {
     char time[32];
     std::string text(time, FormatDateTimeFull(shown, time));
     text += ",,";
-    text.append(line);
+    // A CR LF receiver's line feed leads the next line; inside the record it would split the
+    // record over two lines of the file, so line ends are left out and the rest kept as it came.
+    for (char c : line)
+        if (c != '\r' && c != '\n')
+            text += c;
     log.WriteLine(text);
 }
 

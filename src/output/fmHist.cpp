@@ -107,6 +107,7 @@ void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
         return;
     const TSensor& s = store.Sensors[row];
     edtSen->setText(Latin1(s.Name.View()));
+    edtSen->setCursorPosition(0); // a name longer than the box shows its start
     edtKind->setText(Latin1(SensorKindName(s.Kind)));
     edtSerNo->setText(QString::fromStdString(SerialToHex(s.SerNo)));
     if (s.Kind == 23) {

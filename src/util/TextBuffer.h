@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "util/untTime.h"
+#include "util/untUtils.h"
 
 namespace corvane {
 
@@ -32,7 +33,7 @@ public:
     // Two decimals, as the list shows running averages.
     TTextBuffer& AppendFixed2(double v) {
         char digits[48];
-        int n = std::snprintf(digits, sizeof digits, "%.2f", v);
+        int n = std::snprintf(digits, sizeof digits, "%.2f", HalfAwayFromZero(v, 2));
         if (n < 0)
             return *this;
         for (int i = 0; i < n && i < static_cast<int>(sizeof digits) - 1; ++i)

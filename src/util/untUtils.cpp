@@ -1,6 +1,7 @@
 #include "util/untUtils.h"
 
 #include <array>
+#include <cmath>
 
 namespace corvane {
 
@@ -75,6 +76,18 @@ int CompareNoCase(std::string_view a, std::string_view b) {
     if (a.size() == b.size())
         return 0;
     return a.size() < b.size() ? -1 : 1;
+}
+
+double HalfAwayFromZero(double value, int decimals) {
+    // A binary value lies exactly half-way between two of d decimals only when value * 2^(d+1)
+    // is an odd whole number (the half's denominator 2 * 10^d must reduce to a power of two);
+    // scaling by a power of two is exact, so the test is too.
+    const double scaled = std::ldexp(value, decimals + 1);
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 9007199254740992.0 ||
+        std::trunc(scaled) != scaled || std::fmod(scaled, 2.0) == 0.0)
+        return value;
+    // One step past the half, away from zero: the nearest decimal is then the one further out.
+    return std::nextafter(value, value < 0 ? -INFINITY : INFINITY);
 }
 
 } // namespace corvane

@@ -16,5 +16,9 @@ size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount);
 // Compares texts with the letters a to z as A to Z and every other character by its code; a
 // text that begins another sorts first. Negative, 0 or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
+// The value to format with the given number of decimals so that an exact half rounds away from
+// zero, as a decimal picture does ("0.00" shows 10.125 as 10.13); the C library would round it
+// to even. Any other value comes back unchanged.
+double HalfAwayFromZero(double value, int decimals);
 
 } // namespace corvane

@@ -78,6 +78,15 @@ TEST_F(MonitorTest, AlertLinesNameSensorsAsTheListAndEntryPointsAsTheTree) {
                              "Entry North Gate late: no read for 31 s, usual gap 10 s"}));
 }
 
+TEST_F(MonitorTest, LongEntryNumbersGiveWholeDefaultNames) {
+    Line(SensorLine(1, ",1000000001"));
+    Line(SensorLine(2, ",-1000000000"));
+    EXPECT_EQ(store.Entries[0].Name.View(), "Entry 1000000001");
+    EXPECT_EQ(store.Entries[1].Name.View(), "Entry -1000000000");
+    EXPECT_EQ(monitor.EntryNames,
+              (std::vector<std::string>{"Entry -1000000000", "Entry 1000000001"}));
+}
+
 TEST_F(MonitorTest, ByEntryIsEnabledWithTheSecondDifferentName) {
     Line(SensorLine(1, ",1,North"));
     Line(SensorLine(1, ",1,NORTH"));

@@ -108,6 +108,16 @@ TEST_F(PacketLineTest, RepeaterMarker) {
     }
 }
 
+TEST_F(PacketLineTest, DefaultEntryNameHoldsTheWholeNumber) {
+    const std::string digits = Example.substr(2, 28);
+    for (const char* number : {"1000000001", "-1000000000", "-2147483648", "2147483647"}) {
+        ASSERT_TRUE(Decode(digits + "," + number)) << number;
+        EXPECT_EQ(p.EntryName, std::string("Entry ") + number);
+    }
+    ASSERT_TRUE(Decode(digits + ",+1000000001"));
+    EXPECT_EQ(p.EntryName, "Entry 1000000001");
+}
+
 TEST_F(PacketLineTest, TailFields) {
     const std::string digits = Example.substr(2, 28);
     ASSERT_TRUE(Decode(digits + ",5"));

@@ -1,6 +1,7 @@
 // The TCP/IP connection against a real receiver on the loopback interface.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
@@ -103,6 +104,27 @@ TEST_F(TcpFixture, PollsRepeatWhileConnectedAndStopAfterTheReceiverCloses) {
     EXPECT_EQ(conn->GetDescription(), "TCP/IP: 127.0.0.1|" + std::to_string(server.serverPort()));
     Pump(150);
     EXPECT_EQ(states.size(), 2u);
+}
+
+TEST_F(TcpFixture, PollsNeverComeBeforeTheirInterval) {
+    // A coarse timer may fire up to a twentieth of the interval early; polls count from the
+    // connect.
+    conn->SetPollInterval(1000);
+    QElapsedTimer sinceOpen;
+    sinceOpen.start();
+    ConnectToServer();
+    std::vector<qint64> arrivals;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const qsizetype before = polled.size();
+            ReadPolls();
+            for (qsizetype n = before / 4; n < polled.size() / 4; ++n)
+                arrivals.push_back(sinceOpen.elapsed());
+            return arrivals.size() >= 3;
+        },
+        5000));
+    EXPECT_GE(arrivals[1], 1000);
+    EXPECT_GE(arrivals[2], 2000);
 }
 
 TEST_F(TcpFixture, ResetByTheReceiverIsAnOrdinaryClose) {

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "OutputFixture.h"
 
@@ -291,6 +293,36 @@ TEST_F(PacketLogTest, LineLoggedWholeAfterTimeAndTwoCommas) {
                                           line +
                                           "\r\n"
                                           "12/06/26 18:40:32,,\"x\xff\r\n");
+}
+
+TEST_F(PacketLogTest, LineEndsOfTheReceiverAreLeftOut) {
+    const std::string digits = "0123456789ABCDEF0123456789AB";
+    ASSERT_EQ(WritePacketLog(Path("p.txt"), "\na" + digits + ",2", Tick), 1);
+    ASSERT_EQ(WritePacketLog(Path("p.txt"), "\n\r" + digits + ",x\ry\n", Tick), 1);
+    EXPECT_EQ(ReadAll(Path("p.txt")), "\"Time\",\"Name\",\"Packet\"\r\n"
+                                      "12/06/26 18:40:32,,a" +
+                                          digits +
+                                          ",2\r\n"
+                                          "12/06/26 18:40:32,," +
+                                          digits + ",xy\r\n");
+}
+
+TEST_F(StatisticsLogTest, RunAvgRoundsExactHalvesAwayFromZero) {
+    const float values[] = {0.25f, 0.75f, 10.125f, 0.35f, 0.05f, 2.5f};
+    for (int i = 0; i < 6; ++i) {
+        AddSensor(i + 1, "a", 1).Stats.RunAvg = values[i];
+        store_->Sensors[i].Stats.LastTime = Tick;
+    }
+    ASSERT_EQ(WriteStatisticsLog(Path("s.LOG"), *store_, Tick), 1);
+    std::istringstream lines(ReadAll(Path("s.LOG")).substr(StatsHeader.size()));
+    std::vector<std::string> averages;
+    for (std::string line; std::getline(lines, line);) {
+        const size_t last = line.rfind(',', line.rfind(',') - 1); // before Age and the last field
+        const size_t first = line.rfind(',', last - 1);
+        averages.push_back(line.substr(first + 1, last - first - 1));
+    }
+    // 0.35f and 0.05f lie a little below and above their halves in binary: rounded as before.
+    EXPECT_EQ(averages, (std::vector<std::string>{"0.3", "0.8", "10.1", "0.3", "0.1", "2.5"}));
 }
 
 TEST(AppendQuotedTest, QuotesDoubledOtherBytesUnchanged) {

@@ -1,5 +1,10 @@
 #include "util/untUtils.h"
 
+#include <cmath>
+#include <utility>
+
+#include "util/TextBuffer.h"
+
 #include <gtest/gtest.h>
 
 namespace corvane {
@@ -61,6 +66,22 @@ TEST(Hex, BytesStopAtMaximumCount) {
     EXPECT_EQ(HexToBytes("A5", out, 4), 1u);
     EXPECT_EQ(out[0], 0xA5);
     EXPECT_EQ(out[1], 0xFF);
+}
+
+TEST(Fixed2, ExactHalvesRoundAwayFromZeroOthersAsBefore) {
+    const std::pair<double, const char*> cases[] = {
+        {10.125, "10.13"}, {0.125, "0.13"},       {-10.125, "-10.13"}, {2.375, "2.38"},
+        {0.005, "0.01"},   {1.015, "1.01"},       {10.124, "10.12"},   {5.0, "5.00"},
+        {0.0, "0.00"},     {65535.0, "65535.00"}, {33.25, "33.25"},    {7.5, "7.50"}};
+    // 0.005 lies just above its half in binary and 1.015 just below: neither is an exact half.
+    for (const auto& [value, text] : cases) {
+        TTextBuffer<32> out;
+        out.AppendFixed2(value);
+        EXPECT_EQ(out.View(), text) << value;
+    }
+    EXPECT_EQ(HalfAwayFromZero(0.25, 1), std::nextafter(0.25, 1.0));
+    EXPECT_EQ(HalfAwayFromZero(0.5, 1), 0.5);
+    EXPECT_EQ(HalfAwayFromZero(1e300, 2), 1e300);
 }
 
 } // namespace

@@ -100,6 +100,16 @@ TEST_F(History, HidingEmptiesTheListForTheNextSensor) {
     EXPECT_EQ(Shown().size(), 1u);
 }
 
+TEST_F(History, LongNameShowsItsStart) {
+    Reads(0, {30});
+    const std::string name = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456"; // 33 characters
+    store->Sensors[0].Name.Assign(name);
+    form.show();
+    form.LoadSensor(*store, 0);
+    EXPECT_EQ(form.edtSen->text().toStdString(), name);
+    EXPECT_EQ(form.edtSen->cursorPosition(), 0);
+}
+
 TEST_F(History, RepeaterSensorsShowTheirLocator) {
     TSensor& s = store->Sensors[1];
     s.Data[4] = 0x01;
