@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/PacketLine.h"
+#include "app/ReadObserver.h"
 #include "store/ActivityStore.h"
 
 namespace corvane {
@@ -28,6 +29,8 @@ public:
     std::string EntryFilter;  // empty: every entry point
     // Sorted, letter case ignored for uniqueness; the first spelling stays.
     std::vector<std::string> EntryNames;
+    // Hears of every registered read; may be null.
+    TReadObserver* ReadObserver = nullptr;
 
     // A line from a connection: true when it carried a packet that passed every check.
     bool ParsePacketLine(TConn* conn, std::string_view line);
