@@ -18,7 +18,7 @@ std::unique_ptr<TPublishing> TPublishing::Create(const TIniFile& file, TMonitor&
 }
 
 TPublishing::TPublishing(const TMqttSettings& settings, TMonitor& monitor, TLog log)
-    : monitor_(monitor), publisher_(std::make_unique<TMqttPublisher>(settings, std::move(log))) {
+    : monitor_(monitor), log_(log), publisher_(std::make_unique<TMqttPublisher>(settings, log)) {
     connect(&pollTimer_, &QTimer::timeout, this, [this] {
         publisher_->Poll();
         if (OnPoll)
@@ -38,6 +38,10 @@ TPublishing::~TPublishing() {
     if (monitor_.ReadObserver == publisher_.get())
         monitor_.ReadObserver = nullptr;
     publisher_->Stop();
+    // What an unattended run cost in messages shows in its log at the end.
+    publisher_->Poll();
+    if (log_)
+        log_(publisher_->Summary());
 }
 
 } // namespace corvane

@@ -32,6 +32,7 @@ private:
     TPublishing(const TMqttSettings& settings, TMonitor& monitor, TLog log);
 
     TMonitor& monitor_;
+    TLog log_;
     std::unique_ptr<TMqttPublisher> publisher_;
     QTimer pollTimer_;
     QTimer stateTimer_;

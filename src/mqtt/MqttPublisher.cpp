@@ -3,6 +3,7 @@
 #include <mosquitto.h>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -57,10 +58,17 @@ std::string FormatIsoTime(TDateTime t) {
     const auto wallSecs = static_cast<time_t>(secs);
     std::tm fields{};
     gmtime_r(&wallSecs, &fields); // the wall-clock fields, read as if they were UTC
-    std::tm local = fields;
-    local.tm_isdst = -1;
-    const time_t utc = mktime(&local); // the instant those fields name on this machine
-    const long offset = utc == time_t(-1) ? 0 : long(wallSecs - utc);
+    // The offset only changes on a quarter hour at most; asking the time zone rules for every
+    // message would cost more than building it.
+    thread_local int64_t cachedQuarter = INT64_MIN;
+    thread_local long offset = 0;
+    if (secs / 900 != cachedQuarter) {
+        std::tm local = fields;
+        local.tm_isdst = -1;
+        const time_t utc = mktime(&local); // the instant those fields name on this machine
+        offset = utc == time_t(-1) ? 0 : long(wallSecs - utc);
+        cachedQuarter = secs / 900;
+    }
     char out[96];
     std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
                   fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
@@ -224,7 +232,8 @@ void TMqttPublisher::Poll() {
 std::string TMqttPublisher::Summary() const {
     std::string text = "MQTT broker " + BrokerName() + ": ";
     text += connected_.load() ? "connected" : "not connected";
-    return text + ", " + std::to_string(Dropped()) + " dropped";
+    return text + ", " + std::to_string(Sent()) + " sent, " + std::to_string(Dropped()) +
+           " dropped";
 }
 
 void TMqttPublisher::OnRead(const TStore& store, const TRegisteredRead& read) {

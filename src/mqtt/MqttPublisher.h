@@ -55,7 +55,7 @@ public:
     uint64_t Dropped() const { return dropped_.load(); }
     uint64_t Sent() const { return sent_.load(); }
     bool Connected() const { return connected_.load(); }
-    // "MQTT broker host:port: connected, n dropped" (or "not connected").
+    // "MQTT broker host:port: connected, n sent, m dropped" (or "not connected").
     std::string Summary() const;
     const std::string& TopicBase() const { return base_; }
     const TMqttSettings& Settings() const { return settings_; }
