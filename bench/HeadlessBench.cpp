@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 #include "mqtt/Broker.h"
 #include "support/Packets.h"
@@ -32,6 +33,22 @@ QByteArray MakeLines(int count, int sensors) {
         data += '\r';
     }
     return data;
+}
+
+// User plus system CPU seconds the process has used, and its resident memory in kB.
+std::pair<double, long> Usage(qint64 pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
+    QFile status(QString("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    long rss = 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            rss = line.mid(6).trimmed().split(' ').first().toLong();
+    return {cpu, rss};
 }
 
 bool Wait(const std::function<bool()>& done, int ms) {
@@ -83,6 +100,7 @@ int main(int argc, char** argv) {
     QThread::msleep(300);
 
     const QByteArray data = MakeLines(lines, sensors);
+    const double cpuBefore = Usage(service.processId()).first;
     QElapsedTimer clock;
     clock.start();
     station->write(data);
@@ -92,6 +110,9 @@ int main(int argc, char** argv) {
     std::printf("lines %d, sensors %d, messages received %zu%s\n", lines, sensors, got,
                 all ? "" : " (gave up waiting)");
     std::printf("%.3f s, %.0f lines/s end to end with publishing\n", seconds, got / seconds);
+    const auto [cpu, rss] = Usage(service.processId());
+    std::printf("service: %.2f CPU s for the lines, %.0f lines per CPU second, %ld kB resident\n",
+                cpu - cpuBefore, lines / (cpu - cpuBefore), rss);
     ::kill(pid_t(service.processId()), SIGTERM);
     service.waitForFinished(5000);
     return all ? 0 : 1;
