@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     socat xvfb xauth imagemagick fonts-dejavu-core
+    libmosquitto-dev mosquitto mosquitto-clients python3
 )
 missing=()
 for p in "${packages[@]}"; do

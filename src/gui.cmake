@@ -10,7 +10,7 @@ include(gui_shell.cmake)
 include(gui_views.cmake)
 
 add_library(corvane_gui STATIC ${GUI_SHELL_SOURCES} ${GUI_VIEW_SOURCES})
-target_link_libraries(corvane_gui PUBLIC corvane_core Qt6::Widgets Qt6::Network Qt6::SerialPort
+target_link_libraries(corvane_gui PUBLIC corvane_core corvane_mqtt Qt6::Widgets Qt6::Network Qt6::SerialPort
                                          Qt6::PrintSupport)
 
 add_executable(corvane app/main.cpp)

@@ -2,7 +2,9 @@
 list(APPEND GUI_SHELL_SOURCES
     app/CmdLine.cpp
     app/ErrorReport.cpp
+    app/Headless.cpp
     app/Help.cpp
+    app/Publishing.cpp
     app/QuitSignals.cpp
     app/fmCorv.cpp
     app/fmCorvConn.cpp

@@ -31,6 +31,10 @@ std::vector<TCmdTarget> ParseCommandLine(const std::vector<std::string>& args) {
             const int port = rest.empty() ? 1070 : DecimalOrDefault(rest, 0);
             if (port != 0)
                 targets.push_back({"127.0.0.1", port});
+        } else if (arg.rfind("-S", 0) == 0) {
+            const int port = DecimalOrDefault(OptionValue(arg), 0);
+            if (port > 0)
+                targets.push_back({"", 0, port});
         } else if (arg.rfind("-A", 0) == 0) {
             const std::string rest = OptionValue(arg);
             const size_t colon = rest.find(':');

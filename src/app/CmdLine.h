@@ -1,6 +1,7 @@
 // The command-line options that open TCP/IP connections at start-up: -I[port] connects to this
 // computer (port 1070 without a number), -A address[:port] to any receiver (port 1070 without
-// one). Other arguments are ignored; the prefixes match in this letter case only.
+// one); -S<n> opens serial port n as the serial dialog would. Other arguments are ignored; the
+// prefixes match in this letter case only.
 #pragma once
 
 #include <string>
@@ -11,6 +12,7 @@ namespace corvane {
 struct TCmdTarget {
     std::string Address;
     int Port = 0;
+    int SerialPort = 0; // a serial port number instead of a TCP/IP target
     bool operator==(const TCmdTarget&) const = default;
 };
 

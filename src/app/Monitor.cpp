@@ -112,6 +112,11 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
 
     st.InsertRead(entry, repeat, p.Crc, row);
     st.RefreshSensor(row, repeat, entry);
+    if (ReadObserver) {
+        const int32_t n = st.ReadHead;
+        const bool duplicate = st.IsDuplicate(st.Reads[n].SensorOlder, n);
+        ReadObserver->OnRead(st, {p, st.Reads[n].Time, row, entry, repeat, duplicate});
+    }
 }
 
 void TMonitor::AddOwnerNode(TOwnerKind kind, uint8_t index) {

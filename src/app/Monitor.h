@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/PacketLine.h"
+#include "app/ReadObserver.h"
 #include "store/ActivityStore.h"
 
 namespace corvane {
@@ -31,6 +32,8 @@ public:
     // stored names are, and the list is bounded: a receiver inventing names must not fill memory.
     static constexpr size_t MaxEntryNames = 1024;
     std::vector<std::string> EntryNames;
+    // Hears of every registered read; may be null.
+    TReadObserver* ReadObserver = nullptr;
 
     // A line from a connection: true when it carried a packet that passed every check.
     bool ParsePacketLine(TConn* conn, std::string_view line);

@@ -22,16 +22,14 @@ void OnSignal(int) {
 
 } // namespace
 
-void CloseOnQuitSignals(QWidget* mainWindow) {
+void OnQuitSignals(QObject* owner, std::function<void()> quit) {
     if (signalPipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, mainWindow);
-    QPointer<QWidget> window(mainWindow);
-    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [window] {
+    auto* notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [quit] {
         char byte;
         [[maybe_unused]] ssize_t n = ::read(signalPipe[1], &byte, 1);
-        if (window)
-            window->close();
+        quit();
     });
     struct sigaction action = {};
     action.sa_handler = OnSignal;
@@ -39,6 +37,14 @@ void CloseOnQuitSignals(QWidget* mainWindow) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+}
+
+void CloseOnQuitSignals(QWidget* mainWindow) {
+    QPointer<QWidget> window(mainWindow);
+    OnQuitSignals(mainWindow, [window] {
+        if (window)
+            window->close();
+    });
 }
 
 } // namespace corvane

@@ -3,10 +3,15 @@
 // are closed properly instead of the process just vanishing.
 #pragma once
 
+#include <functional>
+
+class QObject;
 class QWidget;
 
 namespace corvane {
 
 void CloseOnQuitSignals(QWidget* mainWindow);
+// The same for a program without a window: quit runs on the event loop, at most once per signal.
+void OnQuitSignals(QObject* owner, std::function<void()> quit);
 
 } // namespace corvane

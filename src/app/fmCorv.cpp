@@ -21,12 +21,14 @@
 #include "app/ErrorReport.h"
 #include "app/Help.h"
 #include "app/Monitor.h"
+#include "app/Publishing.h"
 #include "app/RouteTree.h"
 #include "app/SensorListModel.h"
 #include "app/fmCorvDialogs.h"
 #include "conn/ConnTcp.h"
 #include "conn/fmConnSer.h"
 #include "conn/fmConnTcp.h"
+#include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
 
 namespace corvane {
@@ -70,7 +72,27 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
     frmConnTcp = new TfrmConnTcp(this);
     frmConnSer = new TfrmConnSer(this);
     dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_);
+    reconnect_ = ReadReconnect(SettingsFile->File(), false);
+    StartPublishing();
     OpenCommandLine(args);
+}
+
+void TfrmCorv::StartPublishing() {
+    publishing_ = TPublishing::Create(SettingsFile->File(), *monitor_,
+                                      [this](std::string_view line) { AddLogLine(line); });
+    if (!publishing_)
+        return;
+    // The publishing state and the dropped count, at the foot of the Connect menu.
+    QMenu* connectMenu = findChild<QMenu*>("miConnect");
+    connectMenu->addSeparator();
+    mniMqtt = AddCommand(connectMenu, "", "mniMqtt", 20);
+    mniMqtt->setEnabled(false);
+    auto show = [this] {
+        QString text = Latin1(publishing_->Publisher().Summary());
+        mniMqtt->setText(text.replace('&', QLatin1String("&&")));
+    };
+    show();
+    publishing_->OnPoll = show;
 }
 
 TfrmCorv::~TfrmCorv() {

@@ -30,6 +30,7 @@ class TfrmConnTcp;
 class TfrmConnSer;
 class TfrmHelp;
 class TCorvDialogs;
+class TPublishing;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -145,6 +146,12 @@ private:
     TfrmConnSer* frmConnSer = nullptr;
     std::unique_ptr<TCorvDialogs> dialogs_;
     int logLines_ = 0;
+    // Connections opened from here try again when they fail ([Connections] Reconnect).
+    bool reconnect_ = false;
+    // Declared last: it stops publishing before the monitor it observes goes.
+    std::unique_ptr<TPublishing> publishing_;
+    QAction* mniMqtt = nullptr;
+    void StartPublishing();
 };
 
 } // namespace corvane

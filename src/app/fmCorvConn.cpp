@@ -38,6 +38,7 @@ void TfrmCorv::AttachHandlers(TConn& conn) {
     };
     conn.OnStateChange = [this](TConn& c, TConnState state) { ConnStateChanged(c, state); };
     conn.OnMessage = [this](std::string_view message) { AddLogLine(message); };
+    conn.Reconnect = reconnect_;
 }
 
 void TfrmCorv::ConnStateChanged(TConn& conn, TConnState state) {
@@ -153,8 +154,15 @@ void TfrmCorv::OpenCommandLine(const QStringList& args) {
     for (const QString& arg : args)
         list.push_back(arg.toLocal8Bit().toStdString());
     for (const TCmdTarget& target : ParseCommandLine(list)) {
-        LocalPort = target.Port;
         try {
+            if (target.SerialPort != 0) {
+                auto* conn = new TConnSer(frmConnSer, this);
+                conn->SetPort(target.SerialPort);
+                AttachHandlers(*conn);
+                conn->OpenOrRetry();
+                continue;
+            }
+            LocalPort = target.Port;
             OpenTcp(Latin1(target.Address), target.Port);
         } catch (const std::exception& e) {
             // The window is not shown yet; the report waits for the message loop.

@@ -60,4 +60,10 @@ void TConn::ReportMessage(std::string_view text) {
         OnMessage(text);
 }
 
+int TConn::AnnounceRetry() {
+    const int wait = Retry.Next();
+    ReportMessage("Reconnecting to " + GetDescription() + " in " + std::to_string(wait) + " s");
+    return wait;
+}
+
 } // namespace corvane

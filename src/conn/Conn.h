@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "conn/Backoff.h"
+
 namespace corvane {
 
 enum class TConnState : uint8_t { Open = 0, Close = 1, Error = 2 };
@@ -37,6 +39,10 @@ public:
     std::function<void(TConn&, TConnState)> OnStateChange;
     std::function<void(std::string_view)> OnMessage;
     std::string RxBuffer;
+    // Tries again after a refusal, a drop or a device going away, waiting longer each time, until
+    // the connection is closed; the waits start over once it is back.
+    bool Reconnect = false;
+    TBackoff Retry;
 
     virtual std::string GetDescription() const = 0;
     virtual bool Open() = 0;
@@ -48,6 +54,8 @@ public:
     bool DeliverLine(std::string_view line);
     void SetState(TConnState state);
     void ReportMessage(std::string_view text);
+    // Writes "Reconnecting to <description> in <n> s" and returns the wait in seconds.
+    int AnnounceRetry();
 };
 
 } // namespace corvane

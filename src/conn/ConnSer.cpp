@@ -28,6 +28,8 @@ TConnSer::TConnSer(TfrmConnSer* dialog, QObject* parent)
     : QObject(parent), dialog_(dialog), ComPort(std::make_unique<QSerialPort>()) {
     connect(ComPort.get(), &QSerialPort::readyRead, this, &TConnSer::DataAvailable);
     connect(ComPort.get(), &QSerialPort::errorOccurred, this, &TConnSer::PortError);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] { OpenOrRetry(); });
 }
 
 TConnSer::~TConnSer() {
@@ -76,15 +78,50 @@ bool TConnSer::OpenPort() {
 }
 
 void TConnSer::Close() {
+    retryTimer_.stop();
     if (ComPort->isOpen())
         ComPort->close();
+    RxBuffer.clear();
+    if (Reconnect) {
+        ScheduleRetry();
+        return;
+    }
     PortClosed();
 }
 
 void TConnSer::PortOpened() {
     WasOpened = true;
+    Retry.Reset();
+    if (reportedOpen_) {
+        RxBuffer.clear(); // opened again after a retry: the Close entry is still there
+        return;
+    }
     reportedOpen_ = true;
     SetState(TConnState::Open);
+}
+
+void TConnSer::OpenOrRetry() {
+    try {
+        OpenPort();
+    } catch (const std::exception& e) {
+        if (!Reconnect)
+            throw;
+        ReportMessage(e.what());
+        ScheduleRetry();
+    }
+}
+
+void TConnSer::ScheduleRetry() {
+    if (!Reconnect || retryTimer_.isActive())
+        return;
+    // The port is named from here on even if it never opened, and keeps (or gets) its Close
+    // entry while it waits.
+    WasOpened = true;
+    if (!reportedOpen_) {
+        reportedOpen_ = true;
+        SetState(TConnState::Open);
+    }
+    retryTimer_.start(AnnounceRetry() * 1000);
 }
 
 void TConnSer::PortClosed() {
@@ -108,6 +145,11 @@ void TConnSer::PortError(QSerialPort::SerialPortError error) {
         return;
     ReportMessage(GetDescription() + " lost: " + ComPort->errorString().toStdString());
     ComPort->close();
+    RxBuffer.clear();
+    if (Reconnect) {
+        ScheduleRetry();
+        return;
+    }
     PortClosed();
 }
 

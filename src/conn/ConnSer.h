@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "conn/Conn.h"
@@ -35,6 +36,11 @@ public:
     // Without the dialog, for the command line and tests.
     void SetPort(int port) { port_ = port; }
     bool OpenPort();
+    // OpenPort, except that with Reconnect on a port that does not open is announced and tried
+    // again later instead of throwing.
+    void OpenOrRetry();
+    // With Reconnect on: waits, then tries the port again, announcing each wait.
+    void ScheduleRetry();
 
 private:
     void PortOpened();
@@ -46,6 +52,7 @@ private:
     int port_ = 0;
     bool reportedOpen_ = false;
     std::unique_ptr<QSerialPort> ComPort;
+    QTimer retryTimer_;
 };
 
 } // namespace corvane

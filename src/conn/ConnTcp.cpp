@@ -27,16 +27,22 @@ TConnTcp::TConnTcp(TfrmConnTcp* dialog, QObject* parent)
     connect(socket_.get(), &QTcpSocket::errorOccurred, this, &TConnTcp::SocketError);
     pollTimer_.setTimerType(Qt::PreciseTimer); // every 60.000 s from the connect, never early
     connect(&pollTimer_, &QTimer::timeout, this, &TConnTcp::SendPoll);
+    retryTimer_.setSingleShot(true);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] {
+        socket_->abort();
+        Connect();
+    });
 }
 
 TConnTcp::~TConnTcp() {
     // Going away is no state change anybody should hear about any more.
     socket_->disconnect(this);
     pollTimer_.stop();
+    retryTimer_.stop();
 }
 
 std::string TConnTcp::GetDescription() const {
-    if (!WasConnected)
+    if (!WasConnected && !Reconnect)
         return "TCP/IP: NA";
     if (address_ == QLatin1String("127.0.0.1") && port_ == LocalPort)
         return "Local";
@@ -62,6 +68,7 @@ bool TConnTcp::Open() {
         address_ = dialog_->Address();
         port_ = dialog_->Port();
     }
+    closing_ = false;
     Connect();
     return true;
 }
@@ -73,13 +80,17 @@ void TConnTcp::Connect() {
     // bits and reach some other service.
     if (port_ < 1 || port_ > 65535) {
         ReportMessage("Unable to connect with " + GetDescription());
+        ScheduleRetry();
         return;
     }
+    attemptConnected_ = false;
     socket_->setReadBufferSize(SocketBufferBytes);
     socket_->connectToHost(address_, quint16(port_));
 }
 
 void TConnTcp::Close() {
+    closing_ = true;
+    retryTimer_.stop();
     socket_->abort();
     // A socket that failed after connecting may already be closed without having said so; its
     // Close entry must still go when the user chooses it.
@@ -92,9 +103,14 @@ void TConnTcp::Close() {
 
 void TConnTcp::SocketConnected() {
     WasConnected = true;
+    attemptConnected_ = true;
+    retrying_ = false;
+    Retry.Reset();
     RxBuffer.clear();
-    reportedOpen_ = true;
-    SetState(TConnState::Open);
+    if (!reportedOpen_) {
+        reportedOpen_ = true;
+        SetState(TConnState::Open);
+    }
     pollTimer_.start(pollInterval_);
     SendPoll();
 }
@@ -124,23 +140,51 @@ void TConnTcp::SocketDisconnected() {
     while (ReadSlice()) {
     }
     pollTimer_.stop();
+    // What was framed has been delivered; an unterminated rest belongs to no line.
+    RxBuffer.clear();
+    if (ScheduleRetry())
+        return;
     if (reportedOpen_) {
         reportedOpen_ = false;
         SetState(TConnState::Close);
     }
 }
 
+bool TConnTcp::ScheduleRetry() {
+    if (!Reconnect || closing_)
+        return false;
+    if (retryTimer_.isActive())
+        return true;
+    retrying_ = true;
+    // The connection keeps (or, having never answered, gets) its Close entry while it waits, so
+    // that the user can stop the retries.
+    if (!reportedOpen_) {
+        reportedOpen_ = true;
+        SetState(TConnState::Open);
+    }
+    retryTimer_.start(AnnounceRetry() * 1000);
+    return true;
+}
+
 void TConnTcp::SocketError() {
     pollTimer_.stop();
     const auto error = socket_->error();
-    if (!WasConnected) {
-        ReportMessage("Unable to connect with " + GetDescription());
+    if (!WasConnected || (Reconnect && !attemptConnected_)) {
+        if (!retrying_)
+            ReportMessage("Unable to connect with " + GetDescription());
+        ScheduleRetry();
         return;
     }
     // The receiver closing its end is an ordinary end of the connection, reported as Close by the
     // disconnected notification that follows.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
+    if (Reconnect) {
+        // A message box for every attempt would bury an unattended screen.
+        ReportMessage(GetDescription() + " lost: " + socket_->errorString().toStdString());
+        ScheduleRetry();
+        return;
+    }
     PostError("Asynchronous socket error " + std::to_string(int(error)));
 }
 

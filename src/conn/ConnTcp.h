@@ -55,6 +55,8 @@ private:
     void SocketDisconnected();
     void SocketError();
     void SendPoll();
+    // With Reconnect on: true when a new attempt is scheduled (or already is).
+    bool ScheduleRetry();
 
     TfrmConnTcp* dialog_;
     QString address_;
@@ -64,6 +66,11 @@ private:
     int pollInterval_ = PollIntervalMs;
     std::unique_ptr<QTcpSocket> socket_;
     QTimer pollTimer_;
+    QTimer retryTimer_;
+    bool closing_ = false;
+    bool attemptConnected_ = false; // the current attempt has reached the receiver
+    // Retries are under way: a failed attempt is announced by its wait alone.
+    bool retrying_ = false;
 };
 
 } // namespace corvane

@@ -145,3 +145,18 @@ TEST(ConnState, HandlersThatAreNotSetAreNotCalled) {
     EXPECT_EQ(ConnStateName(TConnState::Close), "Close");
     EXPECT_EQ(ConnStateName(TConnState::Error), "Error");
 }
+
+namespace {
+TEST(Backoff, DoublesUpToAMinuteAndStartsOverAfterAConnection) {
+    TFakeConn conn;
+    std::vector<std::string> said;
+    conn.OnMessage = [&](std::string_view m) { said.emplace_back(m); };
+    std::vector<int> waits;
+    for (int i = 0; i < 9; ++i)
+        waits.push_back(conn.AnnounceRetry());
+    EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60, 60}));
+    EXPECT_EQ(said[2], "Reconnecting to Fake in 4 s");
+    conn.Retry.Reset();
+    EXPECT_EQ(conn.AnnounceRetry(), 1);
+}
+} // namespace

@@ -38,3 +38,12 @@ TEST(CommandLine, DecimalOrDefault) {
     EXPECT_EQ(DecimalOrDefault("0x10", 7), 7);
     EXPECT_EQ(DecimalOrDefault("99999999999", 7), 7);
 }
+
+TEST(CommandLine, SerialOptionKeepsItsPlaceAmongTheOthers) {
+    EXPECT_EQ(ParseCommandLine({"-I5001", "-S2", "-A10.0.0.7"}),
+              (std::vector<TCmdTarget>{{"127.0.0.1", 5001}, {"", 0, 2}, {"10.0.0.7", 1070}}));
+    EXPECT_TRUE(ParseCommandLine({"-S"}).empty());
+    EXPECT_TRUE(ParseCommandLine({"-S0"}).empty());
+    EXPECT_TRUE(ParseCommandLine({"-Sx"}).empty());
+    EXPECT_TRUE(ParseCommandLine({"-s3", "--headless"}).empty());
+}

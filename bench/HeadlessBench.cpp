@@ -1,0 +1,119 @@
+// The service end to end with publishing on: a loopback receiver sends lines as fast as the
+// service takes them, a real broker passes the packet messages on, and a subscriber counts them.
+// Reports lines per second from the first line sent to the last message received, and what the
+// service dropped. Usage: bench_headless [lines] [sensors]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+#include "mqtt/Broker.h"
+#include "support/Packets.h"
+#include "util/untConst.h"
+
+namespace {
+
+QByteArray MakeLines(int count, int sensors) {
+    QByteArray data;
+    for (int i = 0; i < count; ++i) {
+        const int sensor = i % sensors;
+        const int entry = (i / sensors + sensor) % 8;
+        data += QByteArray::fromStdString(corvane::testing::SensorLine(
+            uint32_t(sensor + 1), "," + std::to_string(entry) + ",Gate " + std::to_string(entry),
+            corvane::RepeaterChars[size_t(i * 7) % 16]));
+        data += '\r';
+    }
+    return data;
+}
+
+// User plus system CPU seconds the process has used, and its resident memory in kB.
+std::pair<double, long> Usage(qint64 pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    stat.open(QIODevice::ReadOnly);
+    const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
+    QFile status(QString("/proc/%1/status").arg(pid));
+    status.open(QIODevice::ReadOnly);
+    long rss = 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            rss = line.mid(6).trimmed().split(' ').first().toLong();
+    return {cpu, rss};
+}
+
+bool Wait(const std::function<bool()>& done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int lines = argc > 1 ? std::atoi(argv[1]) : 200000;
+    const int sensors = argc > 2 ? std::atoi(argv[2]) : 2000;
+
+    corvane::testing::TBroker broker;
+    if (!broker.Start()) {
+        std::fprintf(stderr, "no broker\n");
+        return 1;
+    }
+    corvane::testing::TSubscriber sub(broker.Port(), "bench/+/packet");
+    sub.WaitConnected();
+    QTcpServer receiver;
+    receiver.listen(QHostAddress::LocalHost, 0);
+
+    QTemporaryDir dir;
+    const QString program = dir.filePath("corvane");
+    QFile::copy(QStringLiteral(CORVANE_PROGRAM), program);
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile ini(dir.filePath("corvane.INI"));
+    ini.open(QIODevice::WriteOnly);
+    ini.write(QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nTopic=bench\r\nStation=s1\r\n")
+                  .arg(broker.Port())
+                  .toLatin1());
+    ini.close();
+    QProcess service;
+    service.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    service.start(program, {"--headless", QString("-I%1").arg(receiver.serverPort())});
+    if (!Wait([&] { return receiver.hasPendingConnections(); }, 10000))
+        return 1;
+    QTcpSocket* station = receiver.nextPendingConnection();
+    // Publishing starts once the broker has the service.
+    Wait([&] { return service.readAllStandardOutput().contains("connected"); }, 5000);
+    QThread::msleep(300);
+
+    const QByteArray data = MakeLines(lines, sensors);
+    const double cpuBefore = Usage(service.processId()).first;
+    QElapsedTimer clock;
+    clock.start();
+    station->write(data);
+    const bool all = Wait([&] { return sub.Count() >= size_t(lines); }, 120000);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const size_t got = sub.Count();
+    std::printf("lines %d, sensors %d, messages received %zu%s\n", lines, sensors, got,
+                all ? "" : " (gave up waiting)");
+    std::printf("%.3f s, %.0f lines/s end to end with publishing\n", seconds, got / seconds);
+    const auto [cpu, rss] = Usage(service.processId());
+    std::printf("service: %.2f CPU s for the lines, %.0f lines per CPU second, %ld kB resident\n",
+                cpu - cpuBefore, lines / (cpu - cpuBefore), rss);
+    ::kill(pid_t(service.processId()), SIGTERM);
+    service.waitForFinished(5000);
+    return all ? 0 : 1;
+}

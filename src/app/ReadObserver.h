@@ -1,0 +1,29 @@
+// Who hears of every read the monitor registers, besides the store and the views: the publishing
+// to a message broker. Called on the intake's own thread, after the read is in the store.
+#pragma once
+
+#include <cstdint>
+
+#include "util/untTime.h"
+
+namespace corvane {
+
+struct TDecodedPacket;
+class TStore;
+
+struct TRegisteredRead {
+    const TDecodedPacket& Packet;
+    TDateTime Time;
+    uint16_t Row;   // the sensor's row in the store
+    uint8_t Entry;  // store index, or 255 without an entry point
+    uint8_t Repeat; // store index, or 255 when heard directly
+    bool Duplicate; // counted as a duplicate of the sensor's read before it
+};
+
+class TReadObserver {
+public:
+    virtual ~TReadObserver() = default;
+    virtual void OnRead(const TStore& store, const TRegisteredRead& read) = 0;
+};
+
+} // namespace corvane

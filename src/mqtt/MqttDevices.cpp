@@ -1,0 +1,100 @@
+// The retained messages that describe each sensor, repeater and entry point as it stands.
+#include "mqtt/MqttPublisher.h"
+
+#include "store/ActivityStore.h"
+#include "util/untConst.h"
+
+namespace corvane {
+
+namespace {
+std::vector<uint8_t>& StatesOf(TDeviceKind kind, std::vector<uint8_t>& sensors,
+                               std::vector<uint8_t>& repeats, std::vector<uint8_t>& entries) {
+    return kind == TDeviceKind::Sensor     ? sensors
+           : kind == TDeviceKind::Repeater ? repeats
+                                           : entries;
+}
+} // namespace
+
+void TMqttPublisher::OnStateChanged(TStore& store, TDeviceKind kind, int index,
+                                    TDeviceState state) {
+    std::vector<uint8_t>& states = StatesOf(kind, sensorStates_, repeatStates_, entryStates_);
+    if (index < 0 || size_t(index) >= states.size())
+        return;
+    states[size_t(index)] = uint8_t(state);
+    if (kind == TDeviceKind::Sensor && index < store.SensorCount)
+        PublishSensor(store, uint16_t(index));
+    else if (kind == TDeviceKind::Repeater && index < store.RepeatCount)
+        PublishRepeater(store, uint8_t(index));
+    else if (kind == TDeviceKind::Entry && index < store.EntryCount)
+        PublishEntry(store, uint8_t(index));
+}
+
+void TMqttPublisher::PublishStates(TStore& store) {
+    if (!running_ || !connected_.load())
+        return; // the next round tells the broker; nothing is counted as dropped for it
+    for (uint16_t row = 0; row < store.SensorCount; ++row)
+        PublishSensor(store, row);
+    for (uint8_t i = 0; i < store.RepeatCount; ++i)
+        PublishRepeater(store, i);
+    for (uint8_t i = 0; i < store.EntryCount; ++i)
+        PublishEntry(store, i);
+}
+
+void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
+    const TSensor& s = store.Sensors[row];
+    const TDateTime now = store.Clock().Now();
+    char label[NameMax + 1];
+    char serial[16];
+    SerialToHex(s.SerNo, serial);
+    TJsonText& j = json_.Begin();
+    j.Field("state", DeviceStateName(TDeviceState(sensorStates_[row])))
+        .Field("label", store.SensorLabel(row, label))
+        .Field("kind", SensorKindName(s.Kind));
+    if (s.Stats.LastTime != NoTime)
+        j.Field("age", int64_t(SecondsDiff(s.Stats.LastTime, now)));
+    else
+        j.Null("age");
+    j.Field("count", int64_t(s.Stats.Count))
+        .Field("dups", int64_t(s.Stats.Dups))
+        .Field("run_avg", double(s.Stats.RunAvg))
+        .Field("usual_gap", double(s.Stats.AvgGap))
+        // The share of expected reads that never came is the silence watch's to tell.
+        .Null("loss_pct");
+    j.BeginArray("routes");
+    for (uint8_t k = 0; k < s.EntrySlotCount; ++k)
+        j.Item(int64_t(s.EntrySlotIds[k]));
+    for (uint8_t k = 0; k < s.RepeatSlotCount; ++k)
+        j.Item(std::string_view(&s.RepeatSlotIds[k], 1));
+    j.EndArray();
+    topic_ = base_ + "/sensor/" + std::string(serial, 16);
+    Send(topic_, j.End(), 0, true);
+}
+
+void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
+    const TDateTime now = store.Clock().Now();
+    const char id = store.Repeats[index].Id;
+    TJsonText& j = json_.Begin();
+    j.Field("state", DeviceStateName(TDeviceState(repeatStates_[index])))
+        .Field("repeater", std::string_view(&id, 1))
+        .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
+        .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
+        .Field("count", int64_t(store.TotalCount(TOwnerKind::Repeat, index)));
+    topic_ = base_ + "/repeater/" + std::string(1, id);
+    Send(topic_, j.End(), 0, true);
+}
+
+void TMqttPublisher::PublishEntry(TStore& store, uint8_t index) {
+    const TDateTime now = store.Clock().Now();
+    const TEntry& e = store.Entries[index];
+    TJsonText& j = json_.Begin();
+    j.Field("state", DeviceStateName(TDeviceState(entryStates_[index])))
+        .Field("entry", int(e.Id))
+        .Field("name", e.Name.View())
+        .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))
+        .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 10, now)))
+        .Field("count", int64_t(store.TotalCount(TOwnerKind::Entry, index)));
+    topic_ = base_ + "/entry/" + std::to_string(int(e.Id));
+    Send(topic_, j.End(), 0, true);
+}
+
+} // namespace corvane

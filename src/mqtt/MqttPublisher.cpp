@@ -1,0 +1,274 @@
+#include "mqtt/MqttPublisher.h"
+
+#include <mosquitto.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "app/PacketLine.h"
+#include "store/ActivityStore.h"
+#include "util/untConst.h"
+
+namespace corvane {
+
+namespace {
+
+void InitLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+void AppendHex(std::string& out, const uint8_t* bytes, size_t n) {
+    static constexpr char Hex[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < n; ++i) {
+        out += Hex[bytes[i] >> 4];
+        out += Hex[bytes[i] & 0xF];
+    }
+}
+
+// Days since 1899-12-30 to seconds since 1970-01-01, both on the local wall clock.
+constexpr double UnixEpochDays = 25569.0;
+
+} // namespace
+
+std::string_view DeviceStateName(TDeviceState state) {
+    switch (state) {
+    case TDeviceState::Late:
+        return "late";
+    case TDeviceState::Silent:
+        return "silent";
+    default:
+        return "reporting";
+    }
+}
+
+std::string FormatIsoTime(TDateTime t) {
+    const double wall = (t - UnixEpochDays) * 86400.0;
+    auto ms = static_cast<int64_t>(std::llround(wall * 1000.0));
+    int64_t secs = ms / 1000;
+    ms %= 1000;
+    if (ms < 0) {
+        ms += 1000;
+        --secs;
+    }
+    const auto wallSecs = static_cast<time_t>(secs);
+    std::tm fields{};
+    gmtime_r(&wallSecs, &fields); // the wall-clock fields, read as if they were UTC
+    // The offset only changes on a quarter hour at most; asking the time zone rules for every
+    // message would cost more than building it.
+    thread_local int64_t cachedQuarter = INT64_MIN;
+    thread_local long offset = 0;
+    if (secs / 900 != cachedQuarter) {
+        std::tm local = fields;
+        local.tm_isdst = -1;
+        const time_t utc = mktime(&local); // the instant those fields name on this machine
+        offset = utc == time_t(-1) ? 0 : long(wallSecs - utc);
+        cachedQuarter = secs / 900;
+    }
+    char out[96];
+    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
+                  fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                  fields.tm_min, fields.tm_sec, int(ms), offset < 0 ? '-' : '+',
+                  std::labs(offset) / 3600, std::labs(offset) % 3600 / 60);
+    return out;
+}
+
+TMqttPublisher::TMqttPublisher(TMqttSettings settings, TLog log)
+    : settings_(std::move(settings)), log_(std::move(log)), sensorStates_(MaxSensors),
+      repeatStates_(MaxRepeats), entryStates_(MaxEntries) {
+    base_ = settings_.Topic + '/' + settings_.Station;
+    packetTopic_ = base_ + "/packet";
+    statusTopic_ = base_ + "/status";
+}
+
+TMqttPublisher::~TMqttPublisher() {
+    Stop();
+    if (mosq_)
+        mosquitto_destroy(mosq_);
+}
+
+std::string TMqttPublisher::BrokerName() const {
+    return settings_.Host + ':' + std::to_string(settings_.Port);
+}
+
+bool TMqttPublisher::Start() {
+    InitLibrary();
+    if (running_)
+        return true;
+    auto fail = [this](std::string_view what) {
+        log_("MQTT broker " + BrokerName() + " not used: " + std::string(what));
+        return false;
+    };
+    if (!mosq_)
+        mosq_ = mosquitto_new(settings_.ClientId.c_str(), true, this);
+    if (!mosq_)
+        return fail(std::strerror(errno));
+    mosquitto_connect_callback_set(mosq_, &TMqttPublisher::OnConnect);
+    mosquitto_disconnect_callback_set(mosq_, &TMqttPublisher::OnDisconnect);
+    mosquitto_publish_callback_set(mosq_, &TMqttPublisher::OnPublish);
+    mosquitto_reconnect_delay_set(mosq_, 1, 60, true);
+    if (!settings_.User.empty())
+        mosquitto_username_pw_set(mosq_, settings_.User.c_str(),
+                                  settings_.Password.empty() ? nullptr
+                                                             : settings_.Password.c_str());
+    if (settings_.Tls) {
+        const char* ca = settings_.CaFile.empty() ? nullptr : settings_.CaFile.c_str();
+        // Without a file of its own the system's trusted authorities vouch for the broker.
+        const char* caPath = ca ? nullptr : "/etc/ssl/certs";
+        const int rc = mosquitto_tls_set(mosq_, ca, caPath, nullptr, nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS)
+            return fail(mosquitto_strerror(rc));
+    }
+    static constexpr char Offline[] = "offline";
+    mosquitto_will_set(mosq_, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1, true);
+    const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port, 30);
+    if (rc == MOSQ_ERR_INVAL)
+        return fail(mosquitto_strerror(rc));
+    if (rc != MOSQ_ERR_SUCCESS)
+        ReportLost(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
+    const int loop = mosquitto_loop_start(mosq_);
+    if (loop != MOSQ_ERR_SUCCESS)
+        return fail(mosquitto_strerror(loop));
+    running_ = true;
+    return true;
+}
+
+void TMqttPublisher::Stop() {
+    if (!running_)
+        return;
+    running_ = false;
+    const bool wasConnected = connected_.load();
+    if (wasConnected) {
+        static constexpr char Offline[] = "offline";
+        mosquitto_publish(mosq_, nullptr, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1,
+                          true);
+    }
+    mosquitto_disconnect(mosq_);
+    // A connected thread ends once the disconnect is written; one waiting to reconnect may be
+    // asleep for up to a minute and is stopped where it is.
+    mosquitto_loop_stop(mosq_, !wasConnected);
+    connected_ = false;
+    Poll();
+}
+
+void TMqttPublisher::Report(std::string text) {
+    std::lock_guard lock(eventsMutex_);
+    events_.push_back(std::move(text));
+}
+
+void TMqttPublisher::ReportLost(std::string_view reason) {
+    if (reported_ == 0)
+        return;
+    reported_ = 0;
+    Report("MQTT broker " + BrokerName() + " lost: " + std::string(reason));
+}
+
+void TMqttPublisher::OnConnect(mosquitto* m, void* obj, int rc) {
+    auto* self = static_cast<TMqttPublisher*>(obj);
+    if (rc != 0) {
+        self->ReportLost(mosquitto_connack_string(rc));
+        return;
+    }
+    static constexpr char Online[] = "online";
+    mosquitto_publish(m, nullptr, self->statusTopic_.c_str(), int(sizeof Online - 1), Online, 1,
+                      true);
+    self->connected_ = true;
+    if (self->reported_ != 1) {
+        self->reported_ = 1;
+        self->Report("MQTT broker " + self->BrokerName() + " connected");
+    }
+}
+
+void TMqttPublisher::OnDisconnect(mosquitto*, void* obj, int rc) {
+    auto* self = static_cast<TMqttPublisher*>(obj);
+    self->connected_ = false;
+    // What the library still held for the lost connection is gone with it.
+    self->dropped_ += uint64_t(self->pending_.exchange(0));
+    if (rc != 0)
+        self->ReportLost(rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc));
+}
+
+void TMqttPublisher::OnPublish(mosquitto*, void* obj, int) {
+    auto* self = static_cast<TMqttPublisher*>(obj);
+    int pending = self->pending_.load();
+    while (pending > 0 && !self->pending_.compare_exchange_weak(pending, pending - 1)) {
+    }
+    ++self->sent_;
+}
+
+bool TMqttPublisher::Send(const std::string& topic, std::string_view payload, int qos,
+                          bool retain) {
+    if (!running_ || !connected_.load() || pending_.load() >= QueueMax) {
+        ++dropped_;
+        return false;
+    }
+    ++pending_;
+    const int rc = mosquitto_publish(mosq_, nullptr, topic.c_str(), int(payload.size()),
+                                     payload.data(), qos, retain);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        int pending = pending_.load();
+        while (pending > 0 && !pending_.compare_exchange_weak(pending, pending - 1)) {
+        }
+        ++dropped_;
+        return false;
+    }
+    return true;
+}
+
+void TMqttPublisher::Poll() {
+    std::vector<std::string> events;
+    {
+        std::lock_guard lock(eventsMutex_);
+        events.swap(events_);
+    }
+    for (const std::string& e : events)
+        log_(e);
+}
+
+std::string TMqttPublisher::Summary() const {
+    std::string text = "MQTT broker " + BrokerName() + ": ";
+    text += connected_.load() ? "connected" : "not connected";
+    return text + ", " + std::to_string(Sent()) + " sent, " + std::to_string(Dropped()) +
+           " dropped";
+}
+
+void TMqttPublisher::OnRead(const TStore& store, const TRegisteredRead& read) {
+    if (!running_ || !connected_.load()) {
+        ++dropped_; // nothing to build for a broker that is not there
+        return;
+    }
+    const TDecodedPacket& p = read.Packet;
+    char label[NameMax + 1];
+    char serial[16];
+    SerialToHex(p.SerNo, serial);
+    TJsonText& j = json_.Begin();
+    j.Field("time", FormatIsoTime(read.Time))
+        .Field("serial", std::string_view(serial, 16))
+        .Field("label", store.SensorLabel(read.Row, label))
+        .Field("kind", SensorKindName(p.Kind))
+        .Field("kind_id", int(p.Kind));
+    if (read.Repeat != NoIndex)
+        j.Field("repeater", std::string_view(&store.Repeats[read.Repeat].Id, 1));
+    else
+        j.Null("repeater");
+    if (read.Entry != NoIndex)
+        j.Field("entry", int(store.Entries[read.Entry].Id))
+            .Field("entry_name", store.Entries[read.Entry].Name.View());
+    else
+        j.Null("entry").Null("entry_name");
+    std::string hex;
+    hex.reserve(22);
+    AppendHex(hex, p.Packet, 11);
+    j.Field("duplicate", read.Duplicate).Field("data", hex);
+    const uint8_t crc[2] = {uint8_t(p.Crc >> 8), uint8_t(p.Crc & 0xFF)};
+    hex.clear();
+    AppendHex(hex, crc, 2);
+    j.Field("crc", hex);
+    Send(packetTopic_, j.End(), 0, false);
+}
+
+} // namespace corvane

@@ -1,0 +1,101 @@
+// Publishing what the monitor hears to an MQTT broker through libmosquitto. The library runs the
+// network on a thread of its own and reconnects by itself; the intake only hands messages over.
+// Messages that cannot go out (no broker, or more waiting than the queue holds) are dropped and
+// counted, so a broker that is down or slow never holds the intake back or grows memory.
+// Qt-free; whatever the network thread has to say reaches the log from Poll, on the caller's
+// thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/ReadObserver.h"
+#include "mqtt/ServiceSettings.h"
+#include "util/JsonText.h"
+
+struct mosquitto;
+
+namespace corvane {
+
+enum class TDeviceKind : uint8_t { Sensor, Repeater, Entry };
+enum class TDeviceState : uint8_t { Reporting, Late, Silent };
+std::string_view DeviceStateName(TDeviceState state); // "reporting", "late", "silent"
+
+class TMqttPublisher : public TReadObserver {
+public:
+    // Messages handed to the library and not yet written to the broker.
+    static constexpr int QueueMax = 10000;
+
+    using TLog = std::function<void(std::string_view)>;
+    TMqttPublisher(TMqttSettings settings, TLog log);
+    ~TMqttPublisher() override;
+    TMqttPublisher(const TMqttPublisher&) = delete;
+    TMqttPublisher& operator=(const TMqttPublisher&) = delete;
+
+    // Starts the network thread; the first connection is made there. False (with a log line)
+    // when the library refuses the settings.
+    bool Start();
+    // Says "offline" when connected, disconnects and ends the network thread.
+    void Stop();
+
+    // One packet message per registered read.
+    void OnRead(const TStore& store, const TRegisteredRead& read) override;
+    // A device's state changed: its retained message goes out at once with the new state.
+    void OnStateChanged(TStore& store, TDeviceKind kind, int index, TDeviceState state);
+    // Every device's retained message, with the state last reported for it.
+    void PublishStates(TStore& store);
+    // Delivers the network thread's log lines.
+    void Poll();
+
+    uint64_t Dropped() const { return dropped_.load(); }
+    uint64_t Sent() const { return sent_.load(); }
+    bool Connected() const { return connected_.load(); }
+    // "MQTT broker host:port: connected, n sent, m dropped" (or "not connected").
+    std::string Summary() const;
+    const std::string& TopicBase() const { return base_; }
+    const TMqttSettings& Settings() const { return settings_; }
+
+private:
+    bool Send(const std::string& topic, std::string_view payload, int qos, bool retain);
+    void PublishSensor(TStore& store, uint16_t row);
+    void PublishRepeater(TStore& store, uint8_t index);
+    void PublishEntry(TStore& store, uint8_t index);
+    void Report(std::string text); // from the network thread
+    void ReportLost(std::string_view reason);
+    std::string BrokerName() const;
+
+    static void OnConnect(mosquitto* m, void* self, int rc);
+    static void OnDisconnect(mosquitto* m, void* self, int rc);
+    static void OnPublish(mosquitto* m, void* self, int mid);
+
+    TMqttSettings settings_;
+    TLog log_;
+    std::string base_;
+    std::string packetTopic_;
+    std::string statusTopic_;
+    mosquitto* mosq_ = nullptr;
+    bool running_ = false;
+    std::atomic<bool> connected_{false};
+    std::atomic<int> pending_{0};
+    std::atomic<uint64_t> dropped_{0};
+    std::atomic<uint64_t> sent_{0};
+    // Network thread only: what the log was told last, so that each change is said once.
+    int reported_ = -1; // -1 nothing yet, 0 lost, 1 connected
+    std::mutex eventsMutex_;
+    std::vector<std::string> events_;
+    std::vector<uint8_t> sensorStates_;
+    std::vector<uint8_t> repeatStates_;
+    std::vector<uint8_t> entryStates_;
+    TJsonText json_;
+    std::string topic_;
+};
+
+// ISO 8601 local time with milliseconds and the offset from UTC: "2026-12-08T15:20:39.123+01:00".
+std::string FormatIsoTime(TDateTime t);
+
+} // namespace corvane

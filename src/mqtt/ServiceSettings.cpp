@@ -1,0 +1,40 @@
+#include "mqtt/ServiceSettings.h"
+
+#include <unistd.h>
+
+#include "app/AppIni.h"
+
+namespace corvane {
+
+std::string HostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0 || name[0] == '\0')
+        return "localhost";
+    return name;
+}
+
+TMqttSettings ReadMqttSettings(const TIniFile& file) {
+    const std::string s = "MQTT";
+    TMqttSettings m;
+    m.Host = file.ReadString(s, "Host", "");
+    m.Port = file.ReadInteger(s, "Port", 1883);
+    m.Topic = file.ReadString(s, "Topic", "corvane");
+    m.Station = file.ReadString(s, "Station", "");
+    if (m.Station.empty())
+        m.Station = HostName();
+    m.ClientId = file.ReadString(s, "ClientId", "");
+    if (m.ClientId.empty())
+        m.ClientId = "corvane-" + m.Station;
+    m.User = file.ReadString(s, "User", "");
+    m.Password = file.ReadString(s, "Password", "");
+    m.Tls = file.ReadBool(s, "TLS", false);
+    m.CaFile = file.ReadString(s, "CAFile", "");
+    m.StateEverySec = file.ReadInteger(s, "StateEverySec", 60);
+    return m;
+}
+
+bool ReadReconnect(const TIniFile& file, bool def) {
+    return file.ReadBool("Connections", "Reconnect", def);
+}
+
+} // namespace corvane

@@ -1,0 +1,223 @@
+// corvane --headless as a service runs it: no display, its log on standard output, quit signals,
+// a receiver that comes and goes, and publishing to a real broker from two stations at once.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include "E2eSupport.h"
+#include "mqtt/Broker.h"
+#include "support/Packets.h"
+
+namespace {
+
+using corvane::testing::SensorLine;
+using corvane::testing::WaitFor;
+
+// The program copy in a folder of its own, started without any display.
+class THeadlessRun {
+public:
+    explicit THeadlessRun(const QByteArray& settings = {}) {
+        const QString program = dir_.filePath("corvane");
+        QFile::copy(QStringLiteral(CORVANE_PROGRAM), program);
+        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!settings.isEmpty()) {
+            QFile ini(dir_.filePath("corvane.INI"));
+            ini.open(QIODevice::WriteOnly);
+            ini.write(settings);
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        process_.setProcessEnvironment(env);
+        process_.setWorkingDirectory(dir_.path());
+    }
+    ~THeadlessRun() {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.kill();
+            process_.waitForFinished(5000);
+        }
+    }
+    bool Start(const QStringList& args) {
+        process_.start(dir_.filePath("corvane"), QStringList{"--headless"} + args);
+        return process_.waitForStarted(10000);
+    }
+    QByteArray Out() {
+        out_ += process_.readAllStandardOutput();
+        return out_;
+    }
+    int Count(const QByteArray& text) { return int(Out().count(text)); }
+    bool WaitOut(const QByteArray& text, int n = 1, int ms = 10000) {
+        return WaitFor([&] { return Count(text) >= n; }, ms);
+    }
+    void Signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
+    QProcess& Process() { return process_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QByteArray out_;
+};
+
+QByteArray Line(const std::string& text) {
+    return QByteArray::fromStdString(text + "\r");
+}
+
+TEST(Headless, WithoutAConnectionItSaysHowToCallItAndExits2) {
+    THeadlessRun run;
+    ASSERT_TRUE(run.Start({"--verbose"}));
+    ASSERT_TRUE(run.Process().waitForFinished(10000));
+    EXPECT_EQ(run.Process().exitCode(), 2);
+    const QByteArray err = run.Process().readAllStandardError();
+    EXPECT_TRUE(err.startsWith("Usage: corvane --headless")) << err.toStdString();
+    EXPECT_EQ(err.count('\n'), 1);
+    EXPECT_TRUE(run.Out().isEmpty());
+}
+
+TEST(Headless, ServesAReceiverWithoutADisplayAndStopsOnSigterm) {
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+    THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+    ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* station = receiver.nextPendingConnection();
+    ASSERT_TRUE(WaitFor([&] { return station->bytesAvailable() >= 4; }));
+    EXPECT_EQ(station->readAll(), QByteArray("\x02\x55\x53\x0D", 4));
+    station->write(Line(SensorLine(0x123456, ",4,North")) + "noise\r");
+    station->flush();
+    ASSERT_TRUE(run.WaitOut("Adding Entry 0"));
+
+    // Every log line is stamped with date and time, one line each.
+    const QRegularExpression stamped("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\S");
+    const QList<QByteArray> lines = run.Out().trimmed().split('\n');
+    ASSERT_GE(lines.size(), 6);
+    for (const QByteArray& line : lines)
+        EXPECT_TRUE(stamped.match(QString::fromLatin1(line)).hasMatch()) << line.toStdString();
+    EXPECT_TRUE(run.Out().contains(" Entries Size: 1664\n"));
+
+    QElapsedTimer stopping;
+    stopping.start();
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(run.Process().waitForFinished(5000));
+    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.Process().exitCode(), 0);
+    EXPECT_TRUE(WaitFor([&] { return station->state() != QAbstractSocket::ConnectedState; }));
+}
+
+TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    THeadlessRun run;
+    ASSERT_TRUE(run.Start({QString("-I%1").arg(port)}));
+    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 1 s"));
+    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 2 s"));
+
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, port));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* first = receiver.nextPendingConnection();
+    ASSERT_TRUE(WaitFor([&] { return first->bytesAvailable() >= 4; }));
+    first->readAll();
+    first->write(Line(SensorLine(0x111111, ",1,One")) + "0102");
+    first->flush();
+    ASSERT_TRUE(run.WaitOut("Adding Entry 0"));
+    first->close(); // the receiver restarts
+
+    // After a connection the waits start over, and the reconnected receiver is polled again.
+    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 1 s", 2));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* second = receiver.nextPendingConnection();
+    ASSERT_TRUE(WaitFor([&] { return second->bytesAvailable() >= 4; }));
+    EXPECT_EQ(second->readAll(), QByteArray("\x02\x55\x53\x0D", 4));
+    second->write(Line(SensorLine(0x222222, ",2,Two")));
+    second->flush();
+    ASSERT_TRUE(run.WaitOut("Adding Entry 1"));
+
+    run.Signal(SIGINT);
+    ASSERT_TRUE(run.Process().waitForFinished(5000));
+    EXPECT_EQ(run.Process().exitCode(), 0);
+}
+
+QByteArray MqttSettings(int port, const char* station) {
+    return QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nStation=%2\r\n")
+        .arg(port)
+        .arg(station)
+        .toLatin1();
+}
+
+TEST(Headless, TwoStationsPublishUnderTheirOwnTopicsAndTheWillTellsOfAKill) {
+    corvane::testing::TBroker broker;
+    ASSERT_TRUE(broker.Start());
+    corvane::testing::TSubscriber sub(broker.Port(), "corvane/#");
+    ASSERT_TRUE(sub.WaitConnected());
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+    const QString target = QString("-A127.0.0.1:%1").arg(receiver.serverPort());
+
+    THeadlessRun north(MqttSettings(broker.Port(), "north"));
+    THeadlessRun south(MqttSettings(broker.Port(), "south"));
+    ASSERT_TRUE(north.Start({target}));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* toNorth = receiver.nextPendingConnection();
+    ASSERT_TRUE(south.Start({target}));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* toSouth = receiver.nextPendingConnection();
+    ASSERT_TRUE(
+        north.WaitOut(QString("MQTT broker 127.0.0.1:%1 connected").arg(broker.Port()).toLatin1()));
+    ASSERT_TRUE(south.WaitOut("connected"));
+
+    for (uint32_t i = 0; i < 5; ++i)
+        toNorth->write(Line(SensorLine(0x100 + i)));
+    toSouth->write(Line(SensorLine(0x200, "", 'q')) + "garbage\r");
+    toNorth->flush();
+    toSouth->flush();
+    ASSERT_TRUE(sub.WaitFor(5, "corvane/north/packet"));
+    ASSERT_TRUE(sub.WaitFor(1, "corvane/south/packet"));
+    WaitFor([] { return false; }, 300);
+    const auto northPackets = sub.On("corvane/north/packet");
+    ASSERT_EQ(northPackets.size(), 5u);
+    for (uint32_t i = 0; i < 5; ++i)
+        EXPECT_EQ(northPackets[i].Json()["serial"].toString(),
+                  QString("%1").arg(0x100 + i, 16, 16, QChar('0')).toUpper());
+    const auto southPackets = sub.On("corvane/south/packet");
+    ASSERT_EQ(southPackets.size(), 1u);
+    EXPECT_EQ(southPackets[0].Json()["repeater"].toString(), "q");
+    ASSERT_EQ(sub.On("corvane/north/status").size(), 1u);
+    EXPECT_EQ(sub.On("corvane/north/status")[0].Payload, "online");
+
+    // Killed without a chance to say goodbye: the broker speaks the will, after its keepalive
+    // grace at the latest, and only for that station.
+    north.Process().kill();
+    ASSERT_TRUE(sub.WaitFor(2, "corvane/north/status", 10000));
+    EXPECT_EQ(sub.On("corvane/north/status")[1].Payload, "offline");
+    EXPECT_EQ(sub.On("corvane/south/status").size(), 1u);
+
+    south.Signal(SIGTERM);
+    ASSERT_TRUE(south.Process().waitForFinished(5000));
+    EXPECT_EQ(south.Process().exitCode(), 0);
+    ASSERT_TRUE(sub.WaitFor(2, "corvane/south/status"));
+    EXPECT_EQ(sub.On("corvane/south/status")[1].Payload, "offline");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

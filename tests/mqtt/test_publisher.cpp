@@ -1,0 +1,199 @@
+// The publisher against a real broker: what a subscriber receives for the lines the monitor
+// takes in, the retained status and device messages, and a broker that goes away and comes back.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThread>
+
+#include "Broker.h"
+#include "app/Monitor.h"
+#include "mqtt/MqttPublisher.h"
+#include "support/Packets.h"
+#include "util/JsonText.h"
+#include "util/untConst.h"
+
+namespace corvane {
+namespace {
+
+using testing::SensorLine;
+using testing::TBroker;
+using testing::TSubscriber;
+
+class PublisherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(broker.Start());
+        settings.Host = "127.0.0.1";
+        settings.Port = broker.Port();
+        settings.Station = "plant-1";
+        settings.ClientId = "corvane-test";
+    }
+
+    // Starts publishing and waits until the broker has the connection.
+    void StartPublisher() {
+        publisher = std::make_unique<TMqttPublisher>(
+            settings, [this](std::string_view line) { log.emplace_back(line); });
+        ASSERT_TRUE(publisher->Start());
+        monitor.ReadObserver = publisher.get();
+        ASSERT_TRUE(WaitConnected(true));
+    }
+
+    bool WaitConnected(bool connected) {
+        for (int i = 0; i < 500; ++i) {
+            publisher->Poll();
+            if (publisher->Connected() == connected)
+                return true;
+            QThread::msleep(10);
+        }
+        return false;
+    }
+
+    int LogCount(const std::string& text) const {
+        return int(std::count(log.begin(), log.end(), text));
+    }
+
+    TBroker broker;
+    TMqttSettings settings;
+    TManualClock clock{EncodeDateTime(2026, 3, 4, 10, 20, 30.25)};
+    TNullListener listener;
+    TMonitor monitor{clock, listener};
+    std::unique_ptr<TMqttPublisher> publisher;
+    std::vector<std::string> log;
+};
+
+TEST_F(PublisherTest, OnePacketMessagePerValidLineWithTheLinesFields) {
+    TSubscriber sub(broker.Port(), "corvane/plant-1/packet");
+    ASSERT_TRUE(sub.WaitConnected());
+    StartPublisher();
+    monitor.Store().Settings.DuplicateTimeSec = 9;
+
+    EXPECT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x123456, ",3,North \"Gate\"")));
+    EXPECT_FALSE(monitor.ParsePacketLine(nullptr, "noise that is no packet at all, none"));
+    clock.AdvanceSeconds(2);
+    EXPECT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x123456, "", 'b')));
+    clock.AdvanceSeconds(60);
+    EXPECT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0xABCDEF, ",7,South,Tank\xE9")));
+
+    ASSERT_TRUE(sub.WaitFor(3));
+    QThread::msleep(200);
+    const auto messages = sub.Messages();
+    ASSERT_EQ(messages.size(), 3u);
+
+    const QJsonObject first = messages[0].Json();
+    EXPECT_EQ(first["serial"].toString(), "0000000000123456");
+    EXPECT_EQ(first["kind"].toString().toStdString(),
+              std::string(SensorKindName(uint8_t(first["kind_id"].toInt()))));
+    EXPECT_FALSE(first["kind"].toString().isEmpty());
+    EXPECT_TRUE(first["repeater"].isNull());
+    EXPECT_EQ(first["entry"].toInt(), 3);
+    EXPECT_EQ(first["entry_name"].toString(), "North \"Gate\"");
+    EXPECT_FALSE(first["duplicate"].toBool());
+    EXPECT_EQ(first["data"].toString().size(), 22);
+    EXPECT_EQ(first["data"].toString(), first["data"].toString().toUpper());
+    EXPECT_EQ(first["crc"].toString().size(), 4);
+    EXPECT_TRUE(first["time"].toString().startsWith("2026-03-04T10:20:30.250"))
+        << first["time"].toString().toStdString();
+
+    const QJsonObject second = messages[1].Json();
+    EXPECT_EQ(second["repeater"].toString(), "b");
+    EXPECT_TRUE(second["entry"].isNull());
+    EXPECT_TRUE(second["duplicate"].toBool()) << "2 s after the first read of the sensor";
+
+    const QJsonObject third = messages[2].Json();
+    EXPECT_EQ(third["label"].toString(), QString::fromUtf8("Tank\xC3\xA9"));
+    EXPECT_FALSE(third["duplicate"].toBool());
+}
+
+TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {
+    StartPublisher();
+    ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x42, ",5,East", 'c')));
+    TStore& store = monitor.Store();
+    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Late);
+    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Silent);
+    publisher->PublishStates(store);
+    QThread::msleep(300);
+
+    // A subscriber that comes later still learns the station is up, and how each device stands.
+    TSubscriber late(broker.Port(), "corvane/plant-1/#");
+    ASSERT_TRUE(late.WaitFor(4));
+    QThread::msleep(200);
+    const auto status = late.On("corvane/plant-1/status");
+    ASSERT_EQ(status.size(), 1u);
+    EXPECT_EQ(status[0].Payload, "online");
+    EXPECT_TRUE(status[0].Retained);
+    const auto sensor = late.On("corvane/plant-1/sensor/0000000000000042");
+    ASSERT_EQ(sensor.size(), 1u);
+    const QJsonObject s = sensor[0].Json();
+    EXPECT_EQ(s["state"].toString(), "silent");
+    EXPECT_EQ(s["count"].toInt(), 1);
+    EXPECT_EQ(s["routes"].toArray().size(), 2);
+    ASSERT_EQ(late.On("corvane/plant-1/repeater/c").size(), 1u);
+    EXPECT_EQ(late.On("corvane/plant-1/repeater/c")[0].Json()["state"].toString(), "reporting");
+    ASSERT_EQ(late.On("corvane/plant-1/entry/5").size(), 1u);
+    EXPECT_EQ(late.On("corvane/plant-1/entry/5")[0].Json()["name"].toString(), "East");
+
+    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Reporting);
+    ASSERT_TRUE(late.WaitFor(2, "corvane/plant-1/sensor/0000000000000042"));
+    EXPECT_EQ(late.On("corvane/plant-1/sensor/0000000000000042")[1].Json()["state"].toString(),
+              "reporting");
+
+    // Stopping on purpose says so; the will is for dying without a word.
+    publisher->Stop();
+    ASSERT_TRUE(late.WaitFor(2, "corvane/plant-1/status"));
+    EXPECT_EQ(late.On("corvane/plant-1/status")[1].Payload, "offline");
+}
+
+TEST_F(PublisherTest, ABrokerThatGoesAwayCostsCountedMessagesAndIsRejoined) {
+    StartPublisher();
+    const std::string name = "MQTT broker 127.0.0.1:" + std::to_string(broker.Port());
+    EXPECT_EQ(LogCount(name + " connected"), 1);
+
+    broker.Stop();
+    ASSERT_TRUE(WaitConnected(false));
+    const uint64_t before = publisher->Dropped();
+    for (uint32_t i = 0; i < 100; ++i)
+        ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x1000 + i)));
+    EXPECT_EQ(publisher->Dropped(), before + 100);
+
+    ASSERT_TRUE(broker.Start());
+    TSubscriber sub(broker.Port(), "corvane/plant-1/packet");
+    ASSERT_TRUE(sub.WaitConnected());
+    // The library waits 1 s, then longer, between attempts.
+    for (int i = 0; i < 10 && !publisher->Connected(); ++i)
+        WaitConnected(true);
+    ASSERT_TRUE(publisher->Connected());
+    ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x2000)));
+    ASSERT_TRUE(sub.WaitFor(1));
+    publisher->Poll();
+    int lost = 0;
+    for (const std::string& line : log)
+        lost += line.rfind(name + " lost: ", 0) == 0;
+    EXPECT_EQ(lost, 1);
+    EXPECT_EQ(LogCount(name + " connected"), 2);
+}
+
+// Texts from a receiver are 8-bit; whatever bytes they hold, the document stays valid JSON.
+TEST(JsonText, AnyLatin1TextMakesAValidDocument) {
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += char(c);
+    TJsonText json;
+    json.Begin().Field("text", every).Field("n", int64_t(-5)).Field("x", 1.5).Null("none");
+    json.BeginArray("list").Item("a\"b").Item(int64_t(7)).EndArray().Field("ok", true);
+    QJsonParseError error;
+    const std::string_view text = json.End();
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(QByteArray(text.data(), qsizetype(text.size())), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << json.View();
+    const QJsonObject o = doc.object();
+    EXPECT_EQ(o["text"].toString(), QString::fromLatin1(every.data(), qsizetype(every.size())));
+    EXPECT_EQ(o["n"].toInt(), -5);
+    EXPECT_DOUBLE_EQ(o["x"].toDouble(), 1.5);
+    EXPECT_TRUE(o["none"].isNull());
+    EXPECT_EQ(o["list"].toArray()[0].toString(), "a\"b");
+    EXPECT_TRUE(o["ok"].toBool());
+}
+
+} // namespace
+} // namespace corvane
