@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     socat xvfb xauth imagemagick fonts-dejavu-core
+    desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do
