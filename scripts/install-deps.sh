@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     socat xvfb xauth imagemagick fonts-dejavu-core
     libmosquitto-dev mosquitto mosquitto-clients python3
+    desktop-file-utils appstream dpkg-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -12,13 +13,21 @@ namespace corvane {
 
 namespace {
 
+std::string& ChosenPath() {
+    static std::string path;
+    return path;
+}
+
 TErrorSink& Sink() {
     static TErrorSink sink;
     return sink;
 }
 
 void AppendToReport(const std::string& message) {
-    QFile file(QString::fromStdString(ErrorReportPath()));
+    const QString path = QString::fromStdString(ErrorReportPath());
+    // The user's data folder is made when the first report needs it.
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return; // nowhere to write: the message box still tells the user
     const QByteArray stamp =
@@ -29,9 +38,15 @@ void AppendToReport(const std::string& message) {
 } // namespace
 
 std::string ErrorReportPath() {
+    if (!ChosenPath().empty())
+        return ChosenPath();
     const QFileInfo program(QCoreApplication::applicationFilePath());
     const QString base = program.path() + '/' + program.completeBaseName();
     return (base + ".err").toStdString();
+}
+
+void SetErrorReportPath(const std::string& path) {
+    ChosenPath() = path;
 }
 
 void SetErrorSink(TErrorSink sink) {

@@ -1,6 +1,6 @@
 // Errors that no part of the program handles: shown to the user in a message box, appended with
-// the time to an error report file beside the program, and then the program goes on with its
-// next event.
+// the time to an error report file (beside the program or in the user's data folder), and then the
+// program goes on with its next event.
 #pragma once
 
 #include <QApplication>
@@ -15,8 +15,10 @@ void ReportError(const std::string& message);
 // modal message box must not run in the middle of that object's own work.
 void PostError(const std::string& message);
 
-// The error report file: the program's path with the extension ".err".
+// The error report file: the one set for this run, else the program's path with the extension
+// ".err".
 std::string ErrorReportPath();
+void SetErrorReportPath(const std::string& path);
 
 // Replaces the message box (not the file) while set; tests collect the messages with it.
 using TErrorSink = std::function<void(const std::string&)>;

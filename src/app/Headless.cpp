@@ -1,7 +1,6 @@
 #include "app/Headless.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTimer>
 #include <cstring>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
 #include "app/ErrorReport.h"
+#include "app/FilePlaces.h"
 #include "app/Monitor.h"
 #include "app/Publishing.h"
 #include "app/QuitSignals.h"
@@ -26,15 +26,10 @@ namespace {
 constexpr char Usage[] =
     "Usage: corvane --headless -I[port] | -A address[:port] | -S<n> ... (at least one connection)";
 
-std::string PathWithExtension(const QString& programPath, const char* extension) {
-    const QFileInfo program(programPath);
-    return (program.path() + '/' + program.completeBaseName() + extension).toStdString();
-}
-
 // The service's parts, made and torn down in order.
 class THeadless {
 public:
-    explicit THeadless(const QString& programPath);
+    explicit THeadless(const TFilePlaces& places);
     ~THeadless();
     void Open(const std::vector<TCmdTarget>& targets);
     void Quit();
@@ -43,7 +38,7 @@ private:
     void ReadSettings();
     void Attach(TConn& conn);
 
-    QString programPath_;
+    TFilePlaces places_;
     TSystemClock clock_;
     THeadlessListener listener_{clock_, stdout};
     TMonitor monitor_{clock_, listener_};
@@ -54,8 +49,9 @@ private:
     std::unique_ptr<TPublishing> publishing_;
 };
 
-THeadless::THeadless(const QString& programPath) : programPath_(programPath) {
-    OpenSettings(programPath_.toStdString());
+THeadless::THeadless(const TFilePlaces& places) : places_(places) {
+    MakeFolder(places_.ConfigFolder);
+    OpenSettings(places_.SettingsFile);
     SetErrorSink([this](const std::string& message) { listener_.AddLogLine(message); });
     listener_.OnExpireInterval = [this](int ms) { expire_.setInterval(ms); };
     QObject::connect(&expire_, &QTimer::timeout, [this] { monitor_.ExpireTick(); });
@@ -87,12 +83,17 @@ void THeadless::ReadSettings() {
     settings.Points2Average = SettingsFile->ReadPoints2Average();
     settings.MaxAge = SettingsFile->ReadMaxAge();
     monitor_.LogPackets = SettingsFile->ReadLogPackets();
+    monitor_.Store().Alerts.Settings = SettingsFile->ReadAlertSettings();
     const int64_t interval = int64_t(SettingsFile->ReadLogRateSec()) * 1000;
-    if (interval > 0 && interval <= INT32_MAX) {
-        monitor_.StatsLogPath = NextLogFileName(PathWithExtension(programPath_, ".LOG"));
+    const bool statsLog = interval > 0 && interval <= INT32_MAX;
+    // The same places as the window: beside a writable program, else the user's own folders.
+    if (statsLog || monitor_.LogPackets)
+        MakeFolder(places_.DataFolder);
+    if (statsLog) {
+        monitor_.StatsLogPath = NextLogFileName(places_.LogBase + ".LOG");
         log_.start(int(interval));
     }
-    monitor_.PacketLogPath = NextLogFileName(PathWithExtension(programPath_, ".txt"));
+    monitor_.PacketLogPath = NextLogFileName(places_.LogBase + ".txt");
     reconnect_ = ReadReconnect(SettingsFile->File(), true);
 }
 
@@ -144,7 +145,7 @@ void THeadless::Quit() {
 void THeadlessListener::AddLogLine(std::string_view message) {
     if (message.empty())
         return;
-    std::string stamp = FormatIsoTime(clock_.Now()).substr(0, 19);
+    std::string stamp = FormatIsoTime(clock_.WallNow()).substr(0, 19);
     stamp[10] = ' ';
     std::fprintf(out_, "%s %.*s\n", stamp.c_str(), int(message.size()), message.data());
     std::fflush(out_);
@@ -173,7 +174,10 @@ int RunHeadless(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", Usage);
         return 2;
     }
-    THeadless service(QCoreApplication::applicationFilePath());
+    const TFilePlaces places =
+        FilePlacesForThisRun(QCoreApplication::applicationFilePath().toStdString());
+    SetErrorReportPath(places.ErrorReport);
+    THeadless service(places);
     OnQuitSignals(&app, [&service] { service.Quit(); });
     service.Open(targets);
     return app.exec();

@@ -115,7 +115,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
     if (ReadObserver) {
         const int32_t n = st.ReadHead;
         const bool duplicate = st.IsDuplicate(st.Reads[n].SensorOlder, n);
-        ReadObserver->OnRead(st, {p, st.Reads[n].Time, row, entry, repeat, duplicate});
+        ReadObserver->OnRead(st, {p, st.Reads[n].Wall, row, entry, repeat, duplicate});
     }
 }
 

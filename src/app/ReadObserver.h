@@ -13,7 +13,7 @@ class TStore;
 
 struct TRegisteredRead {
     const TDecodedPacket& Packet;
-    TDateTime Time;
+    TDateTime Wall; // the wall clock's instant of the read
     uint16_t Row;   // the sensor's row in the store
     uint8_t Entry;  // store index, or 255 without an entry point
     uint8_t Repeat; // store index, or 255 when heard directly

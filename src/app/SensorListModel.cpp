@@ -1,5 +1,6 @@
 #include "app/SensorListModel.h"
 
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPainter>
@@ -187,6 +188,12 @@ void TSensorListModel::ColumnClick(int column) {
     Flush();
 }
 
+void TSensorListModel::SetSortState(const TSortState& state) {
+    sort_ = state;
+    Post(true);
+    Flush();
+}
+
 uint16_t TSensorListModel::SensorRowAt(int modelRow) const {
     if (modelRow < 0 || modelRow >= static_cast<int>(order_.size()))
         return NoRow;
@@ -259,14 +266,17 @@ int TSensorListModel::ColumnWidth(int column) {
     return column >= 0 && column < ListColumnCount ? Widths[column] : 0;
 }
 
-// A small red pennant on a dark staff, drawn once.
+// A small red pennant on a grey staff, drawn once at the screen's pixel density. The mid grey
+// and the red read on light and dark lists alike.
 const QPixmap& TSensorListModel::MarkerImage() {
     static const QPixmap marker = [] {
-        QPixmap p(16, 16);
+        const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+        QPixmap p(QSize(16, 16) * ratio);
+        p.setDevicePixelRatio(ratio);
         p.fill(Qt::transparent);
         QPainter g(&p);
         g.setRenderHint(QPainter::Antialiasing);
-        g.setPen(QPen(QColor(40, 40, 40), 1.6));
+        g.setPen(QPen(QColor(128, 128, 128), 1.6));
         g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 14.5));
         QPainterPath flag;
         flag.moveTo(4.5, 2);

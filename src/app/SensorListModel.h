@@ -45,6 +45,8 @@ public:
 
     void ColumnClick(int column);
     const TSortState& SortState() const { return sort_; }
+    // Takes a remembered order back, as if its header clicks had been made.
+    void SetSortState(const TSortState& state);
 
     uint16_t SensorRowAt(int modelRow) const; // 0xFFFF when out of range
     int ModelRowOf(uint16_t sensorRow) const; // -1 when the sensor has no row

@@ -24,6 +24,7 @@
 #include "app/Publishing.h"
 #include "app/RouteTree.h"
 #include "app/SensorListModel.h"
+#include "app/WindowState.h"
 #include "app/fmCorvDialogs.h"
 #include "conn/ConnTcp.h"
 #include "conn/fmConnSer.h"
@@ -34,20 +35,20 @@
 namespace corvane {
 
 namespace {
-// The program's path with its extension replaced.
-std::string PathWithExtension(const QString& programPath, const char* extension) {
-    const QFileInfo program(programPath);
-    return (program.path() + '/' + program.completeBaseName() + extension).toStdString();
-}
-
 QString Latin1(std::string_view s) {
     return QString::fromLatin1(s.data(), qsizetype(s.size()));
 }
 } // namespace
 
 TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget* parent)
-    : QMainWindow(parent),
-      programPath_(programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath) {
+    : TfrmCorv(args,
+               BesideProgram(
+                   (programPath.isEmpty() ? QCoreApplication::applicationFilePath() : programPath)
+                       .toStdString()),
+               parent) {}
+
+TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* parent)
+    : QMainWindow(parent), places_(places) {
     setObjectName("frmCorv");
     setWindowTitle("Corvane");
     monitor_ = std::make_unique<TMonitor>(clock_, *this);
@@ -56,8 +57,10 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
     BuildPopups();
 
     frmHelp = std::make_unique<TfrmHelp>();
-    frmHelp->SetHelpFile(HelpFileFor(QFileInfo(programPath_).path()));
-    OpenSettings(programPath_.toStdString());
+    frmHelp->SetHelpFile(QString::fromStdString(places_.HelpFile));
+    // The user's settings folder exists from the start: the recent-targets list is saved there.
+    MakeFolder(places_.ConfigFolder);
+    OpenSettings(places_.SettingsFile);
     ReadSettings();
     ChooseLogFiles();
     RebuildRecentMenu();
@@ -71,9 +74,10 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
 
     frmConnTcp = new TfrmConnTcp(this);
     frmConnSer = new TfrmConnSer(this);
-    dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_);
+    dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_, DescribePlaces(places_));
     reconnect_ = ReadReconnect(SettingsFile->File(), false);
     StartPublishing();
+    RestoreWindowState(*this, places_.StateFile);
     OpenCommandLine(args);
 }
 
@@ -194,9 +198,14 @@ void TfrmCorv::BuildMenus() {
         return menu;
     };
     QMenu* file = addMenu(nullptr, "&File", "miFile", 13);
-    connect(AddCommand(file, "&Export", "mniExportSerNo", 14), &QAction::triggered, this,
+    // The desktop's usual shortcuts; F1 is the context help of the help window.
+    QAction* exportCsv = AddCommand(file, "&Export", "mniExportSerNo", 14);
+    exportCsv->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(exportCsv, &QAction::triggered, this,
             [this] { Guard([&] { mniExportSerNoClick(); }); });
-    connect(AddCommand(file, "E&xit", "miExit", 15), &QAction::triggered, this, &QWidget::close);
+    QAction* exit = AddCommand(file, "E&xit", "miExit", 15);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = addMenu(nullptr, "&Edit", "miEdit", 16);
     connect(AddCommand(edit, "Clear &All", "mniClearAll", 17), &QAction::triggered, this,
@@ -272,13 +281,16 @@ void TfrmCorv::ReadSettings() {
 }
 
 void TfrmCorv::ChooseLogFiles() {
+    // The logs' folder is made only when a log will be written this run.
+    if (tmrLog->interval() != 0 || monitor_->LogPackets)
+        MakeFolder(places_.DataFolder);
     if (tmrLog->interval() != 0) {
-        monitor_->StatsLogPath = NextLogFileName(PathWithExtension(programPath_, ".LOG"));
+        monitor_->StatsLogPath = NextLogFileName(places_.LogBase + ".LOG");
         tmrLog->start();
     } else {
         tmrLog->stop();
     }
-    monitor_->PacketLogPath = NextLogFileName(PathWithExtension(programPath_, ".txt"));
+    monitor_->PacketLogPath = NextLogFileName(places_.LogBase + ".txt");
 }
 
 void TfrmCorv::WriteSizeReport() {

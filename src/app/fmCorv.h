@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/FilePlaces.h"
 #include "conn/Conn.h"
 #include "store/Listener.h"
 #include "util/untTime.h"
@@ -53,6 +54,9 @@ public:
     // when it is empty (tests give each window a folder of its own).
     explicit TfrmCorv(const QStringList& args = {}, const QString& programPath = {},
                       QWidget* parent = nullptr);
+    // The same with the files where places says; its state file, when set, keeps the window's
+    // size, splitters, columns, log pane and sort order between runs.
+    TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* parent = nullptr);
     ~TfrmCorv() override;
 
     // The newest lines kept in the log pane; older ones are dropped from its bottom.
@@ -64,6 +68,7 @@ public:
     TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
     TfrmHelp* HelpWindow() const { return frmHelp.get(); }
+    const TFilePlaces& Places() const { return places_; }
 
     // TCorvListener.
     void AddLogLine(std::string_view message) override;
@@ -136,7 +141,7 @@ private:
     void Guard(const std::function<void()>& command);
     QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
 
-    QString programPath_;
+    TFilePlaces places_;
     TSystemClock clock_;
     std::unique_ptr<TMonitor> monitor_;
     TSensorListModel* model_ = nullptr;

@@ -7,6 +7,7 @@
 #include "app/CmdLine.h"
 #include "app/ErrorReport.h"
 #include "app/Monitor.h"
+#include "app/WindowState.h"
 #include "app/fmCorv.h"
 #include "conn/ConnSer.h"
 #include "conn/ConnTcp.h"
@@ -177,6 +178,7 @@ void TfrmCorv::closeEvent(QCloseEvent* event) {
     for (qsizetype i = entries.size() - 1; i >= 0; --i)
         if (auto* item = qobject_cast<TCloseAction*>(entries[i]))
             Guard([&] { item->Conn()->Close(); });
+    SaveWindowState(*this, places_.StateFile);
     event->accept();
     emit Closed();
 }

@@ -33,10 +33,12 @@ TAboutParams ParamsAtStartUp() {
 }
 } // namespace
 
-TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor)
+TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places)
     : main_(mainWindow), monitor_(monitor), forms_(std::make_unique<TForms>()) {
     // Made once for the run, right after the main window, and owned by it.
-    forms_->frmAbout = new TfrmAbout(ParamsAtStartUp(), main_);
+    TAboutParams params = ParamsAtStartUp();
+    params.Places = places;
+    forms_->frmAbout = new TfrmAbout(params, main_);
     SetHelpContext(forms_->frmAbout, 26);
     forms_->frmHist = new TfrmHist(main_);
     SetHelpContext(forms_->frmHist, 11);

@@ -17,7 +17,8 @@ class TMonitor;
 
 class TCorvDialogs {
 public:
-    TCorvDialogs(QWidget* mainWindow, TMonitor& monitor);
+    // places: where this run keeps its files, for the about box.
+    TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places = {});
     ~TCorvDialogs();
 
     void ShowHistory(uint16_t row);

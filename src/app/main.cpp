@@ -1,19 +1,35 @@
 #include <QStringList>
+#include <cstdio>
 
+#include "app/ColourScheme.h"
 #include "app/ErrorReport.h"
+#include "app/FilePlaces.h"
 #include "app/Headless.h"
 #include "app/QuitSignals.h"
+#include "app/Usage.h"
 #include "app/fmCorv.h"
+#include "output/fmAbout.h"
 
 int main(int argc, char* argv[]) {
-    // The service needs no display: it is decided before any window system is touched.
+    // Answered before the window system starts, so they work without a display.
+    if (const auto answer = corvane::EarlyAnswer(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fputs(answer->c_str(), stdout);
+        return 0;
+    }
+    // The service needs no display either: it is decided before any window system is touched.
     if (corvane::WantsHeadless(argc, argv))
         return corvane::RunHeadless(argc, argv);
     corvane::TCorvApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
+    QApplication::setDesktopFileName("corvane");
+    QApplication::setWindowIcon(corvane::ProgramIcon());
+    corvane::FollowDesktopColourScheme(app);
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    corvane::TfrmCorv frmCorv(args);
+    const corvane::TFilePlaces places =
+        corvane::FilePlacesForThisRun(QCoreApplication::applicationFilePath().toStdString());
+    corvane::SetErrorReportPath(places.ErrorReport);
+    corvane::TfrmCorv frmCorv(args, places);
     // The help window left open must not keep the program running once the main window is gone.
     QObject::connect(&frmCorv, &corvane::TfrmCorv::Closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);

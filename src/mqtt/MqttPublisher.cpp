@@ -46,29 +46,25 @@ std::string_view DeviceStateName(TDeviceState state) {
     }
 }
 
-std::string FormatIsoTime(TDateTime t) {
-    const double wall = (t - UnixEpochDays) * 86400.0;
-    auto ms = static_cast<int64_t>(std::llround(wall * 1000.0));
+std::string FormatIsoTime(TDateTime wall) {
+    auto ms = static_cast<int64_t>(std::llround((wall - UnixEpochDays) * 86400000.0));
     int64_t secs = ms / 1000;
     ms %= 1000;
     if (ms < 0) {
         ms += 1000;
         --secs;
     }
-    const auto wallSecs = static_cast<time_t>(secs);
-    std::tm fields{};
-    gmtime_r(&wallSecs, &fields); // the wall-clock fields, read as if they were UTC
-    // The offset only changes on a quarter hour at most; asking the time zone rules for every
-    // message would cost more than building it.
-    thread_local int64_t cachedQuarter = INT64_MIN;
-    thread_local long offset = 0;
-    if (secs / 900 != cachedQuarter) {
-        std::tm local = fields;
-        local.tm_isdst = -1;
-        const time_t utc = mktime(&local); // the instant those fields name on this machine
-        offset = utc == time_t(-1) ? 0 : long(wallSecs - utc);
-        cachedQuarter = secs / 900;
+    // The zone's rules are asked once per second of reads: they decide the fields and the offset
+    // together, so a change of summer time shows the offset that was in force at that instant.
+    thread_local int64_t cachedSecs = INT64_MIN;
+    thread_local std::tm fields{};
+    if (secs != cachedSecs) {
+        const auto t = static_cast<time_t>(secs);
+        if (localtime_r(&t, &fields) == nullptr)
+            fields = std::tm{};
+        cachedSecs = secs;
     }
+    const long offset = fields.tm_gmtoff;
     char out[96];
     std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
                   fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
@@ -246,7 +242,7 @@ void TMqttPublisher::OnRead(const TStore& store, const TRegisteredRead& read) {
     char serial[16];
     SerialToHex(p.SerNo, serial);
     TJsonText& j = json_.Begin();
-    j.Field("time", FormatIsoTime(read.Time))
+    j.Field("time", FormatIsoTime(read.Wall))
         .Field("serial", std::string_view(serial, 16))
         .Field("label", store.SensorLabel(read.Row, label))
         .Field("kind", SensorKindName(p.Kind))

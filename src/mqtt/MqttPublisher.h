@@ -95,7 +95,8 @@ private:
     std::string topic_;
 };
 
-// ISO 8601 local time with milliseconds and the offset from UTC: "2026-12-08T15:20:39.123+01:00".
-std::string FormatIsoTime(TDateTime t);
+// A wall-clock instant (UTC-based, as TClock::WallNow) as ISO 8601 local time with milliseconds
+// and the offset from UTC in force at that instant: "2026-12-08T15:20:39.123+01:00".
+std::string FormatIsoTime(TDateTime wall);
 
 } // namespace corvane

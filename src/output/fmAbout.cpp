@@ -13,6 +13,13 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
+#include "CorvaneVersion.h"
+
+// The icons are compiled into a static library, whose resources a program must ask for.
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
+
 namespace corvane {
 
 namespace {
@@ -102,6 +109,14 @@ QIcon DrawProgramIcon() {
     return QIcon(p);
 }
 
+QIcon ProgramIcon() {
+    InitIconResources();
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                           Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -134,12 +149,13 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     top->setSpacing(0);
     top->addWidget(name);
     top->addWidget(Line("Wireless sensor network monitoring", panel1, false));
-    top->addWidget(Line("version 1.5", panel1, false));
+    top->addWidget(Line("version " CORVANE_VERSION, panel1, false));
 
     QFrame* panel2 = Panel(this);
     LBURL = new TLinkLabel(QString::fromLatin1(WebAddress), panel2, [this] { LBURLClick(); });
     LBURL->setAlignment(Qt::AlignHCenter);
-    LBURL->setStyleSheet("color: blue; font-weight: bold");
+    // The desktop's own link colour reads well on its light and its dark panels alike.
+    LBURL->setStyleSheet("color: palette(link); font-weight: bold");
     auto* maker = new QVBoxLayout(panel2);
     maker->setContentsMargins(6, 4, 6, 4);
     maker->setSpacing(0);
@@ -155,7 +171,10 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     QFont small = mParams->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);
     mParams->setFont(small);
-    mParams->setPlainText(ParameterLines(params).join('\n'));
+    QStringList lines = ParameterLines(params);
+    if (!params.Places.empty())
+        lines << QString() << QString::fromStdString(params.Places).split('\n');
+    mParams->setPlainText(lines.join('\n'));
 
     Button1 = new QPushButton("OK", this);
     Button1->setDefault(true);

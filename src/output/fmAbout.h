@@ -1,5 +1,5 @@
-// The about box: the program's name, icon and version, its maker, and the six operating
-// parameters as they were read at start-up.
+// The about box: the program's name, icon and version, its maker, the six operating parameters
+// as they were read at start-up, and where this run keeps its files.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QLabel;
 class QPlainTextEdit;
@@ -24,6 +25,7 @@ struct TAboutParams {
     bool LogPackets = false;
     int32_t DuplicateTimeSec = 9;
     bool DuplicateCRCCheck = false;
+    std::string Places; // where this run keeps its files, shown below the parameters
 };
 
 // The six lines of the parameter box, "Log Packets (LogPackets) = True" and the like.
@@ -31,6 +33,8 @@ QStringList ParameterLines(const TAboutParams& params);
 
 // The program's icon: a mast sending radio waves.
 QIcon DrawProgramIcon();
+// The same icon as installed for the desktop, at every size it comes in.
+QIcon ProgramIcon();
 
 class TfrmAbout : public QDialog {
     Q_OBJECT

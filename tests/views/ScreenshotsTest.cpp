@@ -2,6 +2,8 @@
 // filled with sample data, for looking at their layout. Run by hand under a display:
 //   VIEWS_SHOTS=/tmp/shots QT_QPA_PLATFORM=xcb xvfb-run -a test_views
 //       --gtest_also_run_disabled_tests --gtest_filter='*Screenshots*'
+// With GTK_THEME=Adwaita:dark they show the dark colour scheme, with QT_SCALE_FACTOR=2 a
+// high-density screen.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ColourScheme.h"
 #include "output/fmAbout.h"
 #include "output/fmExport.h"
 #include "output/fmHist.h"
@@ -28,6 +31,8 @@ void Save(QWidget& w, const char* name) {
 }
 
 TEST(Views, DISABLED_Screenshots) {
+    FollowDesktopColourScheme(*qApp);
+    QApplication::setWindowIcon(ProgramIcon());
     TManualClock clock(EncodeDateTime(2025, 6, 1, 12, 0, 0));
     TNullListener listener;
     auto store = TStore::Create(clock, listener);
@@ -60,6 +65,8 @@ TEST(Views, DISABLED_Screenshots) {
     Save(exportForm, "export.png");
     TAboutParams params;
     params.LogPackets = true;
+    params.Places = "Settings: /home/ann/.config/corvane/corvane.INI\n"
+                    "Logs: /home/ann/.local/share/corvane";
     TfrmAbout about(params);
     Save(about, "about.png");
     TSelectEntryFm select;
