@@ -30,8 +30,10 @@ TPublishing::TPublishing(const TMqttSettings& settings, TMonitor& monitor, TLog 
                 [this] { publisher_->PublishStates(monitor_.Store()); });
         stateTimer_.start(settings.StateEverySec * 1000);
     }
-    if (publisher_->Start())
+    if (publisher_->Start()) {
         monitor_.ReadObserver = publisher_.get();
+        publisher_->WatchAlerts(monitor_.Store());
+    }
 }
 
 TPublishing::~TPublishing() {

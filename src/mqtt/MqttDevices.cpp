@@ -1,32 +1,48 @@
 // The retained messages that describe each sensor, repeater and entry point as it stands.
 #include "mqtt/MqttPublisher.h"
 
+#include <algorithm>
+
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
 namespace corvane {
 
 namespace {
-std::vector<uint8_t>& StatesOf(TDeviceKind kind, std::vector<uint8_t>& sensors,
+std::vector<uint8_t>& StatesOf(TAlertKind kind, std::vector<uint8_t>& sensors,
                                std::vector<uint8_t>& repeats, std::vector<uint8_t>& entries) {
-    return kind == TDeviceKind::Sensor     ? sensors
-           : kind == TDeviceKind::Repeater ? repeats
-                                           : entries;
+    return kind == TAlertKind::Sensor ? sensors : kind == TAlertKind::Repeat ? repeats : entries;
 }
 } // namespace
 
-void TMqttPublisher::OnStateChanged(TStore& store, TDeviceKind kind, int index,
-                                    TDeviceState state) {
+void TMqttPublisher::OnStateChanged(TStore& store, TAlertKind kind, int index, TAlertState state) {
     std::vector<uint8_t>& states = StatesOf(kind, sensorStates_, repeatStates_, entryStates_);
     if (index < 0 || size_t(index) >= states.size())
         return;
     states[size_t(index)] = uint8_t(state);
-    if (kind == TDeviceKind::Sensor && index < store.SensorCount)
+    if (kind == TAlertKind::Sensor && index < store.SensorCount)
         PublishSensor(store, uint16_t(index));
-    else if (kind == TDeviceKind::Repeater && index < store.RepeatCount)
+    else if (kind == TAlertKind::Repeat && index < store.RepeatCount)
         PublishRepeater(store, uint8_t(index));
-    else if (kind == TDeviceKind::Entry && index < store.EntryCount)
+    else if (kind == TAlertKind::Entry && index < store.EntryCount)
         PublishEntry(store, uint8_t(index));
+}
+
+void TMqttPublisher::WatchAlerts(TStore& store) {
+    if (store.Alerts.Subscribe(this))
+        alertStore_ = &store;
+}
+
+void TMqttPublisher::AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) {
+    if (alertStore_)
+        OnStateChanged(*alertStore_, kind, index, state);
+}
+
+void TMqttPublisher::AlertsCleared() {
+    // The devices are gone with the store's records; the next ones start as reporting.
+    std::fill(sensorStates_.begin(), sensorStates_.end(), uint8_t(TAlertState::Reporting));
+    std::fill(repeatStates_.begin(), repeatStates_.end(), uint8_t(TAlertState::Reporting));
+    std::fill(entryStates_.begin(), entryStates_.end(), uint8_t(TAlertState::Reporting));
 }
 
 void TMqttPublisher::PublishStates(TStore& store) {
@@ -47,7 +63,7 @@ void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
     char serial[16];
     SerialToHex(s.SerNo, serial);
     TJsonText& j = json_.Begin();
-    j.Field("state", DeviceStateName(TDeviceState(sensorStates_[row])))
+    j.Field("state", DeviceStateName(TAlertState(sensorStates_[row])))
         .Field("label", store.SensorLabel(row, label))
         .Field("kind", SensorKindName(s.Kind));
     if (s.Stats.LastTime != NoTime)
@@ -57,15 +73,14 @@ void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
     j.Field("count", int64_t(s.Stats.Count))
         .Field("dups", int64_t(s.Stats.Dups))
         .Field("run_avg", double(s.Stats.RunAvg))
-        .Field("usual_gap", double(s.Stats.AvgGap))
-        // The share of expected reads that never came is the silence watch's to tell.
-        .Null("loss_pct");
-    j.BeginArray("routes");
-    for (uint8_t k = 0; k < s.EntrySlotCount; ++k)
-        j.Item(int64_t(s.EntrySlotIds[k]));
-    for (uint8_t k = 0; k < s.RepeatSlotCount; ++k)
-        j.Item(std::string_view(&s.RepeatSlotIds[k], 1));
-    j.EndArray();
+        .Field("usual_gap", double(s.Stats.AvgGap));
+    // The same figures as the list's "Loss %" and "Routes" columns.
+    const THealth& health = store.Health(row);
+    if (health.LossTenths >= 0)
+        j.Field("loss_pct", health.LossTenths / 10.0);
+    else
+        j.Null("loss_pct");
+    j.Field("routes", int64_t(health.Routes));
     topic_ = base_ + "/sensor/" + std::string(serial, 16);
     Send(topic_, j.End(), 0, true);
 }
@@ -74,7 +89,7 @@ void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
     const TDateTime now = store.Clock().Now();
     const char id = store.Repeats[index].Id;
     TJsonText& j = json_.Begin();
-    j.Field("state", DeviceStateName(TDeviceState(repeatStates_[index])))
+    j.Field("state", DeviceStateName(TAlertState(repeatStates_[index])))
         .Field("repeater", std::string_view(&id, 1))
         .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
@@ -87,7 +102,7 @@ void TMqttPublisher::PublishEntry(TStore& store, uint8_t index) {
     const TDateTime now = store.Clock().Now();
     const TEntry& e = store.Entries[index];
     TJsonText& j = json_.Begin();
-    j.Field("state", DeviceStateName(TDeviceState(entryStates_[index])))
+    j.Field("state", DeviceStateName(TAlertState(entryStates_[index])))
         .Field("entry", int(e.Id))
         .Field("name", e.Name.View())
         .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))

@@ -35,11 +35,11 @@ constexpr double UnixEpochDays = 25569.0;
 
 } // namespace
 
-std::string_view DeviceStateName(TDeviceState state) {
+std::string_view DeviceStateName(TAlertState state) {
     switch (state) {
-    case TDeviceState::Late:
+    case TAlertState::Late:
         return "late";
-    case TDeviceState::Silent:
+    case TAlertState::Silent:
         return "silent";
     default:
         return "reporting";
@@ -82,6 +82,8 @@ TMqttPublisher::TMqttPublisher(TMqttSettings settings, TLog log)
 }
 
 TMqttPublisher::~TMqttPublisher() {
+    if (alertStore_)
+        alertStore_->Alerts.Unsubscribe(this);
     Stop();
     if (mosq_)
         mosquitto_destroy(mosq_);

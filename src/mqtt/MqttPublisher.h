@@ -16,17 +16,16 @@
 
 #include "app/ReadObserver.h"
 #include "mqtt/ServiceSettings.h"
+#include "store/Alerts.h"
 #include "util/JsonText.h"
 
 struct mosquitto;
 
 namespace corvane {
 
-enum class TDeviceKind : uint8_t { Sensor, Repeater, Entry };
-enum class TDeviceState : uint8_t { Reporting, Late, Silent };
-std::string_view DeviceStateName(TDeviceState state); // "reporting", "late", "silent"
+std::string_view DeviceStateName(TAlertState state); // "reporting", "late", "silent"
 
-class TMqttPublisher : public TReadObserver {
+class TMqttPublisher : public TReadObserver, public TAlertListener {
 public:
     // Messages handed to the library and not yet written to the broker.
     static constexpr int QueueMax = 10000;
@@ -46,7 +45,11 @@ public:
     // One packet message per registered read.
     void OnRead(const TStore& store, const TRegisteredRead& read) override;
     // A device's state changed: its retained message goes out at once with the new state.
-    void OnStateChanged(TStore& store, TDeviceKind kind, int index, TDeviceState state);
+    void OnStateChanged(TStore& store, TAlertKind kind, int index, TAlertState state);
+    // Follows the silence alerts of this store from now on, until the publisher goes.
+    void WatchAlerts(TStore& store);
+    void AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) override;
+    void AlertsCleared() override;
     // Every device's retained message, with the state last reported for it.
     void PublishStates(TStore& store);
     // Delivers the network thread's log lines.
@@ -93,6 +96,7 @@ private:
     std::vector<uint8_t> entryStates_;
     TJsonText json_;
     std::string topic_;
+    TStore* alertStore_ = nullptr; // the store whose alerts are followed
 };
 
 // A wall-clock instant (UTC-based, as TClock::WallNow) as ISO 8601 local time with milliseconds

@@ -23,6 +23,9 @@ using testing::TSubscriber;
 class PublisherTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // Message times are local: the expected texts are written for a zone at UTC.
+        setenv("TZ", "UTC", 1);
+        tzset();
         ASSERT_TRUE(broker.Start());
         settings.Host = "127.0.0.1";
         settings.Port = broker.Port();
@@ -109,8 +112,8 @@ TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {
     StartPublisher();
     ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x42, ",5,East", 'c')));
     TStore& store = monitor.Store();
-    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Late);
-    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Silent);
+    publisher->OnStateChanged(store, TAlertKind::Sensor, 0, TAlertState::Late);
+    publisher->OnStateChanged(store, TAlertKind::Sensor, 0, TAlertState::Silent);
     publisher->PublishStates(store);
     QThread::msleep(300);
 
@@ -127,13 +130,14 @@ TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {
     const QJsonObject s = sensor[0].Json();
     EXPECT_EQ(s["state"].toString(), "silent");
     EXPECT_EQ(s["count"].toInt(), 1);
-    EXPECT_EQ(s["routes"].toArray().size(), 2);
+    EXPECT_EQ(s["routes"].toInt(), 1) << "one entry point and repeater pair";
+    EXPECT_TRUE(s["loss_pct"].isNull()) << "fewer than three counted reads";
     ASSERT_EQ(late.On("corvane/plant-1/repeater/c").size(), 1u);
     EXPECT_EQ(late.On("corvane/plant-1/repeater/c")[0].Json()["state"].toString(), "reporting");
     ASSERT_EQ(late.On("corvane/plant-1/entry/5").size(), 1u);
     EXPECT_EQ(late.On("corvane/plant-1/entry/5")[0].Json()["name"].toString(), "East");
 
-    publisher->OnStateChanged(store, TDeviceKind::Sensor, 0, TDeviceState::Reporting);
+    publisher->OnStateChanged(store, TAlertKind::Sensor, 0, TAlertState::Reporting);
     ASSERT_TRUE(late.WaitFor(2, "corvane/plant-1/sensor/0000000000000042"));
     EXPECT_EQ(late.On("corvane/plant-1/sensor/0000000000000042")[1].Json()["state"].toString(),
               "reporting");
@@ -171,6 +175,28 @@ TEST_F(PublisherTest, ABrokerThatGoesAwayCostsCountedMessagesAndIsRejoined) {
         lost += line.rfind(name + " lost: ", 0) == 0;
     EXPECT_EQ(lost, 1);
     EXPECT_EQ(LogCount(name + " connected"), 2);
+}
+
+TEST_F(PublisherTest, SilenceAlertsOfTheStoreReachTheRetainedSensorMessage) {
+    StartPublisher();
+    TStore& store = monitor.Store();
+    publisher->WatchAlerts(store);
+    store.Alerts.Settings.AlertMinSec = 0;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x77, ",2")));
+        clock.AdvanceSeconds(10);
+    }
+    TSubscriber sub(broker.Port(), "corvane/plant-1/sensor/0000000000000077");
+    ASSERT_TRUE(sub.WaitConnected());
+    clock.AdvanceSeconds(21); // 31 s of silence against a usual gap of 10 s
+    monitor.ExpireTick();
+    ASSERT_TRUE(sub.WaitFor(1));
+    EXPECT_EQ(sub.Messages().back().Json()["state"].toString(), "late");
+    EXPECT_DOUBLE_EQ(sub.Messages().back().Json()["loss_pct"].toDouble(), 0.0);
+
+    ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x77, ",2")));
+    ASSERT_TRUE(sub.WaitFor(2));
+    EXPECT_EQ(sub.Messages().back().Json()["state"].toString(), "reporting");
 }
 
 // Texts from a receiver are 8-bit; whatever bytes they hold, the document stays valid JSON.
