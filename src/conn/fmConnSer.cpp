@@ -12,6 +12,35 @@
 
 namespace corvane {
 
+namespace {
+
+// Takes any two digits as typed: a number past the range is read as its nearest end instead of
+// refusing the keystroke that makes it, so typing 4 then 0 gives 32, not 4.
+class TPortSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString& text, int& pos) const override {
+        (void)pos;
+        const QString digits = text.trimmed();
+        if (digits.isEmpty())
+            return QValidator::Intermediate;
+        for (const QChar c : digits)
+            if (!c.isDigit())
+                return QValidator::Invalid;
+        return QValidator::Acceptable;
+    }
+    int valueFromText(const QString& text) const override {
+        bool ok = false;
+        const int value = text.trimmed().toInt(&ok, 10);
+        return ok ? std::clamp(value, minimum(), maximum()) : minimum();
+    }
+    void fixup(QString& text) const override { text = QString::number(valueFromText(text)); }
+};
+
+} // namespace
+
 TfrmConnSer::TfrmConnSer(QWidget* parent) : QDialog(parent) {
     setObjectName("frmConnSer");
     setWindowTitle("Serial");
@@ -22,7 +51,7 @@ TfrmConnSer::TfrmConnSer(QWidget* parent) : QDialog(parent) {
     SetHelpContext(this, 21);
 
     lblPort = new QLabel("Port", this);
-    spePort = new QSpinBox(this);
+    spePort = new TPortSpinBox(this);
     spePort->setObjectName("spePort");
     spePort->setRange(1, 32);
     spePort->setValue(1);

@@ -9,6 +9,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -153,10 +154,33 @@ TEST_F(SerialFixture, DialogChoosesThePortOrCancels) {
     EXPECT_EQ(states, std::vector{TConnState::Open});
     EXPECT_EQ(conn.GetDescription(), "Serial: 5");
 
-    // The box takes 1..32; what it cannot read counts as 1.
-    dialog.spePort->setValue(40);
-    EXPECT_EQ(dialog.Port(), 32);
-    dialog.spePort->findChild<QLineEdit*>()->setText("");
-    EXPECT_EQ(dialog.Port(), 1);
     conn.Close();
+}
+
+// Typed as a user types: every keystroke goes through the box's own checks.
+TEST_F(SerialFixture, TypedPortNumbersAreClampedNotRefused) {
+    TfrmConnSer dialog;
+    dialog.show();
+    auto* edit = dialog.spePort->findChild<QLineEdit*>();
+    const auto type = [&](const char* keys) {
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, keys);
+    };
+    type("40");
+    EXPECT_EQ(edit->text(), "40");
+    EXPECT_EQ(dialog.Port(), 32);
+    type("7");
+    EXPECT_EQ(dialog.Port(), 7);
+    type("");
+    EXPECT_EQ(dialog.Port(), 1);
+    type("123");
+    EXPECT_EQ(edit->text(), "12"); // at most two characters
+    type("4x");
+    EXPECT_EQ(edit->text(), "4");
+    // Leaving the box shows the number that will be used.
+    type("99");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(dialog.spePort->value(), 32);
+    EXPECT_EQ(edit->text(), "32");
 }
