@@ -3,15 +3,19 @@
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 #include <QStyle>
+#include <QStyleOptionHeader>
 #include <QTreeView>
 
 #include <algorithm>
 #include <memory>
 
 #include "store/ActivityStore.h"
+#include "util/untConst.h"
 
 namespace corvane {
 
@@ -266,6 +270,40 @@ int TSensorListModel::ColumnWidth(int column) {
     return column >= 0 && column < ListColumnCount ? Widths[column] : 0;
 }
 
+QString TSensorListModel::WidestCaption(int column) {
+    switch (column) {
+    case 0:
+        return QStringLiteral("Sensor (%1)").arg(MaxSensors);
+    case 2:
+        return QStringLiteral("Count (%1)").arg(MaxReads);
+    default:
+        return column >= 0 && column < ListColumnCount ? QString::fromLatin1(Captions[column])
+                                                       : QString();
+    }
+}
+
+QStringList TSensorListModel::WidestCells(int column) {
+    switch (column) {
+    case 0:
+        return {QStringLiteral("0000000000000000"), QStringLiteral("FFFFFFFFFFFFFFFF")};
+    case 1: {
+        QStringList kinds;
+        for (const std::string_view name : SensorKindNames)
+            kinds << Latin1(name);
+        return kinds;
+    }
+    case 2:
+    case 3:
+        return {QString::number(MaxReads)};
+    case 4:
+        return {QStringLiteral("9999.99")};
+    case 5:
+        return {QStringLiteral("999999")};
+    default:
+        return {};
+    }
+}
+
 // A small red pennant on a grey staff, drawn once at the screen's pixel density. The mid grey
 // and the red read on light and dark lists alike.
 const QPixmap& TSensorListModel::MarkerImage() {
@@ -291,6 +329,90 @@ const QPixmap& TSensorListModel::MarkerImage() {
     return marker;
 }
 
+namespace {
+
+// Remembers which sensor was under the pointer at each press. A double click's second press may
+// find another sensor there when the rows were re-sorted since the first: the first one's sensor
+// is selected again and opened. Dragging with the button held selects nothing, since rows may
+// move under a pointer that does not.
+class TPointerPress : public QObject {
+public:
+    TPointerPress(QTreeView* view, TSensorListModel* model)
+        : QObject(view), view_(view), model_(model) {
+        view->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        (void)watched;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            first_ = pressed_;
+            pressed_ = SensorAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            return false;
+        case QEvent::MouseMove:
+            return static_cast<QMouseEvent*>(event)->buttons() != Qt::NoButton;
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                return false;
+            OpenFirst();
+            swallowRelease_ = true;
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (swallowRelease_) {
+                swallowRelease_ = false;
+                return true;
+            }
+            return Redirect(static_cast<QMouseEvent*>(event));
+        default:
+            return false;
+        }
+    }
+
+private:
+    uint16_t SensorAt(const QPoint& at) const {
+        const QModelIndex index = view_->indexAt(at);
+        return index.isValid() ? model_->SensorRowAt(index.row()) : NoRow;
+    }
+    // A release that finds another sensor under the pointer than its press did lands on the
+    // pressed sensor's row instead, where the toolkit completes the click (and a selection it
+    // may have put off until the release).
+    bool Redirect(QMouseEvent* event) {
+        const QPoint at = event->position().toPoint();
+        const int row = model_->ModelRowOf(pressed_);
+        if (redirecting_ || pressed_ == NoRow || SensorAt(at) == pressed_ || row < 0)
+            return false;
+        const QRect cell = view_->visualRect(model_->index(row, view_->columnAt(at.x())));
+        if (!view_->viewport()->rect().contains(cell.center()))
+            return true;
+        QMouseEvent moved(event->type(), QPointF(cell.center()),
+                          view_->viewport()->mapToGlobal(QPointF(cell.center())), event->button(),
+                          event->buttons(), event->modifiers());
+        redirecting_ = true;
+        QCoreApplication::sendEvent(view_->viewport(), &moved);
+        redirecting_ = false;
+        return true;
+    }
+    void OpenFirst() {
+        const uint16_t sensor = first_ != NoRow ? first_ : pressed_;
+        const int row = model_->ModelRowOf(sensor);
+        if (row < 0)
+            return;
+        view_->selectionModel()->setCurrentIndex(
+            model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        emit model_->HistoryRequested(sensor);
+    }
+
+    QTreeView* view_;
+    TSensorListModel* model_;
+    uint16_t pressed_ = NoRow;
+    uint16_t first_ = NoRow;
+    bool swallowRelease_ = false;
+    bool redirecting_ = false;
+};
+
+} // namespace
+
 uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
     const QItemSelectionModel* sel = view->selectionModel();
     if (!sel)
@@ -314,15 +436,7 @@ void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     header->setSectionsMovable(false);
     header->setStretchLastSection(false);
     header->setSortIndicatorShown(false);
-    for (int c = 0; c < ListColumnCount; ++c)
-        view->setColumnWidth(c, TSensorListModel::ColumnWidth(c));
-    // The label column holds at least a whole serial number beside the marker, whatever the
-    // font: a label cut short is no use for telling sensors apart.
-    const int label = view->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000000")) +
-                      view->iconSize().width() +
-                      3 * view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 16;
-    if (label > view->columnWidth(0))
-        view->setColumnWidth(0, label);
+    FitSensorColumns(view, model);
     QObject::connect(header, &QHeaderView::sectionClicked, model, &TSensorListModel::ColumnClick);
 
     // Re-sorts move the selected row without changing which sensor is selected; only a change of
@@ -338,11 +452,42 @@ void AttachSensorList(QTreeView* view, TSensorListModel* model) {
                              emit model->SensorSelected(now);
                      });
     QObject::connect(model, &QAbstractItemModel::modelReset, view, [last] { *last = NoRow; });
-    QObject::connect(view, &QAbstractItemView::doubleClicked, model, [view, model] {
-        const uint16_t row = SelectedSensor(view, model);
-        if (row != NoRow)
-            emit model->HistoryRequested(row);
-    });
+    new TPointerPress(view, model);
+}
+
+namespace {
+
+int CaptionWidth(const QHeaderView* header, const QString& caption) {
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = caption;
+    option.fontMetrics = header->fontMetrics();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
+    return std::max(header->style()
+                        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+                        .width(),
+                    header->fontMetrics().horizontalAdvance(caption) + 2 * margin);
+}
+
+} // namespace
+
+int FitSensorColumns(QTreeView* view, const TSensorListModel* model) {
+    // A cell's text sits between focus margins on both sides; the label column also carries the
+    // marker image. A few pixels more keep the toolkit from eliding a text that just fits.
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const QFontMetrics metrics = view->fontMetrics();
+    int total = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int width = std::max(TSensorListModel::ColumnWidth(c),
+                             CaptionWidth(view->header(), TSensorListModel::WidestCaption(c)));
+        const int extra = 2 * margin + 4 + (c == 0 ? view->iconSize().width() + 2 * margin : 0);
+        for (const QString& cell : TSensorListModel::WidestCells(c))
+            width = std::max(width, metrics.horizontalAdvance(cell) + extra);
+        view->setColumnWidth(c, width);
+        total += width;
+    }
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    return total + scrollBar + 2 * view->frameWidth();
 }
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QPixmap>
+#include <QStringList>
 
 #include <array>
 #include <string>
@@ -58,7 +59,12 @@ public:
     void Flush();
     bool HasPendingWork() const { return flushPosted_; }
 
+    // The designed width of a column; the view widens it where its texts need more.
     static int ColumnWidth(int column);
+    // The widest texts a column can show: its caption with the largest counter it can carry,
+    // and its cells at their widest (every kind name, a whole serial number, the largest count).
+    static QString WidestCaption(int column);
+    static QStringList WidestCells(int column);
     static const QPixmap& MarkerImage();
 
 signals:
@@ -96,9 +102,14 @@ private:
 
 // Sets a tree view up as the sensor list: report style, whole-row single selection, column
 // widths, header clicks re-sorting, and the model's SensorSelected (when a row becomes selected,
-// also after being deselected) and HistoryRequested (double click) signals.
+// also after being deselected) and HistoryRequested (double click) signals. A double click opens
+// the sensor that was under the pointer when its first press came, even if the rows were
+// re-sorted in between.
 void AttachSensorList(QTreeView* view, TSensorListModel* model);
 // The sensor row of the view's selected row, 0xFFFF when none is selected.
 uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model);
+// Widens each column to what its widest caption and cells need in the view's fonts; the width
+// the whole list needs (columns, frame and vertical scroll bar) is returned.
+int FitSensorColumns(QTreeView* view, const TSensorListModel* model);
 
 } // namespace corvane

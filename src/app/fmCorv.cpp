@@ -15,6 +15,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QTreeView>
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/AppIni.h"
@@ -138,7 +139,10 @@ void TfrmCorv::BuildLayout() {
     Splitter2->addWidget(lvDev);
     Splitter2->addWidget(tvDev);
     Splitter2->setStretchFactor(1, 1);
-    Splitter2->setSizes({530, 690 - 530 - 6});
+    // The list gets the width its columns need, so that none hides behind a scroll bar; the
+    // tree takes the rest.
+    const int listWidth = std::max(530, FitSensorColumns(lvDev, model_));
+    Splitter2->setSizes({listWidth, width() - listWidth - Splitter2->handleWidth()});
 
     reLog = new QPlainTextEdit;
     reLog->setObjectName("reLog");

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -455,4 +458,44 @@ TEST_F(WindowFixture, RefusedCommandLineConnectionIsOneLogLine) {
     EXPECT_EQ(LogLines()[0].mid(9), "Unable to connect with TCP/IP: NA");
     EXPECT_TRUE(CloseCaptions().isEmpty());
     EXPECT_EQ(frm->windowTitle(), "Corvane");
+}
+
+// At the default size a full list is readable: the largest counters in the captions, every kind
+// name, a whole serial number and the age column fit without a horizontal scroll bar.
+TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
+    Start();
+    QTreeView* list = frm->lvDev;
+    for (uint16_t row = 0; row < 200; ++row)
+        frm->MakeListRow(row, "FFFFFFFFFFFFFFFF",
+                         TSensorListModel::WidestCells(1)
+                             .at(row % TSensorListModel::WidestCells(1).size())
+                             .toStdString());
+    frm->SetColumnCaption(0, "Sensor (2000)");
+    frm->SetColumnCaption(2, "Count (80000)");
+    frm->show();
+    Pump(50);
+    ASSERT_EQ(frm->size(), QSize(690, 500));
+    ASSERT_TRUE(list->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+
+    const QFontMetrics header = list->header()->fontMetrics();
+    const QFontMetrics cells = list->fontMetrics();
+    const int headerMargin = list->style()->pixelMetric(QStyle::PM_HeaderMargin);
+    const int cellMargin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    for (int c = 0; c < frm->ListModel()->columnCount(); ++c) {
+        const int width = list->columnWidth(c);
+        const QString caption = TSensorListModel::WidestCaption(c);
+        EXPECT_GE(width, header.horizontalAdvance(caption) + 2 * headerMargin)
+            << caption.toStdString();
+        const int image = c == 0 ? list->iconSize().width() : 0;
+        for (const QString& text : TSensorListModel::WidestCells(c))
+            EXPECT_GE(width, cells.horizontalAdvance(text) + 2 * cellMargin + image)
+                << text.toStdString();
+    }
+    for (const char* kind : {"DualCounter", "CountAnalog", "FastCntTemp", "Temperature"})
+        EXPECT_TRUE(TSensorListModel::WidestCells(1).contains(kind)) << kind;
+    // The last column ends inside the list's visible part.
+    const int last = frm->ListModel()->columnCount() - 1;
+    EXPECT_LE(list->columnViewportPosition(last) + list->columnWidth(last),
+              list->viewport()->width());
 }

@@ -2,9 +2,11 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTreeView>
+#include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -210,7 +212,7 @@ TEST_F(SensorList, SelectionFollowsItsSensorAcrossResorts) {
     EXPECT_EQ(selected.count(), 1);
 }
 
-TEST_F(SensorList, HeaderClickAndDoubleClickThroughTheView) {
+TEST_F(SensorList, HeaderClickThroughTheView) {
     QTreeView view;
     AttachSensorList(&view, &model);
     Sensor(0, "A", 1, 1, 1);
@@ -220,14 +222,63 @@ TEST_F(SensorList, HeaderClickAndDoubleClickThroughTheView) {
     EXPECT_EQ(model.SortState().SortColumn, 3);
     EXPECT_EQ(model.SortState().TieColumn, 0);
     EXPECT_EQ(view.columnWidth(5), 75);
+}
 
+// What the toolkit delivers for a double click: press, release, press, double click, release.
+void DoubleClick(QWidget* viewport, QPoint at, const std::function<void()>& between = {}) {
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    if (between)
+        between();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+}
+
+// Sorted by a column that moves (here Count), rows may trade places between the two clicks of a
+// double click or while the button is held: what opens and stays selected is the sensor that was
+// under the pointer when the click began, never the one that moved in under it.
+TEST_F(SensorList, PointerKeepsTheSensorItPressedAcrossResorts) {
+    QTreeView view;
+    AttachSensorList(&view, &model);
+    model.ColumnClick(2);
+    for (uint16_t r = 0; r < 4; ++r)
+        Sensor(r, "S" + std::to_string(r), 10 - r, 1, 1);
+    model.Flush();
+    view.resize(600, 300);
+    view.show();
     QSignalSpy history(&model, &TSensorListModel::HistoryRequested);
-    emit view.doubleClicked(model.index(0, 0)); // nothing selected: nothing opens
-    EXPECT_EQ(history.count(), 0);
-    view.setCurrentIndex(model.index(model.ModelRowOf(1), 2));
-    emit view.doubleClicked(view.currentIndex());
+    QWidget* viewport = view.viewport();
+    const QPoint second = view.visualRect(model.index(1, 1)).center();
+    ASSERT_EQ(model.SensorRowAt(1), 1);
+    const auto moveToTop = [&](uint16_t row) {
+        store->Sensors[row].Stats.Count += 100;
+        Update(row);
+        model.Flush();
+    };
+
+    DoubleClick(viewport, second, [&] { moveToTop(1); });
+    ASSERT_EQ(model.SensorRowAt(1), 0); // sensor 0 now sits where sensor 1 was clicked
     ASSERT_EQ(history.count(), 1);
-    EXPECT_EQ(history.at(0).at(0).value<quint16>(), 1);
+    EXPECT_EQ(history.takeFirst().at(0).value<quint16>(), 1);
+    EXPECT_EQ(SelectedSensor(&view, &model), 1);
+
+    // Without a re-sort it is the sensor under the pointer, as always.
+    DoubleClick(viewport, second);
+    ASSERT_EQ(history.count(), 1);
+    EXPECT_EQ(history.takeFirst().at(0).value<quint16>(), 0);
+
+    // Press, re-sort, move a little with the button held, release.
+    QTest::mousePress(viewport, Qt::LeftButton, {}, second);
+    ASSERT_EQ(SelectedSensor(&view, &model), 0);
+    moveToTop(2);
+    QTest::mouseMove(viewport, second + QPoint(3, 1));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, second + QPoint(3, 1));
+    EXPECT_EQ(SelectedSensor(&view, &model), 0);
+    EXPECT_EQ(history.count(), 0);
+
+    // A double click below the last row opens nothing.
+    DoubleClick(viewport, QPoint(10, 280));
+    EXPECT_EQ(history.count(), 0);
 }
 
 } // namespace
