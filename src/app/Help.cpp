@@ -149,6 +149,12 @@ void TfrmHelp::Present(const QString& anchor) {
     show();
     raise();
     activateWindow();
+    // Hiding or showing the keyword index, and showing the window, change the browser's width
+    // only once the layout has run; the page is laid out anew then, and the topic's heading
+    // moves. Scrolling once more after that lands on it.
+    if (!anchor.isEmpty())
+        QMetaObject::invokeMethod(
+            browser_, [this, anchor] { browser_->scrollToAnchor(anchor); }, Qt::QueuedConnection);
 }
 
 void TfrmHelp::ShowContents() {

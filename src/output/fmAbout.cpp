@@ -123,7 +123,8 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       OpenUrl([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
     setWindowTitle("About");
-    setModal(true);
+    // Only the main window waits for it, so the help window stays usable beside it.
+    setWindowModality(Qt::WindowModal);
     setProperty("HelpContext", 26);
     setFixedSize(347, 364);
 

@@ -23,7 +23,8 @@ TfrmExport::TfrmExport(const TStore& store, QWidget* parent)
                           Qt::WindowCloseButtonHint),
       ChooseFile(RunCsvSaveDialog), store_(store) {
     setWindowTitle("Export");
-    setModal(true);
+    // Only the main window waits for it, so the help window stays usable beside it.
+    setWindowModality(Qt::WindowModal);
     setProperty("HelpContext", 14);
     setFixedSize(221, 278);
 
@@ -95,6 +96,7 @@ void TfrmExport::btnSaveClick() {
 
 QString RunCsvSaveDialog(QWidget* parent, const QString& folder) {
     QFileDialog dialog(parent);
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDirectory(folder);

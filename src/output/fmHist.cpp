@@ -51,7 +51,8 @@ TfrmHist::TfrmHist(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle("Sensor History");
-    setModal(true);
+    // Only the main window waits for it, so the help window stays usable beside it.
+    setWindowModality(Qt::WindowModal);
     setProperty("HelpContext", 11);
     resize(384, 300);
 

@@ -49,6 +49,7 @@ TSelectEntryFm::TSelectEntryFm(QWidget* parent)
 
 bool SelectEntry(QWidget* parent, const std::vector<std::string>& names, std::string& filter) {
     TSelectEntryFm dialog(parent);
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.EntryCB->addItem(AllEntries);
     for (const std::string& name : names)
         dialog.EntryCB->addItem(QString::fromLatin1(name.data(), name.size()));
