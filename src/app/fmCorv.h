@@ -159,4 +159,9 @@ private:
     void StartPublishing();
 };
 
+// The program ends with its main window: the event loop quits once the window has closed,
+// whatever other windows (the help window) are still open, and SIGINT or SIGTERM close the
+// window as its close button does.
+void EndProgramWithWindow(TfrmCorv& window);
+
 } // namespace corvane

@@ -1,12 +1,14 @@
 // The main window's side of the connections: opening them from the menus and the command line,
 // the Close submenu and the caption, and closing them all at shutdown.
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
 #include "app/ErrorReport.h"
 #include "app/Monitor.h"
+#include "app/QuitSignals.h"
 #include "app/WindowState.h"
 #include "app/fmCorv.h"
 #include "conn/ConnSer.h"
@@ -181,6 +183,12 @@ void TfrmCorv::closeEvent(QCloseEvent* event) {
     SaveWindowState(*this, places_.StateFile);
     event->accept();
     emit Closed();
+}
+
+void EndProgramWithWindow(TfrmCorv& window) {
+    QObject::connect(&window, &TfrmCorv::Closed, QCoreApplication::instance(),
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    CloseOnQuitSignals(&window);
 }
 
 } // namespace corvane

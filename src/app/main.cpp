@@ -5,7 +5,6 @@
 #include "app/ErrorReport.h"
 #include "app/FilePlaces.h"
 #include "app/Headless.h"
-#include "app/QuitSignals.h"
 #include "app/Usage.h"
 #include "app/fmCorv.h"
 #include "output/fmAbout.h"
@@ -31,9 +30,7 @@ int main(int argc, char* argv[]) {
     corvane::SetErrorReportPath(places.ErrorReport);
     corvane::TfrmCorv frmCorv(args, places);
     // The help window left open must not keep the program running once the main window is gone.
-    QObject::connect(&frmCorv, &corvane::TfrmCorv::Closed, &app, &QCoreApplication::quit,
-                     Qt::QueuedConnection);
-    corvane::CloseOnQuitSignals(&frmCorv);
+    corvane::EndProgramWithWindow(frmCorv);
     frmCorv.show();
     return app.exec();
 }

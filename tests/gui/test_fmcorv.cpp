@@ -21,10 +21,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <csignal>
+#include <functional>
 #include <memory>
 
 #include "app/AppIni.h"
 #include "app/ErrorReport.h"
+#include "app/Help.h"
 #include "app/Monitor.h"
 #include "app/SensorListModel.h"
 #include "app/fmCorv.h"
@@ -498,4 +501,31 @@ TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
     const int last = frm->ListModel()->columnCount() - 1;
     EXPECT_LE(list->columnViewportPosition(last) + list->columnWidth(last),
               list->viewport()->width());
+}
+
+// The program ends with its main window, help open or not: a signal closes the window as its
+// close button does, and File > Exit does the same; each time the event loop returns.
+TEST_F(WindowFixture, EventLoopEndsWithTheMainWindowWhileHelpIsOpen) {
+    const auto runUntilClosed = [&](const std::function<void()>& stop) {
+        frm->show();
+        frm->HelpWindow()->ShowContents();
+        // An open window of its own would keep the toolkit's loop going.
+        EXPECT_TRUE(frm->HelpWindow()->isVisible());
+        QTimer::singleShot(0, frm.get(), stop);
+        // Should the loop go on, this ends it with a code that fails the test.
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        QObject::connect(&watchdog, &QTimer::timeout, [] { QCoreApplication::exit(7); });
+        watchdog.start(5000);
+        const int code = QCoreApplication::exec();
+        EXPECT_FALSE(frm->isVisible());
+        return code;
+    };
+    Start();
+    EndProgramWithWindow(*frm);
+    EXPECT_EQ(runUntilClosed([] { std::raise(SIGTERM); }), 0);
+    frm.reset();
+    Start();
+    EndProgramWithWindow(*frm);
+    EXPECT_EQ(runUntilClosed([this] { Action("miExit")->trigger(); }), 0);
 }
