@@ -45,6 +45,8 @@ public:
 
     // Only for tests, which cannot wait a minute for the next poll.
     void SetPollInterval(int milliseconds);
+    // Runs while connected; the polls after the first one come from it.
+    const QTimer& PollTimer() const { return pollTimer_; }
 
 private:
     void Connect();

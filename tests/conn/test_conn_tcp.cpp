@@ -59,6 +59,10 @@ TEST_F(TcpFixture, PollsOnConnectAndCutsChunkedLines) {
     ConnectToServer();
     EXPECT_EQ(states, std::vector{TConnState::Open});
     EXPECT_TRUE(conn->WasConnected);
+    // Every 60.000 s from the connect: a coarse timer would let a poll come early.
+    EXPECT_TRUE(conn->PollTimer().isActive());
+    EXPECT_EQ(conn->PollTimer().interval(), 60000);
+    EXPECT_EQ(conn->PollTimer().timerType(), Qt::PreciseTimer);
     const std::string port = std::to_string(server.serverPort());
     EXPECT_EQ(conn->GetDescription(), "TCP/IP: 127.0.0.1|" + port);
     LocalPort = server.serverPort();
