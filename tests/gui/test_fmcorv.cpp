@@ -34,6 +34,7 @@
 #include "conn/ConnTcp.h"
 #include "conn/fmConnTcp.h"
 #include "gui/QtTestSupport.h"
+#include "output/fmHist.h"
 #include "output/fmSelectEntry.h"
 #include "support/Packets.h"
 
@@ -528,4 +529,15 @@ TEST_F(WindowFixture, EventLoopEndsWithTheMainWindowWhileHelpIsOpen) {
     Start();
     EndProgramWithWindow(*frm);
     EXPECT_EQ(runUntilClosed([this] { Action("miExit")->trigger(); }), 0);
+}
+
+// Titles are the captions themselves; the window system test checks nothing is appended there.
+TEST_F(WindowFixture, WindowTitlesAreTheBareCaptions) {
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+    Start({QString("-I%1").arg(receiver.serverPort())});
+    ASSERT_TRUE(WaitFor([&] { return frm->windowTitle() != "Corvane"; }));
+    EXPECT_EQ(frm->windowTitle(), "Corvane Local");
+    EXPECT_EQ(frm->findChild<TfrmHist*>()->windowTitle(), "Sensor History");
+    EXPECT_EQ(frm->HelpWindow()->windowTitle(), "Corvane Help");
 }
