@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev qt6-serialport-dev qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    socat xvfb xauth imagemagick fonts-dejavu-core
+    socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     libmosquitto-dev mosquitto mosquitto-clients python3
     desktop-file-utils appstream dpkg-dev
 )
