@@ -11,18 +11,21 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/AlertLook.h"
 #include "store/ActivityStore.h"
 
 namespace corvane {
 
 namespace {
 
-constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75};
+constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75, 60, 55};
 constexpr std::array<Qt::Alignment::Int, ListColumnCount> Aligns = {
-    Qt::AlignLeft,    Qt::AlignHCenter, Qt::AlignHCenter,
-    Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
-constexpr std::array<const char*, ListColumnCount> Captions = {"Sensor",     "Kind",    "Count",
-                                                               "Duplicates", "Run Avg", "Age"};
+    Qt::AlignLeft,  Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
+    Qt::AlignRight, Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
+constexpr std::array<const char*, ListColumnCount> Captions = {
+    "Sensor", "Kind", "Count", "Duplicates", "Run Avg", "Age", "Loss %", "Routes"};
+// The state mark goes beside the silence it is about.
+constexpr int MarkColumn = 5;
 
 QString Latin1(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -66,8 +69,12 @@ const std::string& TSensorListModel::Cell(const TRow& r, int column) const {
         return r.Dups;
     case 4:
         return r.RunAvg;
-    default:
+    case 5:
         return r.Age;
+    case LossColumn:
+        return r.Loss;
+    default:
+        return r.Routes;
     }
 }
 
@@ -84,7 +91,12 @@ QVariant TSensorListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (index.column() == 0)
             return r.Marked ? MarkerImage() : BlankImage();
+        if (index.column() == MarkColumn && alerts_[sensor] != TAlertState::Reporting)
+            return AlertMark(alerts_[sensor]);
         return {};
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+        return AlertRoleData(alerts_[sensor], role);
     case Qt::UserRole:
         return sensor;
     default:
@@ -136,7 +148,14 @@ void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
     r.Dups = texts.Dups;
     r.RunAvg = texts.RunAvg;
     r.Age = texts.Age;
+    TakeHealth(row, r);
     Post(true);
+}
+
+void TSensorListModel::TakeHealth(uint16_t row, TRow& r) const {
+    char buffer[16];
+    r.Loss = store_.LossText(row, buffer);
+    r.Routes = store_.RoutesText(row, buffer);
 }
 
 void TSensorListModel::SetCaption(int column, std::string_view caption) {
@@ -160,6 +179,9 @@ void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string
     if (!runAvg.empty())
         r.RunAvg = runAvg;
     r.Age = age;
+    // The figures only move with the chain, which the store reports through UpdateRow; taking
+    // them here too keeps the row right even if a chain changed without one.
+    TakeHealth(row, r);
     if (!ageing_)
         Post(sort_.SortColumn == 4);
 }
@@ -172,12 +194,30 @@ void TSensorListModel::EndAgeing() {
 
 void TSensorListModel::Clear() {
     beginResetModel();
+    alerts_.fill(TAlertState::Reporting);
     rows_.clear();
     order_.clear();
     pos_.clear();
     resortPending_ = false;
     repaintPending_ = false;
     endResetModel();
+}
+
+void TSensorListModel::SetAlertState(uint16_t row, TAlertState state) {
+    if (row >= MaxSensors || alerts_[row] == state)
+        return;
+    alerts_[row] = state;
+    if (Has(row))
+        Post(false);
+}
+
+void TSensorListModel::ClearAlertStates() {
+    alerts_.fill(TAlertState::Reporting);
+    Post(false);
+}
+
+TAlertState TSensorListModel::AlertState(uint16_t sensorRow) const {
+    return sensorRow < MaxSensors ? alerts_[sensorRow] : TAlertState::Reporting;
 }
 
 void TSensorListModel::ColumnClick(int column) {
@@ -232,8 +272,9 @@ void TSensorListModel::Flush() {
     if (repaintPending_) {
         repaintPending_ = false;
         if (!order_.empty())
-            emit dataChanged(index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
-                             {Qt::DisplayRole, Qt::DecorationRole});
+            emit dataChanged(
+                index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+                {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
     }
 }
 
