@@ -80,6 +80,11 @@ TEST_F(History, ListsReadsNewestFirstWithRoundedGaps) {
                              {"06/01 12:00:05", "2", "", ""},
                              {"06/01 12:00:05", "0", "c", "North Gate"}}));
     EXPECT_EQ(form.lvHist->headerItem()->text(1), "Gap (sec)");
+    // Loss % and Routes as the sensor list has them: too few counted reads for a loss figure;
+    // routes (North Gate, c), (none, none) and (North Gate, none).
+    EXPECT_EQ(form.edtLoss->text(), "");
+    EXPECT_EQ(form.edtRoutes->text(), "3");
+    EXPECT_TRUE(form.edtLoss->isReadOnly());
 }
 
 TEST_F(History, HidingEmptiesTheListForTheNextSensor) {
