@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -23,12 +24,14 @@
 #include "app/AppIni.h"
 #include "app/ErrorReport.h"
 #include "app/Monitor.h"
+#include "app/RouteTree.h"
 #include "app/SensorListModel.h"
 #include "app/fmCorv.h"
 #include "conn/ConnTcp.h"
 #include "conn/fmConnTcp.h"
 #include "gui/QtTestSupport.h"
 #include "output/fmSelectEntry.h"
+#include "store/ActivityStore.h"
 #include "support/Packets.h"
 
 using namespace corvane;
@@ -455,4 +458,41 @@ TEST_F(WindowFixture, RefusedCommandLineConnectionIsOneLogLine) {
     EXPECT_EQ(LogLines()[0].mid(9), "Unable to connect with TCP/IP: NA");
     EXPECT_TRUE(CloseCaptions().isEmpty());
     EXPECT_EQ(frm->windowTitle(), "Corvane");
+}
+
+// The alert states reach the window's views: the status bar's count beside the entry filter,
+// the list row's tone and the tree node's mark; Clear All takes them all back.
+TEST_F(WindowFixture, AlertStatesShowInTheWindowUntilClearAll) {
+    Start();
+    QLabel* alerts = frm->statusBar()->findChild<QLabel*>("lblAlerts");
+    ASSERT_NE(alerts, nullptr);
+    EXPECT_TRUE(alerts->isHidden());
+    TFakeConn conn("Serial: 1");
+    frm->AttachHandlers(conn);
+    frm->ConnStateChanged(conn, TConnState::Open);
+    // Three reads within a second, each a packet of its own (another check word).
+    frm->Monitor().Store().Settings.DuplicateCRCCheck = true;
+    for (uint8_t payload = 1; payload <= 3; ++payload)
+        conn.Receive(corvane::testing::SensorLine(0x123456, ",1,North", '\0', payload) + "\r");
+    TStore& store = frm->Monitor().Store();
+    // A tick a minute on: past AlertMinSec and past any multiple of the usual gap of 0 s.
+    store.Alerts.Judge(store.Clock().Now() + 60 / 86400.0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(alerts->isHidden());
+    EXPECT_EQ(alerts->text(), "0 late, 2 silent");
+    EXPECT_EQ(alerts->textFormat(), Qt::PlainText);
+    const QModelIndex row = frm->ListModel()->index(0, 0);
+    EXPECT_TRUE(row.data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(frm->Tree()->SensorIndex(0).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(frm->Tree()->OwnerIndex(TOwnerKind::Entry, 0).data(Qt::DecorationRole).isValid());
+
+    Action("mniClearAll")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts->isHidden());
+    EXPECT_EQ(frm->ListModel()->AlertState(0), TAlertState::Reporting);
+    conn.Receive(corvane::testing::SensorLine(0x123456, ",1,North") + "\r");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frm->ListModel()->index(0, 0).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(frm->Tree()->SensorIndex(0).data(Qt::DecorationRole).isValid());
+    frm->ConnStateChanged(conn, TConnState::Close);
 }
