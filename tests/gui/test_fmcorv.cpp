@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -13,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -22,6 +24,7 @@
 #include <memory>
 
 #include "app/AppIni.h"
+#include "app/ColourScheme.h"
 #include "app/ErrorReport.h"
 #include "app/Monitor.h"
 #include "app/RouteTree.h"
@@ -495,4 +498,32 @@ TEST_F(WindowFixture, AlertStatesShowInTheWindowUntilClearAll) {
     EXPECT_FALSE(frm->ListModel()->index(0, 0).data(Qt::BackgroundRole).isValid());
     EXPECT_FALSE(frm->Tree()->SensorIndex(0).data(Qt::DecorationRole).isValid());
     frm->ConnStateChanged(conn, TConnState::Close);
+}
+
+// A picture of the window on a simulated network with silenced sensors and a silenced
+// repeater, for looking at the alert tones and marks. Run by hand under a display, with the
+// simulator serving on SHOT_PORT (GTK_THEME=Adwaita:dark for the dark scheme):
+//   corvane-sim --port 1070 --periods 2-5 --silence 15 --silence-sensors 5 &
+//   SHOT_PORT=1070 SHOT_FILE=/tmp/x.png QT_QPA_PLATFORM=xcb xvfb-run -a test_fmcorv
+//       --gtest_also_run_disabled_tests --gtest_filter='*AlertScreenshot*'
+TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
+    FollowDesktopColourScheme(*qApp);
+    QFile ini(folder.filePath("corvane.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
+    ini.close();
+    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    frm->setGeometry(10, 30, 1250, 900);
+    frm->Splitter2->setSizes({800, 444});
+    frm->findChild<QAction*>("mniLog")->trigger();
+    frm->ListModel()->ColumnClick(5);
+    frm->show();
+    Pump(42000);
+    for (auto root : {TRouteTree::EntryPointsNode, TRouteTree::RepeatersNode})
+        frm->tvDev->expand(frm->Tree()->RootIndex(root));
+    frm->lvDev->selectionModel()->select(frm->ListModel()->index(0, 0),
+                                         QItemSelectionModel::ClearAndSelect |
+                                             QItemSelectionModel::Rows);
+    Pump(500);
+    frm->grab().save(qEnvironmentVariable("SHOT_FILE", "alerts.png"));
 }
