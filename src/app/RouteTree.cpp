@@ -285,8 +285,14 @@ void TRouteTree::ClearAlertStates() {
 }
 
 TAlertState TRouteTree::AlertState(TAlertKind kind, uint16_t index) const {
-    TAlertState* slot = const_cast<TRouteTree*>(this)->AlertSlot(kind, index);
-    return slot ? *slot : TAlertState::Reporting;
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? entryAlerts_[index] : TAlertState::Reporting;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? repeatAlerts_[index] : TAlertState::Reporting;
+    default:
+        return index < MaxSensors ? sensorAlerts_[index] : TAlertState::Reporting;
+    }
 }
 
 int32_t TRouteTree::AlertNode(TAlertKind kind, uint16_t index) const {
