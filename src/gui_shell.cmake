@@ -7,6 +7,7 @@ list(APPEND GUI_SHELL_SOURCES
     app/Help.cpp
     app/Publishing.cpp
     app/QuitSignals.cpp
+    app/AlertViews.cpp
     app/WindowState.cpp
     app/fmCorv.cpp
     app/fmCorvConn.cpp

@@ -2,6 +2,7 @@
 list(APPEND GUI_VIEW_SOURCES
     app/SensorListModel.cpp
     app/RouteTree.cpp
+    app/AlertLook.cpp
     output/fmHist.cpp
     output/fmExport.cpp
     output/fmSelectEntry.cpp

@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+#include "app/AlertLook.h"
+
 namespace corvane {
 
 namespace {
@@ -46,10 +48,22 @@ public:
     }
     int columnCount(const QModelIndex&) const override { return 1; }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || role != Qt::DisplayRole)
+        if (!index.isValid())
             return {};
-        const std::string& t = nodes_[index.internalId()].Text;
-        return QString::fromLatin1(t.data(), static_cast<qsizetype>(t.size()));
+        const TNode& n = nodes_[index.internalId()];
+        if (role == Qt::DecorationRole)
+            return n.Alert == TAlertState::Reporting ? QVariant() : AlertMark(n.Alert);
+        if (role != Qt::DisplayRole)
+            return AlertRoleData(n.Alert, role);
+        return QString::fromLatin1(n.Text.data(), static_cast<qsizetype>(n.Text.size()));
+    }
+
+    void SetAlert(int32_t node, TAlertState state) {
+        if (node == NoNode || nodes_[node].Alert == state)
+            return;
+        nodes_[node].Alert = state;
+        const QModelIndex at = IndexOf(node);
+        emit dataChanged(at, at, {Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
     }
 
     QModelIndex IndexOf(int32_t node) const {
@@ -118,6 +132,7 @@ private:
         int32_t Row;
         std::string Text;
         std::vector<int32_t> Children;
+        TAlertState Alert = TAlertState::Reporting;
     };
 
     const std::vector<int32_t>& Kids(const QModelIndex& parent) const {
@@ -127,7 +142,7 @@ private:
         const int32_t id = static_cast<int32_t>(nodes_.size());
         std::vector<int32_t>& siblings = parent == NoNode ? roots_ : nodes_[parent].Children;
         nodes_.push_back(
-            TNode{parent, static_cast<int32_t>(siblings.size()), std::string(text), {}});
+            TNode{parent, static_cast<int32_t>(siblings.size()), std::string(text), {}, {}});
         // nodes_ may have moved: look the siblings up again.
         (parent == NoNode ? roots_ : nodes_[parent].Children).push_back(id);
         return id;
@@ -185,12 +200,17 @@ void TRouteTree::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view l
         entryNodes_[index] = model_->AddNode(EntryPointsNode, label, &ActivityLines);
     else if (kind == TOwnerKind::Repeat && index < MaxRepeats)
         repeatNodes_[index] = model_->AddNode(RepeatersNode, label, &ActivityLines);
+    else
+        return;
+    const TAlertKind alert = kind == TOwnerKind::Entry ? TAlertKind::Entry : TAlertKind::Repeat;
+    model_->SetAlert(AlertNode(alert, index), AlertState(alert, index));
 }
 
 void TRouteTree::AddSensorNode(uint16_t row, std::string_view label) {
     if (row >= MaxSensors)
         return;
     sensorNodes_[row] = model_->AddNode(SensorsNode, label, nullptr, true);
+    model_->SetAlert(sensorNodes_[row], sensorAlerts_[row]);
 }
 
 void TRouteTree::AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) {
@@ -230,6 +250,60 @@ void TRouteTree::Clear() {
     entryNodes_.fill(NoNode);
     repeatNodes_.fill(NoNode);
     sensorNodes_.fill(NoNode);
+    entryAlerts_.fill(TAlertState::Reporting);
+    repeatAlerts_.fill(TAlertState::Reporting);
+    sensorAlerts_.fill(TAlertState::Reporting);
+}
+
+TAlertState* TRouteTree::AlertSlot(TAlertKind kind, uint16_t index) {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? &entryAlerts_[index] : nullptr;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? &repeatAlerts_[index] : nullptr;
+    default:
+        return index < MaxSensors ? &sensorAlerts_[index] : nullptr;
+    }
+}
+
+void TRouteTree::SetAlertState(TAlertKind kind, uint16_t index, TAlertState state) {
+    TAlertState* slot = AlertSlot(kind, index);
+    if (!slot)
+        return;
+    *slot = state;
+    model_->SetAlert(AlertNode(kind, index), state);
+}
+
+void TRouteTree::ClearAlertStates() {
+    for (TAlertKind kind : {TAlertKind::Entry, TAlertKind::Repeat, TAlertKind::Sensor}) {
+        const uint16_t n = kind == TAlertKind::Entry    ? MaxEntries
+                           : kind == TAlertKind::Repeat ? MaxRepeats
+                                                        : MaxSensors;
+        for (uint16_t i = 0; i < n; ++i)
+            SetAlertState(kind, i, TAlertState::Reporting);
+    }
+}
+
+TAlertState TRouteTree::AlertState(TAlertKind kind, uint16_t index) const {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? entryAlerts_[index] : TAlertState::Reporting;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? repeatAlerts_[index] : TAlertState::Reporting;
+    default:
+        return index < MaxSensors ? sensorAlerts_[index] : TAlertState::Reporting;
+    }
+}
+
+int32_t TRouteTree::AlertNode(TAlertKind kind, uint16_t index) const {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? entryNodes_[index] : NoNode;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? repeatNodes_[index] : NoNode;
+    default:
+        return SensorNode(index);
+    }
 }
 
 void TRouteTree::SelectSensor(QTreeView* view, uint16_t row) const {

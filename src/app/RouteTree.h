@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/Alerts.h"
 #include "store/Listener.h"
 #include "store/Store.h"
 
@@ -40,6 +41,11 @@ public:
     void SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot, const TFourLines& lines);
     // Removes everything under the three roots.
     void Clear();
+    // The tone and mark of an entry point's, repeater's or sensor's node; a state that comes
+    // before its node is kept for it.
+    void SetAlertState(TAlertKind kind, uint16_t index, TAlertState state);
+    void ClearAlertStates();
+    TAlertState AlertState(TAlertKind kind, uint16_t index) const;
 
     // Selects exactly the sensor's node and expands it with all its descendants.
     void SelectSensor(QTreeView* view, uint16_t row) const;
@@ -52,12 +58,17 @@ public:
 private:
     int32_t OwnerNode(TOwnerKind kind, uint8_t index) const;
     int32_t SensorNode(uint16_t row) const;
+    int32_t AlertNode(TAlertKind kind, uint16_t index) const;
+    TAlertState* AlertSlot(TAlertKind kind, uint16_t index);
 
     TRouteTreeModel* model_;
     // Each record's node in the model's pool, -1 when it has none.
     std::array<int32_t, MaxEntries> entryNodes_;
     std::array<int32_t, MaxRepeats> repeatNodes_;
     std::array<int32_t, MaxSensors> sensorNodes_;
+    std::array<TAlertState, MaxEntries> entryAlerts_{};
+    std::array<TAlertState, MaxRepeats> repeatAlerts_{};
+    std::array<TAlertState, MaxSensors> sensorAlerts_{};
 };
 
 } // namespace corvane

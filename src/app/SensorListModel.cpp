@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "app/AlertLook.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
@@ -21,12 +22,14 @@ namespace corvane {
 
 namespace {
 
-constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75};
+constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75, 60, 55};
 constexpr std::array<Qt::Alignment::Int, ListColumnCount> Aligns = {
-    Qt::AlignLeft,    Qt::AlignHCenter, Qt::AlignHCenter,
-    Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
-constexpr std::array<const char*, ListColumnCount> Captions = {"Sensor",     "Kind",    "Count",
-                                                               "Duplicates", "Run Avg", "Age"};
+    Qt::AlignLeft,  Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
+    Qt::AlignRight, Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
+constexpr std::array<const char*, ListColumnCount> Captions = {
+    "Sensor", "Kind", "Count", "Duplicates", "Run Avg", "Age", "Loss %", "Routes"};
+// The state mark goes beside the silence it is about.
+constexpr int MarkColumn = 5;
 
 QString Latin1(std::string_view s) {
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
@@ -70,8 +73,12 @@ const std::string& TSensorListModel::Cell(const TRow& r, int column) const {
         return r.Dups;
     case 4:
         return r.RunAvg;
-    default:
+    case 5:
         return r.Age;
+    case LossColumn:
+        return r.Loss;
+    default:
+        return r.Routes;
     }
 }
 
@@ -88,7 +95,12 @@ QVariant TSensorListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
         if (index.column() == 0)
             return r.Marked ? MarkerImage() : BlankImage();
+        if (index.column() == MarkColumn && alerts_[sensor] != TAlertState::Reporting)
+            return AlertMark(alerts_[sensor]);
         return {};
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+        return AlertRoleData(alerts_[sensor], role);
     case Qt::UserRole:
         return sensor;
     default:
@@ -140,7 +152,14 @@ void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
     r.Dups = texts.Dups;
     r.RunAvg = texts.RunAvg;
     r.Age = texts.Age;
+    TakeHealth(row, r);
     Post(true);
+}
+
+void TSensorListModel::TakeHealth(uint16_t row, TRow& r) const {
+    char buffer[16];
+    r.Loss = store_.LossText(row, buffer);
+    r.Routes = store_.RoutesText(row, buffer);
 }
 
 void TSensorListModel::SetCaption(int column, std::string_view caption) {
@@ -164,6 +183,9 @@ void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string
     if (!runAvg.empty())
         r.RunAvg = runAvg;
     r.Age = age;
+    // The figures only move with the chain, which the store reports through UpdateRow; taking
+    // them here too keeps the row right even if a chain changed without one.
+    TakeHealth(row, r);
     if (!ageing_)
         Post(sort_.SortColumn == 4);
 }
@@ -176,12 +198,30 @@ void TSensorListModel::EndAgeing() {
 
 void TSensorListModel::Clear() {
     beginResetModel();
+    alerts_.fill(TAlertState::Reporting);
     rows_.clear();
     order_.clear();
     pos_.clear();
     resortPending_ = false;
     repaintPending_ = false;
     endResetModel();
+}
+
+void TSensorListModel::SetAlertState(uint16_t row, TAlertState state) {
+    if (row >= MaxSensors || alerts_[row] == state)
+        return;
+    alerts_[row] = state;
+    if (Has(row))
+        Post(false);
+}
+
+void TSensorListModel::ClearAlertStates() {
+    alerts_.fill(TAlertState::Reporting);
+    Post(false);
+}
+
+TAlertState TSensorListModel::AlertState(uint16_t sensorRow) const {
+    return sensorRow < MaxSensors ? alerts_[sensorRow] : TAlertState::Reporting;
 }
 
 void TSensorListModel::ColumnClick(int column) {
@@ -236,8 +276,9 @@ void TSensorListModel::Flush() {
     if (repaintPending_) {
         repaintPending_ = false;
         if (!order_.empty())
-            emit dataChanged(index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
-                             {Qt::DisplayRole, Qt::DecorationRole});
+            emit dataChanged(
+                index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+                {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
     }
 }
 
@@ -299,6 +340,10 @@ QStringList TSensorListModel::WidestCells(int column) {
         return {QStringLiteral("9999.99")};
     case 5:
         return {QStringLiteral("999999")};
+    case 6:
+        return {QStringLiteral("100.0")};
+    case 7:
+        return {QStringLiteral("999")};
     default:
         return {};
     }
@@ -480,11 +525,16 @@ int FitSensorColumns(QTreeView* view, const TSensorListModel* model) {
     for (int c = 0; c < model->columnCount(); ++c) {
         int width = std::max(TSensorListModel::ColumnWidth(c),
                              CaptionWidth(view->header(), TSensorListModel::WidestCaption(c)));
-        const int extra = 2 * margin + 4 + (c == 0 ? view->iconSize().width() + 2 * margin : 0);
+        // The Sensor column carries the marker image, the Age column the alert mark.
+        const bool icon = c == 0 || c == AgeColumn;
+        const int extra = 2 * margin + 4 + (icon ? view->iconSize().width() + 2 * margin : 0);
         for (const QString& cell : TSensorListModel::WidestCells(c))
             width = std::max(width, metrics.horizontalAdvance(cell) + extra);
         view->setColumnWidth(c, width);
-        total += width;
+        // The list is given room up to Age; the health columns after it are a sideways scroll
+        // away at the first start's size, and in view once the window is widened.
+        if (c <= AgeColumn)
+            total += width;
     }
     const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
     return total + scrollBar + 2 * view->frameWidth();

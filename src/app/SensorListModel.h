@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/Alerts.h"
 #include "store/ListSort.h"
 #include "store/Listener.h"
 
@@ -43,6 +44,10 @@ public:
     void EndAgeing();
     // Empties the list; the captions keep their texts.
     void Clear();
+    // A late or silent row gets its tone and its mark in the Age cell.
+    void SetAlertState(uint16_t row, TAlertState state);
+    void ClearAlertStates();
+    TAlertState AlertState(uint16_t sensorRow) const;
 
     void ColumnClick(int column);
     const TSortState& SortState() const { return sort_; }
@@ -81,19 +86,25 @@ private:
         std::string Dups = "0";
         std::string RunAvg = "0";
         std::string Age;
+        std::string Loss;
+        std::string Routes = "0";
     };
 
     void Post(bool resort);
     void Resort();
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
+    // Loss % and Routes as the store figures them from the sensor's chain now.
+    void TakeHealth(uint16_t row, TRow& r) const;
 
     const TStore& store_;
     TSortState sort_;
     std::vector<TRow> rows_;      // by sensor row
     std::vector<uint16_t> order_; // model row -> sensor row
     std::vector<int> pos_;        // sensor row -> model row, -1 when none
-    std::array<QString, 6> captions_;
+    // By sensor row; kept apart from the rows, since a state may come before its row is made.
+    std::array<TAlertState, MaxSensors> alerts_{};
+    std::array<QString, ListColumnCount> captions_;
     bool ageing_ = false;
     bool flushPosted_ = false;
     bool resortPending_ = false;
@@ -109,7 +120,8 @@ void AttachSensorList(QTreeView* view, TSensorListModel* model);
 // The sensor row of the view's selected row, 0xFFFF when none is selected.
 uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model);
 // Widens each column to what its widest caption and cells need in the view's fonts; the width
-// the whole list needs (columns, frame and vertical scroll bar) is returned.
+// the list needs to show every column up to Age whole (with frame and vertical scroll bar) is
+// returned.
 int FitSensorColumns(QTreeView* view, const TSensorListModel* model);
 
 } // namespace corvane

@@ -11,6 +11,8 @@
 #include <QSplitter>
 #include <QTreeView>
 
+#include <vector>
+
 #include "app/SensorListModel.h"
 #include "app/fmCorv.h"
 
@@ -42,6 +44,26 @@ QRect FitOnScreen(const QRect& frame, const QRect& available) {
     return r;
 }
 
+namespace {
+
+// A state saved before the list had its later columns knows only the first ones (states without
+// a count come from the six-column list): those added since keep the widths they start with.
+void RestoreColumns(QHeaderView& header, const QSettings& state) {
+    std::vector<int> start;
+    for (int c = 0; c < header.count(); ++c)
+        start.push_back(header.sectionSize(c));
+    if (!header.restoreState(state.value("Columns").toByteArray()))
+        return;
+    bool ok = false;
+    const int known = state.value("ColumnCount", 6).toInt(&ok);
+    for (int c = ok && known >= 0 ? known : 0; c < header.count(); ++c) {
+        header.showSection(c);
+        header.resizeSection(c, start[c]);
+    }
+}
+
+} // namespace
+
 void SaveWindowState(TfrmCorv& window, const std::string& stateFile) {
     if (stateFile.empty())
         return;
@@ -53,6 +75,7 @@ void SaveWindowState(TfrmCorv& window, const std::string& stateFile) {
     state.setValue("Splitter1", window.Splitter1->saveState());
     state.setValue("Splitter2", window.Splitter2->saveState());
     state.setValue("Columns", window.lvDev->header()->saveState());
+    state.setValue("ColumnCount", window.lvDev->header()->count());
     state.setValue("LogPane", window.findChild<QAction*>("mniLog")->isChecked());
     const TSortState& sort = window.ListModel()->SortState();
     state.setValue("SortColumn", sort.SortColumn);
@@ -81,7 +104,7 @@ void RestoreWindowState(TfrmCorv& window, const std::string& stateFile) {
                                            screen->availableGeometry().adjusted(8, 32, -8, -8)));
     window.Splitter1->restoreState(state.value("Splitter1").toByteArray());
     window.Splitter2->restoreState(state.value("Splitter2").toByteArray());
-    window.lvDev->header()->restoreState(state.value("Columns").toByteArray());
+    RestoreColumns(*window.lvDev->header(), state);
     // The header's own sort indicator stays hidden: the model keeps the order.
     window.lvDev->header()->setSortIndicatorShown(false);
     QAction* log = window.findChild<QAction*>("mniLog");

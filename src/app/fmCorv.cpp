@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "app/AlertViews.h"
 #include "app/AppIni.h"
 #include "app/ErrorReport.h"
 #include "app/Help.h"
@@ -101,6 +102,8 @@ void TfrmCorv::StartPublishing() {
 }
 
 TfrmCorv::~TfrmCorv() {
+    // The alert views show in the list and the tree: they stop listening first.
+    alertViews_.reset();
     // The list model reads the monitor's store, which goes before the window's children do.
     delete lvDev;
     delete model_;
@@ -167,6 +170,11 @@ void TfrmCorv::BuildLayout() {
     // Shows an entry name from the radio: never laid out as markup.
     StatusBar1->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(StatusBar1, 1);
+    lblAlerts = new QLabel;
+    lblAlerts->setObjectName("lblAlerts");
+    statusBar()->addPermanentWidget(lblAlerts);
+    alertViews_ =
+        std::make_unique<TAlertViews>(monitor_->Store().Alerts, *model_, *tree_, *lblAlerts);
 
     tmrExpire = new QTimer(this);
     tmrExpire->setObjectName("tmrExpire");

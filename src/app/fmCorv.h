@@ -32,6 +32,7 @@ class TfrmConnSer;
 class TfrmHelp;
 class TCorvDialogs;
 class TPublishing;
+class TAlertViews;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -114,6 +115,7 @@ public:
     QSplitter* Splitter2;
     QPlainTextEdit* reLog;
     QLabel* StatusBar1;
+    QLabel* lblAlerts; // "<n> late, <m> silent", right-aligned; hidden while both are 0
     QTimer* tmrExpire;
     QTimer* tmrLog;
     QMenu* mniClose;
@@ -146,6 +148,7 @@ private:
     std::unique_ptr<TMonitor> monitor_;
     TSensorListModel* model_ = nullptr;
     std::unique_ptr<TRouteTree> tree_;
+    std::unique_ptr<TAlertViews> alertViews_;
     std::unique_ptr<TfrmHelp> frmHelp;
     TfrmConnTcp* frmConnTcp = nullptr;
     TfrmConnSer* frmConnSer = nullptr;

@@ -74,6 +74,12 @@ TfrmHist::TfrmHist(QWidget* parent)
     grid->addWidget(edtKind, 1, 1);
     grid->addWidget(new QLabel("SerialNo:", panel), 1, 2);
     grid->addWidget(edtSerNo, 1, 3);
+    edtLoss = ValueBox(panel, true);
+    edtRoutes = ValueBox(panel, true);
+    grid->addWidget(new QLabel("Loss %:", panel), 2, 0);
+    grid->addWidget(edtLoss, 2, 1);
+    grid->addWidget(new QLabel("Routes:", panel), 2, 2);
+    grid->addWidget(edtRoutes, 2, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 
@@ -118,6 +124,9 @@ void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
     } else {
         lblLoc->hide();
     }
+    char buffer[16];
+    edtLoss->setText(Latin1(store.LossText(row, buffer)));
+    edtRoutes->setText(Latin1(store.RoutesText(row, buffer)));
 
     QList<QTreeWidgetItem*> items;
     // A chain never holds more reads than the ring; the bound keeps a damaged chain from looping.

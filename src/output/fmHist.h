@@ -28,6 +28,9 @@ public:
     QLineEdit* edtKind = nullptr;
     QLineEdit* edtSerNo = nullptr;
     QLabel* lblLoc = nullptr;
+    // The sensor's "Loss %" and "Routes", as the sensor list shows them.
+    QLineEdit* edtLoss = nullptr;
+    QLineEdit* edtRoutes = nullptr;
 
 protected:
     void hideEvent(QHideEvent* event) override;

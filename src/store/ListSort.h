@@ -7,11 +7,12 @@ namespace corvane {
 
 class TStore;
 
-constexpr int ListColumnCount = 6; // Sensor, Kind, Count, Duplicates, Run Avg, Age
-// Sort keys beyond the columns shown so far: "Loss %" and "Routes", after "Age".
+// Sensor, Kind, Count, Duplicates, Run Avg, Age, then "Loss %" and "Routes".
+constexpr int AgeColumn = 5;
 constexpr int LossColumn = 6;
 constexpr int RoutesColumn = 7;
 constexpr int SortColumnCount = 8;
+constexpr int ListColumnCount = SortColumnCount;
 
 struct TSortState {
     int SortColumn = 0;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -16,6 +17,8 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStyle>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -26,9 +29,11 @@
 #include <memory>
 
 #include "app/AppIni.h"
+#include "app/ColourScheme.h"
 #include "app/ErrorReport.h"
 #include "app/Help.h"
 #include "app/Monitor.h"
+#include "app/RouteTree.h"
 #include "app/SensorListModel.h"
 #include "app/fmCorv.h"
 #include "conn/ConnTcp.h"
@@ -36,6 +41,7 @@
 #include "gui/QtTestSupport.h"
 #include "output/fmHist.h"
 #include "output/fmSelectEntry.h"
+#include "store/ActivityStore.h"
 #include "support/Packets.h"
 
 using namespace corvane;
@@ -465,7 +471,8 @@ TEST_F(WindowFixture, RefusedCommandLineConnectionIsOneLogLine) {
 }
 
 // At the default size a full list is readable: the largest counters in the captions, every kind
-// name, a whole serial number and the age column fit without a horizontal scroll bar.
+// name, a whole serial number and the age column fit; only the health columns after Age may
+// need a sideways scroll.
 TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
     Start();
     QTreeView* list = frm->lvDev;
@@ -480,7 +487,6 @@ TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
     Pump(50);
     ASSERT_EQ(frm->size(), QSize(690, 500));
     ASSERT_TRUE(list->verticalScrollBar()->isVisible());
-    EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
 
     const QFontMetrics header = list->header()->fontMetrics();
     const QFontMetrics cells = list->fontMetrics();
@@ -491,15 +497,15 @@ TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
         const QString caption = TSensorListModel::WidestCaption(c);
         EXPECT_GE(width, header.horizontalAdvance(caption) + 2 * headerMargin)
             << caption.toStdString();
-        const int image = c == 0 ? list->iconSize().width() : 0;
+        const int image = c == 0 || c == AgeColumn ? list->iconSize().width() : 0;
         for (const QString& text : TSensorListModel::WidestCells(c))
             EXPECT_GE(width, cells.horizontalAdvance(text) + 2 * cellMargin + image)
                 << text.toStdString();
     }
     for (const char* kind : {"DualCounter", "CountAnalog", "FastCntTemp", "Temperature"})
         EXPECT_TRUE(TSensorListModel::WidestCells(1).contains(kind)) << kind;
-    // The last column ends inside the list's visible part.
-    const int last = frm->ListModel()->columnCount() - 1;
+    // Age ends inside the list's visible part.
+    const int last = AgeColumn;
     EXPECT_LE(list->columnViewportPosition(last) + list->columnWidth(last),
               list->viewport()->width());
 }
@@ -540,4 +546,69 @@ TEST_F(WindowFixture, WindowTitlesAreTheBareCaptions) {
     EXPECT_EQ(frm->windowTitle(), "Corvane Local");
     EXPECT_EQ(frm->findChild<TfrmHist*>()->windowTitle(), "Sensor History");
     EXPECT_EQ(frm->HelpWindow()->windowTitle(), "Corvane Help");
+}
+
+// The alert states reach the window's views: the status bar's count beside the entry filter,
+// the list row's tone and the tree node's mark; Clear All takes them all back.
+TEST_F(WindowFixture, AlertStatesShowInTheWindowUntilClearAll) {
+    Start();
+    QLabel* alerts = frm->statusBar()->findChild<QLabel*>("lblAlerts");
+    ASSERT_NE(alerts, nullptr);
+    EXPECT_TRUE(alerts->isHidden());
+    TFakeConn conn("Serial: 1");
+    frm->AttachHandlers(conn);
+    frm->ConnStateChanged(conn, TConnState::Open);
+    // Three reads within a second, each a packet of its own (another check word).
+    frm->Monitor().Store().Settings.DuplicateCRCCheck = true;
+    for (uint8_t payload = 1; payload <= 3; ++payload)
+        conn.Receive(corvane::testing::SensorLine(0x123456, ",1,North", '\0', payload) + "\r");
+    TStore& store = frm->Monitor().Store();
+    // A tick a minute on: past AlertMinSec and past any multiple of the usual gap of 0 s.
+    store.Alerts.Judge(store.Clock().Now() + 60 / 86400.0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(alerts->isHidden());
+    EXPECT_EQ(alerts->text(), "0 late, 2 silent");
+    EXPECT_EQ(alerts->textFormat(), Qt::PlainText);
+    const QModelIndex row = frm->ListModel()->index(0, 0);
+    EXPECT_TRUE(row.data(Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(frm->Tree()->SensorIndex(0).data(Qt::DecorationRole).isValid());
+    EXPECT_TRUE(frm->Tree()->OwnerIndex(TOwnerKind::Entry, 0).data(Qt::DecorationRole).isValid());
+
+    Action("mniClearAll")->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts->isHidden());
+    EXPECT_EQ(frm->ListModel()->AlertState(0), TAlertState::Reporting);
+    conn.Receive(corvane::testing::SensorLine(0x123456, ",1,North") + "\r");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(frm->ListModel()->index(0, 0).data(Qt::BackgroundRole).isValid());
+    EXPECT_FALSE(frm->Tree()->SensorIndex(0).data(Qt::DecorationRole).isValid());
+    frm->ConnStateChanged(conn, TConnState::Close);
+}
+
+// A picture of the window on a simulated network with silenced sensors and a silenced
+// repeater, for looking at the alert tones and marks. Run by hand under a display, with the
+// simulator serving on SHOT_PORT (GTK_THEME=Adwaita:dark for the dark scheme):
+//   corvane-sim --port 1070 --periods 2-5 --silence 15 --silence-sensors 5 &
+//   SHOT_PORT=1070 SHOT_FILE=/tmp/x.png QT_QPA_PLATFORM=xcb xvfb-run -a test_fmcorv
+//       --gtest_also_run_disabled_tests --gtest_filter='*AlertScreenshot*'
+TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
+    FollowDesktopColourScheme(*qApp);
+    QFile ini(folder.filePath("corvane.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
+    ini.close();
+    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    frm->setGeometry(10, 30, 1250, 900);
+    frm->Splitter2->setSizes({800, 444});
+    frm->findChild<QAction*>("mniLog")->trigger();
+    frm->ListModel()->ColumnClick(5);
+    frm->show();
+    Pump(42000);
+    for (auto root : {TRouteTree::EntryPointsNode, TRouteTree::RepeatersNode})
+        frm->tvDev->expand(frm->Tree()->RootIndex(root));
+    frm->lvDev->selectionModel()->select(frm->ListModel()->index(0, 0),
+                                         QItemSelectionModel::ClearAndSelect |
+                                             QItemSelectionModel::Rows);
+    Pump(500);
+    frm->grab().save(qEnvironmentVariable("SHOT_FILE", "alerts.png"));
 }

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSplitter>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <memory>
@@ -53,6 +54,7 @@ TEST_F(WindowStateTest, ARunTakesBackWhatTheLastOneLeft) {
         frm->setGeometry(QRect(Available().topLeft() + QPoint(30, 40), QSize(600, 420)));
         test::Pump(20);
         frm->lvDev->setColumnWidth(1, 77);
+        frm->lvDev->setColumnWidth(RoutesColumn, 66);
         frm->Splitter2->setSizes({300, 294});
         frm->findChild<QAction*>("mniLog")->trigger();
         frm->ListModel()->ColumnClick(2);
@@ -66,6 +68,7 @@ TEST_F(WindowStateTest, ARunTakesBackWhatTheLastOneLeft) {
     auto frm = Start();
     EXPECT_EQ(frm->size(), QSize(600, 420));
     EXPECT_EQ(frm->lvDev->columnWidth(1), 77);
+    EXPECT_EQ(frm->lvDev->columnWidth(RoutesColumn), 66);
     EXPECT_EQ(frm->Splitter2->sizes().first(), 300);
     EXPECT_TRUE(frm->findChild<QAction*>("mniLog")->isChecked());
     EXPECT_FALSE(frm->reLog->isHidden());
@@ -114,4 +117,31 @@ TEST(WindowState, FitOnScreenMovesAndShrinks) {
     EXPECT_EQ(FitOnScreen(QRect(-5000, 900, 3000, 3000), screen), screen);
     EXPECT_EQ(FitOnScreen(QRect(1500, 300, 100, 100), QRect(1280, 0, 1920, 1080)),
               QRect(1500, 300, 100, 100));
+}
+
+// A state saved while the list had six columns: the widths it knew come back, and the columns
+// added since show at their own widths rather than hidden or squeezed to nothing.
+TEST_F(WindowStateTest, HeaderSavedWithSixColumnsKeepsTheNewOnesShown) {
+    QByteArray six;
+    {
+        QStandardItemModel old(0, 6);
+        QTreeView view;
+        view.setModel(&old);
+        view.header()->setStretchLastSection(false);
+        for (int c = 0; c < 6; ++c)
+            view.setColumnWidth(c, 70 + c);
+        six = view.header()->saveState();
+    }
+    {
+        QSettings state(QString::fromStdString(places.StateFile), QSettings::IniFormat);
+        state.setValue("Window/Columns", six);
+    }
+    auto frm = Start();
+    QHeaderView* header = frm->lvDev->header();
+    ASSERT_EQ(header->count(), ListColumnCount);
+    EXPECT_EQ(frm->lvDev->columnWidth(1), 71);
+    for (int c : {LossColumn, RoutesColumn}) {
+        EXPECT_FALSE(header->isSectionHidden(c));
+        EXPECT_EQ(frm->lvDev->columnWidth(c), TSensorListModel::ColumnWidth(c));
+    }
 }

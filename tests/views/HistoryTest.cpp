@@ -82,6 +82,29 @@ TEST_F(History, ListsReadsNewestFirstWithRoundedGaps) {
     EXPECT_EQ(form.lvHist->headerItem()->text(1), "Gap (sec)");
 }
 
+// Loss % and Routes as the sensor list has them: from the chain the store keeps.
+TEST_F(History, ShowsLossAndRoutesOfItsSensor) {
+    store->Sensors[0].Newest = store->Sensors[0].Oldest = NoRead;
+    store->Entries[0].Newest = store->Entries[0].Oldest = NoRead;
+    store->Repeats[0].Newest = store->Repeats[0].Oldest = NoRead;
+    for (int k = 0; k < 2; ++k) {
+        form.LoadSensor(*store, 0);
+        EXPECT_EQ(form.edtLoss->text(), "") << "fewer than three reads";
+        EXPECT_EQ(form.edtRoutes->text(), k == 0 ? "0" : "1");
+        store->InsertRead(0, 0, static_cast<uint16_t>(k), 0);
+        clock.AdvanceSeconds(10);
+    }
+    // Reads at 0, 10, 30 s: one of every four packets lost, through two routes.
+    clock.AdvanceSeconds(10);
+    store->InsertRead(0, NoIndex, 7, 0);
+    form.LoadSensor(*store, 0);
+    char buffer[16];
+    EXPECT_EQ(form.edtLoss->text().toStdString(), std::string(store->LossText(0, buffer)));
+    EXPECT_EQ(form.edtLoss->text().left(2), "25");
+    EXPECT_EQ(form.edtRoutes->text(), "2");
+    EXPECT_TRUE(form.edtLoss->isReadOnly());
+}
+
 TEST_F(History, HidingEmptiesTheListForTheNextSensor) {
     Reads(0, {30, 20});
     Reads(1, {5});

@@ -221,7 +221,7 @@ TEST_F(SensorList, HeaderClickThroughTheView) {
     emit view.header()->sectionClicked(3);
     EXPECT_EQ(model.SortState().SortColumn, 3);
     EXPECT_EQ(model.SortState().TieColumn, 0);
-    EXPECT_EQ(view.columnWidth(5), 75);
+    EXPECT_GE(view.columnWidth(5), 75);
 }
 
 // What the toolkit delivers for a double click: press, release, press, double click, release.

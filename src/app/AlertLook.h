@@ -1,0 +1,23 @@
+// How a late or silent sensor, repeater or entry point looks in the views: an amber or red row
+// tone and a small mark whose shape alone tells the states apart (a triangle for late, a square
+// with a cross for silent), so that colour-blind users read them as well. Tones follow the
+// application palette, light or dark.
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QVariant>
+
+#include "store/Alerts.h"
+
+namespace corvane {
+
+// The background tone of a late or silent row on the current palette; invalid when reporting.
+QColor AlertTone(TAlertState state);
+// The 16 by 16 mark of a late or silent row; a null pixmap when reporting.
+const QPixmap& AlertMark(TAlertState state);
+// What a view's data() answers for the state on the background and foreground roles (with the
+// palette's text colour kept readable on the tone); invalid for other roles or reporting.
+QVariant AlertRoleData(TAlertState state, int role);
+
+} // namespace corvane
