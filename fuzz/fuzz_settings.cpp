@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes as the settings file to every reader and to the remembering of targets.
-// Besides the sanitizers, it checks that a remembered target can always be read back and that
-// the list never grows by more than the one target.
+// Besides the sanitizers, it checks that a remembered target can always be read back, that the
+// list never grows by more than the one target, and that remembering targets leaves every other
+// section (tuning, alerts, publishing, reconnection) reading as it did.
 #include "app/AppIni.h"
+#include "mqtt/ServiceSettings.h"
 
 #include <cctype>
 #include <cstdint>
@@ -65,6 +67,42 @@ void Remember(TAppIni& ini, const std::string& text) {
         abort();
 }
 
+// Everything read from outside the list of targets, to compare before and after the writer.
+struct TOtherSections {
+    int32_t DuplicateTimeSec, LogRateSec, Points2Average, MaxAge;
+    bool DuplicateCRCCheck, LogPackets, Reconnect;
+    TAlertSettings Alerts;
+    TMqttSettings Mqtt;
+    std::string SerialDevice;
+
+    bool operator==(const TOtherSections& o) const {
+        const auto& a = Alerts;
+        const auto& m = Mqtt;
+        return DuplicateTimeSec == o.DuplicateTimeSec && LogRateSec == o.LogRateSec &&
+               Points2Average == o.Points2Average && MaxAge == o.MaxAge &&
+               DuplicateCRCCheck == o.DuplicateCRCCheck && LogPackets == o.LogPackets &&
+               Reconnect == o.Reconnect && a.LateFactor == o.Alerts.LateFactor &&
+               a.SilentFactor == o.Alerts.SilentFactor && a.AlertMinSec == o.Alerts.AlertMinSec &&
+               a.Alerts == o.Alerts.Alerts && m.Host == o.Mqtt.Host && m.Port == o.Mqtt.Port &&
+               m.Topic == o.Mqtt.Topic && m.Station == o.Mqtt.Station &&
+               m.ClientId == o.Mqtt.ClientId && m.User == o.Mqtt.User &&
+               m.Password == o.Mqtt.Password && m.Tls == o.Mqtt.Tls && m.CaFile == o.Mqtt.CaFile &&
+               m.StateEverySec == o.Mqtt.StateEverySec && SerialDevice == o.SerialDevice;
+    }
+};
+
+TOtherSections ReadOthers(const TAppIni& ini) {
+    TOtherSections o{ini.ReadDuplicateTimeSec(),       ini.ReadLogRateSec(),
+                     ini.ReadPoints2Average(),         ini.ReadMaxAge(),
+                     ini.ReadDuplicateCRCCheck(),      ini.ReadLogPackets(),
+                     ReadReconnect(ini.File(), false), ini.ReadAlertSettings(),
+                     ReadMqttSettings(ini.File()),     ini.ReadSerialDevice(1)};
+    // Defaults that fill in for an empty value are never empty themselves.
+    if (o.Mqtt.Topic.size() > 2047 || o.Mqtt.Station.empty() || o.Mqtt.ClientId.empty())
+        abort();
+    return o;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -73,17 +111,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream out(ini.File().Path(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
     }
-    (void)ini.ReadDuplicateTimeSec();
-    (void)ini.ReadDuplicateCRCCheck();
-    (void)ini.ReadLogPackets();
-    (void)ini.ReadLogRateSec();
-    (void)ini.ReadPoints2Average();
-    (void)ini.ReadMaxAge();
-    (void)ini.ReadSerialDevice(1);
+    const TOtherSections before = ReadOthers(ini);
     (void)Recent(ini);
     Remember(ini, "10.0.0.1|1000");
     // Twelve more fill the list and make it roll over at least once.
     for (int i = 0; i < 12; ++i)
         Remember(ini, "Host" + std::to_string(i) + ".example|" + std::to_string(2000 + i));
+    if (!(ReadOthers(ini) == before))
+        abort();
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "util/JsonText.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace corvane {
 
@@ -76,9 +76,15 @@ TJsonText& TJsonText::Field(std::string_view key, double value) {
     if (!std::isfinite(value))
         return Null(key);
     Key(key);
-    char buffer[32];
-    const int n = std::snprintf(buffer, sizeof buffer, "%.3f", value);
-    text_.append(buffer, n > 0 ? size_t(n) : 0);
+    // Room for the largest finite value written out in full (309 digits), and a decimal point
+    // that no locale can turn into a comma.
+    char buffer[400];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
+    if (ec == std::errc())
+        text_.append(buffer, end);
+    else
+        text_ += "null";
     return *this;
 }
 
