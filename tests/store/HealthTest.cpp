@@ -85,18 +85,7 @@ TEST_F(HealthTest, RoutesCountDistinctEntryAndRepeaterPairsOfHeldReads) {
     EXPECT_EQ(store->Health(s).LossTenths, -1);
 }
 
-class HealthSortTest : public HealthTest {
-protected:
-    std::vector<uint16_t> Sorted(const TSortState& state) {
-        std::vector<uint16_t> rows(store->SensorCount);
-        for (uint16_t i = 0; i < rows.size(); ++i)
-            rows[i] = i;
-        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
-            return CompareRows(*store, state, a, b) < 0;
-        });
-        return rows;
-    }
-};
+class HealthSortTest : public HealthTest {};
 
 TEST_F(HealthSortTest, LossLargestFirstRoutesFewestFirstTiesByThePreviousColumn) {
     const uint16_t none = Sensor(1), lossy = Sensor(2), clean = Sensor(3), lossyToo = Sensor(4);

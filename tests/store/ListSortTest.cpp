@@ -7,18 +7,7 @@
 namespace corvane::testing {
 namespace {
 
-class ListSortTest : public StoreFixture {
-protected:
-    std::vector<uint16_t> Sorted(const TSortState& state) {
-        std::vector<uint16_t> rows(store->SensorCount);
-        for (uint16_t i = 0; i < rows.size(); ++i)
-            rows[i] = i;
-        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
-            return CompareRows(*store, state, a, b) < 0;
-        });
-        return rows;
-    }
-};
+class ListSortTest : public StoreFixture {};
 
 TEST(SortStateTest, ClicksMoveThePrimaryToTheTie) {
     TSortState s;

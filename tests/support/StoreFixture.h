@@ -3,18 +3,32 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "store/ActivityStore.h"
+#include "store/ListSort.h"
 #include "support/RecordingListener.h"
 
 namespace corvane::testing {
 
 class StoreFixture : public ::testing::Test {
 protected:
+    // Every sensor row in the order the list shows them under this sort state.
+    std::vector<uint16_t> Sorted(const TSortState& state) {
+        std::vector<uint16_t> rows(store->SensorCount);
+        for (uint16_t i = 0; i < rows.size(); ++i)
+            rows[i] = i;
+        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
+            return CompareRows(*store, state, a, b) < 0;
+        });
+        return rows;
+    }
+
     TManualClock clock{46000.0};
     TRecordingListener views;
     std::unique_ptr<TStore> store = TStore::Create(clock, views);
