@@ -10,15 +10,19 @@
 
 namespace corvane::testing {
 
-TProgramRun::TProgramRun(const QByteArray& settings) {
-    const QString program = dir_.filePath("corvane");
+void CopyProgram(const QTemporaryDir& dir, const QByteArray& settings) {
+    const QString program = dir.filePath("corvane");
     QFile::copy(QStringLiteral(CORVANE_PROGRAM), program);
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     if (!settings.isEmpty()) {
-        QFile ini(dir_.filePath("corvane.INI"));
+        QFile ini(dir.filePath("corvane.INI"));
         ini.open(QIODevice::WriteOnly);
         ini.write(settings);
     }
+}
+
+TProgramRun::TProgramRun(const QByteArray& settings) {
+    CopyProgram(dir_, settings);
 }
 
 TProgramRun::~TProgramRun() {

@@ -15,6 +15,10 @@
 
 namespace corvane::testing {
 
+// A copy of the program in the folder, with settings as the text of corvane.INI beside it
+// (empty: no file), so that its settings and logs live in that folder.
+void CopyProgram(const QTemporaryDir& dir, const QByteArray& settings);
+
 class TProgramRun {
 public:
     // settings: the text of corvane.INI beside the program copy (empty: no file).

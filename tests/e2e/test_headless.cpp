@@ -27,14 +27,7 @@ using corvane::testing::WaitFor;
 class THeadlessRun {
 public:
     explicit THeadlessRun(const QByteArray& settings = {}) {
-        const QString program = dir_.filePath("corvane");
-        QFile::copy(QStringLiteral(CORVANE_PROGRAM), program);
-        QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        if (!settings.isEmpty()) {
-            QFile ini(dir_.filePath("corvane.INI"));
-            ini.open(QIODevice::WriteOnly);
-            ini.write(settings);
-        }
+        corvane::testing::CopyProgram(dir_, settings);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
