@@ -360,6 +360,19 @@ int32_t TAppIni::ReadMaxAge() const {
     return file_.ReadInteger(kSettings, "MaxAge", 10800);
 }
 
+TRunSettings TAppIni::ReadRunSettings() const {
+    TRunSettings run;
+    run.Store.DuplicateTimeSec = ReadDuplicateTimeSec();
+    run.Store.DuplicateCRCCheck = ReadDuplicateCRCCheck();
+    run.LogPackets = ReadLogPackets();
+    const int64_t interval = int64_t(ReadLogRateSec()) * 1000;
+    run.LogIntervalMs = interval > 0 && interval <= INT32_MAX ? int(interval) : 0;
+    run.Store.Points2Average = ReadPoints2Average();
+    run.Store.MaxAge = ReadMaxAge();
+    run.Alerts = ReadAlertSettings();
+    return run;
+}
+
 TAlertSettings TAppIni::ReadAlertSettings() const {
     const TAlertSettings defaults;
     TAlertSettings a;

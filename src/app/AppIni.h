@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "store/ActivityStore.h"
 #include "store/Alerts.h"
 
 namespace corvane {
@@ -53,6 +54,16 @@ private:
 // extension added).
 std::string SettingsPathFor(const std::string& programPath);
 
+// The run's tuning, read once at start-up by the window and the service alike.
+struct TRunSettings {
+    TStoreSettings Store;
+    TAlertSettings Alerts;
+    bool LogPackets = false;
+    // The statistics log's period; 0 when there is none. A period too long for a timer would
+    // fire at once and forever, so it counts as none.
+    int LogIntervalMs = 0;
+};
+
 class TAppIni {
 public:
     explicit TAppIni(const std::string& programPath) : file_(SettingsPathFor(programPath)) {}
@@ -66,6 +77,7 @@ public:
     int32_t ReadMaxAge() const;           // default 10800
     // Section "Alerts": LateFactor 3, SilentFactor 10, AlertMinSec 30, Alerts 1 by default.
     TAlertSettings ReadAlertSettings() const;
+    TRunSettings ReadRunSettings() const;
 
     // Appends the remembered targets ("address|port") in file order.
     void ReadRecentAddresses(std::vector<std::string>& list) const;

@@ -77,21 +77,15 @@ THeadless::~THeadless() {
 }
 
 void THeadless::ReadSettings() {
-    TStoreSettings& settings = monitor_.Store().Settings;
-    settings.DuplicateTimeSec = SettingsFile->ReadDuplicateTimeSec();
-    settings.DuplicateCRCCheck = SettingsFile->ReadDuplicateCRCCheck();
-    settings.Points2Average = SettingsFile->ReadPoints2Average();
-    settings.MaxAge = SettingsFile->ReadMaxAge();
-    monitor_.LogPackets = SettingsFile->ReadLogPackets();
-    monitor_.Store().Alerts.Settings = SettingsFile->ReadAlertSettings();
-    const int64_t interval = int64_t(SettingsFile->ReadLogRateSec()) * 1000;
-    const bool statsLog = interval > 0 && interval <= INT32_MAX;
+    const TRunSettings run = SettingsFile->ReadRunSettings();
+    monitor_.ApplySettings(run);
+    const bool statsLog = run.LogIntervalMs != 0;
     // The same places as the window: beside a writable program, else the user's own folders.
     if (statsLog || monitor_.LogPackets)
         MakeFolder(places_.DataFolder);
     if (statsLog) {
         monitor_.StatsLogPath = NextLogFileName(places_.LogBase + ".LOG");
-        log_.start(int(interval));
+        log_.start(run.LogIntervalMs);
     }
     monitor_.PacketLogPath = NextLogFileName(places_.LogBase + ".txt");
     reconnect_ = ReadReconnect(SettingsFile->File(), true);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/AppIni.h"
 #include "output/LogCorv.h"
 #include "util/TextBuffer.h"
 #include "util/untConst.h"
@@ -117,6 +118,12 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
         const bool duplicate = st.IsDuplicate(st.Reads[n].SensorOlder, n);
         ReadObserver->OnRead(st, {p, st.Reads[n].Wall, row, entry, repeat, duplicate});
     }
+}
+
+void TMonitor::ApplySettings(const TRunSettings& run) {
+    store_->Settings = run.Store;
+    store_->Alerts.Settings = run.Alerts;
+    LogPackets = run.LogPackets;
 }
 
 void TMonitor::AddOwnerNode(TOwnerKind kind, uint8_t index) {

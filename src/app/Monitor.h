@@ -13,6 +13,7 @@
 namespace corvane {
 
 class TConn;
+struct TRunSettings;
 class TLogCorv;
 
 class TMonitor {
@@ -40,6 +41,8 @@ public:
     void RegisterPacket(const TDecodedPacket& packet);
     // Forgets every sensor, read, entry point and repeater; the views are emptied by the window.
     void ClearAll();
+    // The tuning read at start-up: the store's rules, the alerts and the packet log switch.
+    void ApplySettings(const TRunSettings& run);
     // One tick of the statistics log timer.
     void LogTick();
     void ExpireTick() { store_->ExpireTick(); }

@@ -280,16 +280,9 @@ void TfrmCorv::BuildPopups() {
 }
 
 void TfrmCorv::ReadSettings() {
-    TStoreSettings& settings = monitor_->Store().Settings;
-    settings.DuplicateTimeSec = SettingsFile->ReadDuplicateTimeSec();
-    settings.DuplicateCRCCheck = SettingsFile->ReadDuplicateCRCCheck();
-    monitor_->LogPackets = SettingsFile->ReadLogPackets();
-    // A period too long for the timer would fire at once and forever; treat it as no log.
-    const int64_t interval = int64_t(SettingsFile->ReadLogRateSec()) * 1000;
-    tmrLog->setInterval(interval > 0 && interval <= INT32_MAX ? int(interval) : 0);
-    settings.Points2Average = SettingsFile->ReadPoints2Average();
-    settings.MaxAge = SettingsFile->ReadMaxAge();
-    monitor_->Store().Alerts.Settings = SettingsFile->ReadAlertSettings();
+    const TRunSettings run = SettingsFile->ReadRunSettings();
+    monitor_->ApplySettings(run);
+    tmrLog->setInterval(run.LogIntervalMs);
 }
 
 void TfrmCorv::ChooseLogFiles() {
