@@ -697,3 +697,35 @@ TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
     Pump(500);
     frm->grab().save(qEnvironmentVariable("SHOT_FILE", "alerts.png"));
 }
+
+// A picture of the window with its sensor list filtered, for looking at the field and the
+// choice above the list. Run by hand under a display, with the simulator serving on SHOT_PORT:
+//   corvane-sim --port 1070 --sensors 200 --periods 2-5 --silence 15 --silence-sensors 8 &
+//   SHOT_PORT=1070 SHOT_FILE=/tmp/x.png SHOT_FILTER=tank [SHOT_STATE=1] QT_QPA_PLATFORM=xcb
+//   xvfb-run -a
+//       test_fmcorv --gtest_also_run_disabled_tests --gtest_filter='*FilterScreenshot*'
+TEST_F(WindowFixture, DISABLED_FilterScreenshot) {
+    FollowDesktopColourScheme(*qApp);
+    QFile ini(folder.filePath("corvane.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Alerts]\nAlertMinSec=5\n");
+    ini.close();
+    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    frm->setGeometry(10, 30, 1250, 860);
+    frm->Splitter2->setSizes({800, 444});
+    frm->show();
+    Pump(qEnvironmentVariableIntValue("SHOT_WAIT") > 0 ? qEnvironmentVariableIntValue("SHOT_WAIT")
+                                                       : 20000);
+    frm->pnlFilter->edtFilter->setFocus();
+    QTest::keyClicks(frm->pnlFilter->edtFilter, qEnvironmentVariable("SHOT_FILTER", "tank"));
+    frm->pnlFilter->cbxState->setCurrentIndex(qEnvironmentVariableIntValue("SHOT_STATE"));
+    for (int r = 0; r < frm->ListModel()->rowCount(); ++r)
+        if (!frm->lvDev->isRowHidden(r, {})) {
+            frm->lvDev->selectionModel()->select(frm->ListModel()->index(r, 0),
+                                                 QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+            break;
+        }
+    Pump(3000); // time for a picture of the screen as well
+    frm->grab().save(qEnvironmentVariable("SHOT_FILE", "filter.png"));
+}
