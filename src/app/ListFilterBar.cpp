@@ -24,8 +24,6 @@ TListFilterBar::TListFilterBar(const TStore& store, QTreeView* list, TSensorList
     edtFilter->setObjectName("edtFilter");
     edtFilter->setPlaceholderText(tr("Filter by label, serial number or kind (Ctrl+F)"));
     edtFilter->setClearButtonEnabled(true);
-    // A name is at most 33 characters; a longer text could match nothing.
-    edtFilter->setMaxLength(33);
     cbxState = new QComboBox(this);
     cbxState->setObjectName("cbxState");
     cbxState->addItems({"All", "Late", "Silent"});
