@@ -708,7 +708,7 @@ TEST_F(WindowFixture, DISABLED_FilterScreenshot) {
     FollowDesktopColourScheme(*qApp);
     QFile ini(folder.filePath("corvane.INI"));
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Alerts]\nAlertMinSec=5\n");
+    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
     ini.close();
     Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
     frm->setGeometry(10, 30, 1250, 860);
