@@ -22,6 +22,7 @@
 #include "app/AppIni.h"
 #include "app/ErrorReport.h"
 #include "app/Help.h"
+#include "app/ListFilterBar.h"
 #include "app/Monitor.h"
 #include "app/Publishing.h"
 #include "app/RouteTree.h"
@@ -105,6 +106,7 @@ TfrmCorv::~TfrmCorv() {
     // The alert views show in the list and the tree: they stop listening first.
     alertViews_.reset();
     // The list model reads the monitor's store, which goes before the window's children do.
+    delete pnlFilter;
     delete lvDev;
     delete model_;
     model_ = nullptr;
@@ -130,6 +132,7 @@ void TfrmCorv::BuildLayout() {
     AttachSensorList(lvDev, model_);
     lvDev->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHelpContext(lvDev, 7);
+    pnlFilter = new TListFilterBar(monitor_->Store(), lvDev, model_);
 
     tvDev = new QTreeView;
     tvDev->setObjectName("tvDev");
@@ -139,7 +142,7 @@ void TfrmCorv::BuildLayout() {
     Splitter2 = new QSplitter(Qt::Horizontal);
     Splitter2->setObjectName("Splitter2");
     Splitter2->setHandleWidth(6);
-    Splitter2->addWidget(lvDev);
+    Splitter2->addWidget(StackFilterOverList(pnlFilter, lvDev));
     Splitter2->addWidget(tvDev);
     Splitter2->setStretchFactor(1, 1);
     // The list gets the width its columns need, so that none hides behind a scroll bar; the

@@ -33,6 +33,7 @@ class TfrmHelp;
 class TCorvDialogs;
 class TPublishing;
 class TAlertViews;
+class TListFilterBar;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -110,6 +111,7 @@ public:
 
     // Components, named as the help and the tests know them.
     QTreeView* lvDev;
+    TListFilterBar* pnlFilter; // search field and state choice above lvDev
     QTreeView* tvDev;
     QSplitter* Splitter1;
     QSplitter* Splitter2;

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
+#include <QtTest/QTest>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -32,6 +33,7 @@
 #include "app/ColourScheme.h"
 #include "app/ErrorReport.h"
 #include "app/Help.h"
+#include "app/ListFilterBar.h"
 #include "app/Monitor.h"
 #include "app/RouteTree.h"
 #include "app/SensorListModel.h"
@@ -43,6 +45,7 @@
 #include "output/fmSelectEntry.h"
 #include "store/ActivityStore.h"
 #include "support/Packets.h"
+#include "util/untConst.h"
 
 using namespace corvane;
 using corvane::test::Pump;
@@ -585,6 +588,88 @@ TEST_F(WindowFixture, AlertStatesShowInTheWindowUntilClearAll) {
     frm->ConnStateChanged(conn, TConnState::Close);
 }
 
+// The filter over the sensor list hides rows and nothing more: the captions go on counting the
+// store, a header click sorts what is shown, and History opens the selected sensor shown.
+TEST_F(WindowFixture, FilterHidesListRowsWhileTheCaptionsCountTheStore) {
+    Start();
+    frm->show();
+    frm->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == frm.get(); }));
+    TFakeConn conn("Serial: 1");
+    frm->AttachHandlers(conn);
+    frm->ConnStateChanged(conn, TConnState::Open);
+    using corvane::testing::SensorLine;
+    conn.Receive(SensorLine(0x123456, ",1,North,Tank Pit") + "\r" +
+                 SensorLine(0x654321, ",1,North,Pump Pit") + "\r" +
+                 SensorLine(0xABCDEF, ",1,North") + "\r" +
+                 SensorLine(0x123456, ",1,North,Tank Pit", '\0', 1) + "\r");
+    QCoreApplication::processEvents();
+    const TStore& store = frm->Monitor().Store();
+    ASSERT_EQ(store.SensorCount, 3);
+    QAbstractItemModel* list = frm->lvDev->model();
+    const auto caption = [&](int column) { return list->headerData(column, Qt::Horizontal); };
+    const auto shown = [&] {
+        QCoreApplication::processEvents();
+        QStringList labels;
+        for (int r = 0; r < list->rowCount(); ++r)
+            if (!frm->lvDev->isRowHidden(r, {}))
+                labels << list->index(r, 0).data().toString();
+        return labels;
+    };
+    EXPECT_EQ(caption(0), "Sensor (3)");
+    EXPECT_EQ(caption(2), "Count (4)");
+
+    QLineEdit* field = frm->pnlFilter->edtFilter;
+    frm->lvDev->setFocus();
+    QTest::keyClick(frm->lvDev, Qt::Key_F, Qt::ControlModifier);
+    EXPECT_TRUE(field->hasFocus());
+    QTest::keyClicks(field, "tank");
+    EXPECT_EQ(shown(), QStringList{"Tank Pit"});
+    // The unnamed sensor by the end of its serial number, as the list shows it.
+    const std::string serial = SerialToHex(store.Sensors[2].SerNo);
+    field->setText(QString::fromStdString(serial.substr(10)));
+    EXPECT_EQ(shown(), QStringList{QString::fromStdString(serial)});
+    // Reads of hidden sensors still count, and a new sensor that does not match stays hidden.
+    conn.Receive(SensorLine(0x654321, ",1,North,Pump Pit", '\0', 1) + "\r" +
+                 SensorLine(0x777777, ",1,North,Gate") + "\r");
+    EXPECT_EQ(shown(), QStringList{QString::fromStdString(serial)});
+    EXPECT_EQ(caption(0), "Sensor (4)");
+    EXPECT_EQ(caption(2), "Count (6)");
+
+    // Sorted by count, the two pits with two reads each; the tie goes by the order in force
+    // (labels, from the start). Gate, with one read, stays hidden.
+    field->setText("PIT");
+    emit frm->lvDev->header()->sectionClicked(2);
+    EXPECT_EQ(shown(), (QStringList{"Pump Pit", "Tank Pit"}));
+    frm->pnlFilter->cbxState->setCurrentIndex(2); // Silent: none is
+    EXPECT_EQ(shown(), QStringList{});
+    frm->pnlFilter->cbxState->setCurrentIndex(0);
+
+    // History opens the selected one of the rows shown.
+    const int tankRow = frm->ListModel()->ModelRowOf(0);
+    frm->lvDev->selectionModel()->setCurrentIndex(
+        list->index(tankRow, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    auto* hist = frm->findChild<TfrmHist*>();
+    QTimer::singleShot(0, hist, &QDialog::reject);
+    Action("pmiHist")->trigger();
+    EXPECT_EQ(hist->edtSen->text(), "Tank Pit");
+    EXPECT_EQ(SelectedSensor(frm->lvDev, frm->ListModel()), 0);
+
+    // The selection goes once its sensor stops matching; Escape empties the field and every row
+    // shows again.
+    frm->activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return QApplication::activeWindow() == frm.get(); }));
+    field->setFocus();
+    field->setText("pump");
+    EXPECT_EQ(SelectedSensor(frm->lvDev, frm->ListModel()), NoRow);
+    EXPECT_EQ(shown(), QStringList{"Pump Pit"});
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(shown().size(), 4);
+    EXPECT_EQ(caption(0), "Sensor (4)");
+    frm->ConnStateChanged(conn, TConnState::Close);
+}
+
 // A picture of the window on a simulated network with silenced sensors and a silenced
 // repeater, for looking at the alert tones and marks. Run by hand under a display, with the
 // simulator serving on SHOT_PORT (GTK_THEME=Adwaita:dark for the dark scheme):
@@ -611,4 +696,36 @@ TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
                                              QItemSelectionModel::Rows);
     Pump(500);
     frm->grab().save(qEnvironmentVariable("SHOT_FILE", "alerts.png"));
+}
+
+// A picture of the window with its sensor list filtered, for looking at the field and the
+// choice above the list. Run by hand under a display, with the simulator serving on SHOT_PORT:
+//   corvane-sim --port 1070 --sensors 200 --periods 2-5 --silence 15 --silence-sensors 8 &
+//   SHOT_PORT=1070 SHOT_FILE=/tmp/x.png SHOT_FILTER=tank [SHOT_STATE=1] QT_QPA_PLATFORM=xcb
+//   xvfb-run -a
+//       test_fmcorv --gtest_also_run_disabled_tests --gtest_filter='*FilterScreenshot*'
+TEST_F(WindowFixture, DISABLED_FilterScreenshot) {
+    FollowDesktopColourScheme(*qApp);
+    QFile ini(folder.filePath("corvane.INI"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
+    ini.close();
+    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    frm->setGeometry(10, 30, 1250, 860);
+    frm->Splitter2->setSizes({800, 444});
+    frm->show();
+    Pump(qEnvironmentVariableIntValue("SHOT_WAIT") > 0 ? qEnvironmentVariableIntValue("SHOT_WAIT")
+                                                       : 20000);
+    frm->pnlFilter->edtFilter->setFocus();
+    QTest::keyClicks(frm->pnlFilter->edtFilter, qEnvironmentVariable("SHOT_FILTER", "tank"));
+    frm->pnlFilter->cbxState->setCurrentIndex(qEnvironmentVariableIntValue("SHOT_STATE"));
+    for (int r = 0; r < frm->ListModel()->rowCount(); ++r)
+        if (!frm->lvDev->isRowHidden(r, {})) {
+            frm->lvDev->selectionModel()->select(frm->ListModel()->index(r, 0),
+                                                 QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+            break;
+        }
+    Pump(3000); // time for a picture of the screen as well
+    frm->grab().save(qEnvironmentVariable("SHOT_FILE", "filter.png"));
 }
