@@ -116,11 +116,10 @@ TfrmConnections::TfrmConnections(TConnSource source, const TClock& clock, QWidge
     lvConnections->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvConnections->verticalHeader()->hide();
     lvConnections->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    lvConnections->horizontalHeader()->setStretchLastSection(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(lvConnections);
-    resize(820, 180);
+    resize(760, 160);
     timer_->setInterval(RefreshMs);
     connect(timer_, &QTimer::timeout, model_, &TConnectionsModel::Refresh);
 }

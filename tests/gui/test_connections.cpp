@@ -5,6 +5,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTableView>
@@ -124,4 +126,32 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     ASSERT_TRUE(WaitFor([&] { return share->isHidden(); }, 3000));
     frm->ConnStateChanged(serial, TConnState::Close);
     EXPECT_TRUE(errors.empty());
+}
+
+// A picture of the connections window on simulated receivers with faults on. Run by hand under a
+// display or headless, with the simulators serving on the ports in SHOT_PORTS:
+//   corvane-sim --port 1070 --rate 20 --faults badcrc,lowercase,short,garbage,badentry,longline &
+//   corvane-sim --port 1071 --rate 5 &
+//   SHOT_PORTS=1071,1070 SHOT_FILE=/tmp/x.png xvfb-run -a test_connections
+//       --gtest_also_run_disabled_tests --gtest_filter='*Shot*'
+TEST_F(ConnectionsFixture, DISABLED_ConnectionsScreenshot) {
+    QStringList args;
+    for (const QString& port : qEnvironmentVariable("SHOT_PORTS", "1070").split(','))
+        args << "-I" + port;
+    Start(args);
+    frm->setGeometry(10, 30, 1000, 640);
+    frm->show();
+    frm->findChild<QAction*>("mniConnections")->trigger();
+    TfrmConnections* window = frm->LinkViews()->Window();
+    window->move(10, 690);
+    const int ms = qEnvironmentVariableIntValue("SHOT_MS");
+    Pump(ms > 0 ? ms : 45000);
+    // Both windows as they stand on the screen, one over the other.
+    QPixmap shot(1280, 900);
+    shot.fill(Qt::darkGray);
+    QPainter painter(&shot);
+    painter.drawPixmap(frm->pos(), frm->grab());
+    painter.drawPixmap(window->pos(), window->grab());
+    painter.end();
+    shot.save(qEnvironmentVariable("SHOT_FILE", "connections.png"));
 }
