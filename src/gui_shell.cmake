@@ -16,6 +16,7 @@ list(APPEND GUI_SHELL_SOURCES
     conn/ConnTcp.cpp
     conn/fmConnSer.cpp
     conn/fmConnTcp.cpp
+    conn/fmConnections.cpp
 )
 
 # The user's guide lives beside the program in the build folder.

@@ -97,6 +97,7 @@ void THeadless::Attach(TConn& conn) {
     };
     conn.OnMessage = [this](std::string_view message) { listener_.AddLogLine(message); };
     conn.Reconnect = reconnect_;
+    conn.Clock = &clock_;
     conns_.push_back(&conn);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/AppIni.h"
+#include "conn/Conn.h"
 #include "output/LogCorv.h"
 #include "util/TextBuffer.h"
 #include "util/untConst.h"
@@ -14,8 +15,13 @@ TMonitor::TMonitor(const TClock& clock, TCorvListener& listener)
     : clock_(clock), listener_(listener), store_(TStore::Create(clock, listener)) {}
 
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
-    if (!decoder_.Decode(line, conn, decoded_))
+    if (!decoder_.Decode(line, conn, decoded_)) {
+        if (conn != nullptr)
+            conn->CountLine(decoder_.Rejection());
         return false;
+    }
+    if (conn != nullptr)
+        conn->CountLine(TLineFate::Passed);
     if (LogPackets) {
         TLogCorv log;
         if (OpenRunLog(log, PacketLogPath, packetLogCreated_, PacketLogHeader, "Packet log") > 0)

@@ -37,7 +37,7 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
         tail_.SetText(line.substr(comma + 1));
         const std::string_view field1 = tail_.Token(1);
         if (!field1.empty() && !ParseEntryNumber(field1, entryNumber))
-            return false;
+            return Reject(TLineFate::BadEntry);
         const std::string_view field2 = tail_.Token(2);
         if (!field2.empty()) {
             out.EntryName = field2;
@@ -59,15 +59,15 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
     out.EntryId = static_cast<uint8_t>(entryNumber & 0xFF);
 
     if (end < PacketDigits)
-        return false;
+        return Reject(TLineFate::NoPacket);
     const std::string_view digits = line.substr(end - PacketDigits, PacketDigits);
     if (!IsHexText(digits))
-        return false;
+        return Reject(TLineFate::NoPacket);
     HexToBytes(digits, out.Packet, sizeof out.Packet);
     const uint16_t crc = CalcCrc16(out.Packet, 11);
     const uint16_t check = static_cast<uint16_t>(out.Packet[11] + 256 * out.Packet[12]);
     if (static_cast<uint16_t>(crc + check) != 0xFFFF)
-        return false;
+        return Reject(TLineFate::BadCrc);
     out.Crc = crc;
 
     out.RepeaterId = '\0';

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "conn/LinkStats.h"
 #include "util/untToken.h"
 
 namespace corvane {
@@ -32,8 +33,16 @@ public:
     // False when the line fails a check. conn is asked for its Close-entry position and its
     // description when the line has no comma; it may be null (no entry, empty description).
     bool Decode(std::string_view line, const TConn* conn, TDecodedPacket& out);
+    // Why the last line that Decode turned down failed: the first check it did not pass.
+    TLineFate Rejection() const { return rejection_; }
 
 private:
+    bool Reject(TLineFate why) {
+        rejection_ = why;
+        return false;
+    }
+
+    TLineFate rejection_ = TLineFate::NoPacket;
     TToken tail_{std::string_view(), ','};
     char entryName_[32] = {}; // "Entry " and any 32-bit number, whole
     std::string description_;

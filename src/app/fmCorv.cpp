@@ -32,6 +32,7 @@
 #include "conn/ConnTcp.h"
 #include "conn/fmConnSer.h"
 #include "conn/fmConnTcp.h"
+#include "conn/fmConnections.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
 
@@ -173,6 +174,9 @@ void TfrmCorv::BuildLayout() {
     // Shows an entry name from the radio: never laid out as markup.
     StatusBar1->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(StatusBar1, 1);
+    lblLink = new QLabel;
+    lblLink->setObjectName("lblLink");
+    statusBar()->addPermanentWidget(lblLink);
     lblAlerts = new QLabel;
     lblAlerts->setObjectName("lblAlerts");
     statusBar()->addPermanentWidget(lblAlerts);
@@ -248,6 +252,19 @@ void TfrmCorv::BuildMenus() {
             [this, local] { Guard([&] { mnIPMenuClick(local); }); });
     mniClose = addMenu(connectMenu, "&Close", "mniClose", 22);
     mniClose->setEnabled(false);
+    // The link figures of the connections that have a Close entry, in its order.
+    linkViews_ = new TLinkViews(
+        *this, *lblLink,
+        [this] {
+            std::vector<const TConn*> open;
+            for (QAction* entry : mniClose->actions())
+                if (auto* item = qobject_cast<TCloseAction*>(entry))
+                    open.push_back(item->Conn());
+            return open;
+        },
+        monitor_->Clock());
+    connect(AddCommand(connectMenu, "Connections...", "mniConnections", 20), &QAction::triggered,
+            linkViews_, &TLinkViews::ShowWindow);
 
     QMenu* help = addMenu(nullptr, "&Help", "miHelp", 23);
     connect(AddCommand(help, "Contents", "miContents", 24), &QAction::triggered, this,

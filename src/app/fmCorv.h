@@ -34,6 +34,7 @@ class TCorvDialogs;
 class TPublishing;
 class TAlertViews;
 class TListFilterBar;
+class TLinkViews;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -70,6 +71,7 @@ public:
     TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
     TfrmHelp* HelpWindow() const { return frmHelp.get(); }
+    TLinkViews* LinkViews() const { return linkViews_; }
     const TFilePlaces& Places() const { return places_; }
 
     // TCorvListener.
@@ -118,6 +120,7 @@ public:
     QPlainTextEdit* reLog;
     QLabel* StatusBar1;
     QLabel* lblAlerts; // "<n> late, <m> silent", right-aligned; hidden while both are 0
+    QLabel* lblLink;   // the rejected share of the last minute; hidden while it is 0
     QTimer* tmrExpire;
     QTimer* tmrLog;
     QMenu* mniClose;
@@ -151,6 +154,7 @@ private:
     TSensorListModel* model_ = nullptr;
     std::unique_ptr<TRouteTree> tree_;
     std::unique_ptr<TAlertViews> alertViews_;
+    TLinkViews* linkViews_ = nullptr;
     std::unique_ptr<TfrmHelp> frmHelp;
     TfrmConnTcp* frmConnTcp = nullptr;
     TfrmConnSer* frmConnSer = nullptr;

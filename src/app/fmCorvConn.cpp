@@ -42,6 +42,7 @@ void TfrmCorv::AttachHandlers(TConn& conn) {
     conn.OnStateChange = [this](TConn& c, TConnState state) { ConnStateChanged(c, state); };
     conn.OnMessage = [this](std::string_view message) { AddLogLine(message); };
     conn.Reconnect = reconnect_;
+    conn.Clock = &monitor_->Clock();
 }
 
 void TfrmCorv::ConnStateChanged(TConn& conn, TConnState state) {

@@ -32,14 +32,18 @@ void TConn::ExtractLines() {
             break;
         if (cr - start >= MinLine)
             DeliverLine(std::string_view(RxBuffer).substr(start, cr - start));
+        else if (cr > start) // the empty piece between CR CR is no line
+            CountLine(TLineFate::Short);
         start = cr + 1;
     }
     RxBuffer.erase(0, start);
     // A receiver that never ends a line must not grow the buffer without bound, but whatever is
     // kept has to hold any line the decoder accepts, or a line arriving a few bytes at a time
     // would lose its beginning.
-    if (RxBuffer.size() > RxKeep)
+    if (RxBuffer.size() > RxKeep) {
+        Link.Drop(RxBuffer.size() - RxKeep);
         RxBuffer.erase(0, RxBuffer.size() - RxKeep);
+    }
 }
 
 bool TConn::DeliverLine(std::string_view line) {
@@ -51,6 +55,8 @@ bool TConn::DeliverLine(std::string_view line) {
 void TConn::SetState(TConnState state) {
     if (state == TConnState::Open)
         RxBuffer.clear();
+    if (state == TConnState::Close)
+        Link.Reset();
     if (OnStateChange)
         OnStateChange(*this, state);
 }
@@ -58,6 +64,10 @@ void TConn::SetState(TConnState state) {
 void TConn::ReportMessage(std::string_view text) {
     if (OnMessage)
         OnMessage(text);
+}
+
+void TConn::CountLine(TLineFate fate) {
+    Link.Count(fate, Clock != nullptr ? Clock->Now() : 0.0);
 }
 
 int TConn::AnnounceRetry() {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "conn/Backoff.h"
+#include "conn/LinkStats.h"
 
 namespace corvane {
 
@@ -43,6 +44,10 @@ public:
     // the connection is closed; the waits start over once it is back.
     bool Reconnect = false;
     TBackoff Retry;
+    // What became of the lines received since the connection opened; the counts start over when
+    // it closes. Clock gives their time for the last minute's figures (none: totals only).
+    TLinkStats Link;
+    const TClock* Clock = nullptr;
 
     virtual std::string GetDescription() const = 0;
     virtual bool Open() = 0;
@@ -54,6 +59,8 @@ public:
     bool DeliverLine(std::string_view line);
     void SetState(TConnState state);
     void ReportMessage(std::string_view text);
+    // Counts a line: the base counts the short ones, the line's owner what it made of the rest.
+    void CountLine(TLineFate fate);
     // Writes "Reconnecting to <description> in <n> s" and returns the wait in seconds.
     int AnnounceRetry();
 };

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "app/Monitor.h"
+#include "conn/Conn.h"
 #include "support/Packets.h"
 #include "util/untConst.h"
 
@@ -63,6 +64,50 @@ TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
     EXPECT_EQ(allocations.load() - before, 0);
     EXPECT_EQ(monitor.Store().Alerts.SilentCount(), 0);
     EXPECT_EQ(monitor.Store().ReadCount, MaxReads);
+}
+
+class TLineConn : public TConn {
+public:
+    std::string GetDescription() const override { return "Line"; }
+    bool Open() override { return true; }
+    void Close() override {}
+};
+
+// Lines through a connection, as a transport hands them over: the framing, the link counts of
+// every kind of line, the last minute's slots and the cap on the receive buffer.
+TEST(PacketPathTest, ConnectionCountsNoHeapAllocationOnceWarm) {
+    TManualClock clock;
+    TNullListener views;
+    TMonitor monitor(clock, views);
+    TLineConn conn;
+    conn.OnLine = [&monitor](TConn& c, std::string_view line) {
+        return monitor.ParsePacketLine(&c, line);
+    };
+    conn.Clock = &clock;
+    conn.SetState(TConnState::Open);
+    std::string reception;
+    for (uint32_t i = 0; i < 200; ++i) {
+        std::string bad = SensorLine(i + 1, ",7,North Gate");
+        bad[22] = bad[22] == '0' ? '1' : '0';
+        reception += SensorLine(i + 1, ",7,North Gate") + "\r" + bad + "\rshort\r" +
+                     std::string(40, 'x') + "\r" + PacketDigits(0x10, i) + ",x\r";
+    }
+    const std::string endless(TConn::RxKeep + 200, '7');
+    conn.Receive(reception); // warm-up: sensors, names and the buffer's room are made
+    conn.Receive(endless);
+    conn.Receive("\r");
+    const long before = allocations.load();
+    for (int round = 0; round < 100; ++round) {
+        conn.Receive(reception);
+        conn.Receive(endless);
+        conn.Receive("\r");
+        clock.AdvanceSeconds(0.7);
+    }
+    EXPECT_EQ(allocations.load() - before, 0);
+    const TLinkCounts& t = conn.Link.Totals();
+    EXPECT_EQ(t.Passed, 101u * 200);
+    EXPECT_EQ(t.Rejected(), 101u * (4 * 200 + 1));
+    EXPECT_GT(t.Dropped, 0u);
 }
 
 } // namespace

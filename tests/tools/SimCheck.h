@@ -61,9 +61,21 @@ inline bool CrcMatches(const Decoded& d) {
     return static_cast<uint16_t>(BitwiseCrc(d.Bytes.data(), 11) + check) == 0xFFFF;
 }
 
+// The entry field of the tail: empty, or decimal digits after an optional sign.
+inline bool EntryFieldIsNumber(std::string_view tail) {
+    if (tail.empty())
+        return true;
+    std::string_view field = tail.substr(1, tail.find(',', 1) - 1);
+    if (field.empty())
+        return true;
+    if (field[0] == '+' || field[0] == '-')
+        field.remove_prefix(1);
+    return !field.empty() && field.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 inline bool PassesIndependentCheck(std::string_view line) {
     std::optional<Decoded> d = Decode(line);
-    return d && CrcMatches(*d);
+    return d && CrcMatches(*d) && EntryFieldIsNumber(d->Tail);
 }
 
 } // namespace corvane::sim::test

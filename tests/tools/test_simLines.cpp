@@ -71,6 +71,17 @@ TEST(SimLines, DamagedLinesFailForTheReasonTheyClaim) {
 
         EXPECT_LT(ShortLine(p, ExampleParts(), rng).size(), 28u);
 
+        // Sound digits and check word; only the entry field is no number, with or without a
+        // tail of its own.
+        for (const LineParts& parts : {ExampleParts(), LineParts{}}) {
+            std::string badEntry = BadEntryLine(p, parts);
+            std::optional<test::Decoded> e = test::Decode(badEntry);
+            ASSERT_TRUE(e) << badEntry;
+            EXPECT_TRUE(test::CrcMatches(*e)) << badEntry;
+            EXPECT_FALSE(LinePasses(badEntry)) << badEntry;
+            EXPECT_FALSE(PassesIndependentCheck(badEntry)) << badEntry;
+        }
+
         std::string garbage = GarbageLine(rng);
         EXPECT_GE(garbage.size(), 28u);
         EXPECT_EQ(garbage.find_first_of(std::string("\r\n,", 3)), std::string::npos);

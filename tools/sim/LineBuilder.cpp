@@ -113,6 +113,15 @@ std::string ShortLine(const Packet& p, const LineParts& parts, std::mt19937_64& 
     return full.substr(0, 1 + Below(rng, 27));
 }
 
+std::string BadEntryLine(Packet p, const LineParts& parts) {
+    SealPacket(p);
+    std::string tail = Tail(parts);
+    if (tail.empty())
+        tail = ",0";
+    tail.insert(1, "E"); // ",E2,North Gate": the entry field reads as no number
+    return Marker(parts) + PacketDigits(p) + tail;
+}
+
 std::string GarbageLine(std::mt19937_64& rng) {
     size_t length = 28 + Below(rng, 60);
     std::string s;

@@ -39,6 +39,8 @@ std::string BadCrcLine(Packet p, const LineParts& parts, std::mt19937_64& rng);
 std::string LowercaseLine(Packet p, const LineParts& parts);
 std::string ShortLine(const Packet& p, const LineParts& parts, std::mt19937_64& rng);
 std::string GarbageLine(std::mt19937_64& rng);
+// A sound packet whose tail's entry field is no number (a tail is added when the line has none).
+std::string BadEntryLine(Packet p, const LineParts& parts);
 // Upper-case digits without a line end and without commas or repeater letters, so that the line
 // after it still reads correctly once the monitor's framing joins the two.
 std::string LongLineText(std::mt19937_64& rng);

@@ -1,12 +1,15 @@
 #include "LineSource.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace corvane::sim {
 
 const char* LineKindName(LineKind k) {
-    static const char* const names[] = {"valid",    "badcrc", "lowercase", "short", "garbage",
-                                        "longline", "cut",    "invalid",   "raw",   "none"};
+    static const char* const names[] = {"valid",   "badcrc",   "lowercase", "short",
+                                        "garbage", "longline", "badentry",  "cut",
+                                        "invalid", "raw",      "none"};
+    static_assert(std::size(names) == LineKindCount + 1);
     return names[static_cast<int>(k)];
 }
 

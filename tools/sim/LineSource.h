@@ -14,7 +14,19 @@ namespace corvane::sim {
 
 // How the summary counts an emission. Invalid: a replayed or scripted line that the monitor
 // would reject; Raw: scripted text sent without a line end.
-enum class LineKind { Valid, BadCrc, Lowercase, Short, Garbage, LongLine, Cut, Invalid, Raw, None };
+enum class LineKind {
+    Valid,
+    BadCrc,
+    Lowercase,
+    Short,
+    Garbage,
+    LongLine,
+    BadEntry,
+    Cut,
+    Invalid,
+    Raw,
+    None
+};
 constexpr int LineKindCount = static_cast<int>(LineKind::None);
 const char* LineKindName(LineKind k);
 

@@ -16,6 +16,7 @@ const std::map<std::string, Fault> FaultNames = {
     {"short", Fault::Short},           {"garbage", Fault::Garbage},
     {"split", Fault::Split},           {"longline", Fault::LongLine},
     {"disconnect", Fault::Disconnect}, {"silent", Fault::Silent},
+    {"badentry", Fault::BadEntry},
 };
 
 bool ParseInt(const std::string& text, int64_t lo, int64_t hi, int64_t& out) {
@@ -48,8 +49,8 @@ bool ParseFaults(const std::string& list, std::vector<Fault>& out, std::string& 
         auto it = FaultNames.find(name);
         if (it == FaultNames.end()) {
             error = "unknown fault '" + name +
-                    "' (known: badcrc, lowercase, short, garbage, split, longline, disconnect, "
-                    "silent)";
+                    "' (known: badcrc, lowercase, short, garbage, badentry, split, longline, "
+                    "disconnect, silent)";
             return false;
         }
         if (std::find(out.begin(), out.end(), it->second) == out.end())
@@ -64,7 +65,7 @@ bool ParseFaults(const std::string& list, std::vector<Fault>& out, std::string& 
 // Faults that change what a line says; they need lines the simulator builds itself.
 bool IsContentFault(Fault f) {
     return f == Fault::BadCrc || f == Fault::Lowercase || f == Fault::Short ||
-           f == Fault::Garbage || f == Fault::LongLine;
+           f == Fault::Garbage || f == Fault::LongLine || f == Fault::BadEntry;
 }
 
 std::string CheckCombination(const SimOptions& o) {
@@ -220,8 +221,9 @@ Simulates a receiving station: serves receiver lines to the monitor over TCP
   --rate R          lines per second (0: as fast as the client reads;
                     default: each sensor's own reporting period)
   --seed N          seed of the random choices (default 1)
-  --faults LIST     comma list of: badcrc, lowercase, short, garbage, split,
-                    longline, disconnect, silent
+  --faults LIST     comma list of: badcrc, lowercase, short, garbage, badentry,
+                    split, longline, disconnect, silent (badentry: a tail whose
+                    entry field is no number)
   --fault-rate P    share of lines that carry a fault, 0 to 1 (default 0.1)
   --replay FILE     replay a packet log written by the monitor, paced by its time column
   --speed X         play the time line X times faster (default 1)

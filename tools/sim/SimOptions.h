@@ -8,7 +8,17 @@
 namespace corvane::sim {
 
 // What may go wrong on the simulated receiver, each requested by name with --faults.
-enum class Fault { BadCrc, Lowercase, Short, Garbage, Split, LongLine, Disconnect, Silent };
+enum class Fault {
+    BadCrc,
+    Lowercase,
+    Short,
+    Garbage,
+    Split,
+    LongLine,
+    Disconnect,
+    Silent,
+    BadEntry
+};
 
 struct SimOptions {
     int Port = 1070;

@@ -21,8 +21,8 @@ Emission Line(double at, LineKind kind, std::string bytes) {
 
 SimSource::SimSource(const SimOptions& o)
     : FNet(ParamsOf(o)), FEnd(LineEnd(o.CrLf)), FRate(o.FaultRate) {
-    for (Fault f :
-         {Fault::BadCrc, Fault::Lowercase, Fault::Short, Fault::Garbage, Fault::LongLine}) {
+    for (Fault f : {Fault::BadCrc, Fault::Lowercase, Fault::Short, Fault::Garbage, Fault::LongLine,
+                    Fault::BadEntry}) {
         if (o.HasFault(f))
             FFaults.push_back(f);
     }
@@ -53,6 +53,8 @@ Emission SimSource::Damaged(Fault f, const SimRead& read, const LineParts& parts
         return Line(read.At, LineKind::Lowercase, LowercaseLine(read.Data, parts) + FEnd);
     case Fault::Short:
         return Line(read.At, LineKind::Short, ShortLine(read.Data, parts, rng) + FEnd);
+    case Fault::BadEntry:
+        return Line(read.At, LineKind::BadEntry, BadEntryLine(read.Data, parts) + FEnd);
     default:
         break;
     }
