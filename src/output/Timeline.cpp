@@ -41,6 +41,7 @@ void FindSpan(const THistory& history, TTimeline& t) {
         t.From -= 30 / 86400.0;
         t.To += 30 / 86400.0;
         t.SpanMs = 60000;
+        t.Widened = true;
     }
 }
 

@@ -28,6 +28,7 @@ struct TTimeline {
     TDateTime From = 0;
     TDateTime To = 0;
     int64_t SpanMs = 0;
+    bool Widened = false; // all reads at one moment: the minute is not theirs
     std::vector<TTimelineColumn> Columns;
     std::vector<TGapSpan> Gaps; // in ascending order, touching spans merged
     int32_t Counted = 0;
