@@ -101,7 +101,8 @@ void BinTimeline(const THistory& history, int width, TTimeline& t) {
     const int32_t n = static_cast<int32_t>(history.Rows.size());
     for (int32_t row = 0; row < n; ++row) {
         const THistRead& r = history.Rows[row];
-        const int x = t.ColumnOf(r.Time);
+        const int64_t offset = std::clamp<int64_t>(ToMs(r.Time - t.From), 0, t.SpanMs);
+        const int x = static_cast<int>(std::min<int64_t>(offset * width / t.SpanMs, width - 1));
         TTimelineColumn& c = t.Columns[x];
         if (r.Dup) {
             ++c.Dups;
@@ -110,7 +111,7 @@ void BinTimeline(const THistory& history, int width, TTimeline& t) {
             ++c.Counted;
             ++t.Counted;
         }
-        const int64_t distance = FromMiddle(ToMs(r.Time - t.From), x, width, t.SpanMs);
+        const int64_t distance = FromMiddle(offset, x, width, t.SpanMs);
         if (distance < best[x]) {
             best[x] = distance;
             c.Nearest = row;
