@@ -7,7 +7,6 @@
 #include <QToolTip>
 
 #include <algorithm>
-#include <cmath>
 
 namespace corvane {
 
@@ -38,9 +37,16 @@ QString Duration(int64_t ms) {
     return QString("%1 d %2 h").arg(s / 86400).arg(s / 3600 % 24);
 }
 
-// The dups' colour: warm, readable on light and dark bases alike.
-QColor DupColour() {
-    return QColor(224, 96, 32);
+bool DarkBase(const QPalette& p) {
+    return p.color(QPalette::Base).lightness() < 128;
+}
+
+// Counted reads in blue, duplicates in a warm colour: apart at a glance on either scheme.
+QColor CountedColour(const QPalette& p) {
+    return DarkBase(p) ? QColor(110, 170, 240) : QColor(35, 100, 190);
+}
+QColor DupColour(const QPalette& p) {
+    return DarkBase(p) ? QColor(240, 140, 70) : QColor(214, 90, 20);
 }
 
 } // namespace
@@ -112,18 +118,24 @@ QRect TTimelineStrip::BandRect() const {
     return QRect(Margin, LineHeight() + 3, BandWidth(), CountedRow + DupRow + 3);
 }
 
-QString TTimelineStrip::Caption() {
+QString TTimelineStrip::Caption(int room) {
     const TTimeline& t = Bins();
     if (history_ == nullptr || history_->Rows.empty())
         return "No reads held";
-    QString text = Minutes(t.FirstShown) + " to " + Minutes(t.LastShown) + " (" +
-                   Duration(t.Widened ? 0 : t.SpanMs) +
+    QString last = Minutes(t.LastShown);
+    const QString first = Minutes(t.FirstShown);
+    if (last.left(5) == first.left(5))
+        last = last.mid(6); // the same day: the end's time alone
+    QString text = first + " to " + last + " (" + Duration(t.Widened ? 0 : t.SpanMs) +
                    "): " + QString::number(t.Counted + t.Dups) + " reads";
     if (t.Dups > 0)
         text += ", " + QString::number(t.Dups) + " duplicates";
-    if (t.LongGaps > 0)
-        text += ", " + QString::number(t.LongGaps) + (t.LongGaps == 1 ? " long gap" : " long gaps");
-    return text;
+    // The long gaps' count goes first when the strip is narrow: the shading shows them.
+    const QString gaps =
+        t.LongGaps == 1 ? ", 1 long gap" : ", " + QString::number(t.LongGaps) + " long gaps";
+    if (t.LongGaps > 0 && fontMetrics().horizontalAdvance(text + gaps) <= room)
+        text += gaps;
+    return fontMetrics().elidedText(text, Qt::ElideRight, room);
 }
 
 void TTimelineStrip::paintEvent(QPaintEvent*) {
@@ -132,8 +144,7 @@ void TTimelineStrip::paintEvent(QPaintEvent*) {
     const QRect band = BandRect();
     p.setPen(palette().color(QPalette::WindowText));
     const QRect caption(Margin, 1, width() - 2 * Margin, LineHeight());
-    p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter,
-               fontMetrics().elidedText(Caption(), Qt::ElideRight, caption.width()));
+    p.drawText(caption, Qt::AlignLeft | Qt::AlignVCenter, Caption(caption.width()));
     PaintBand(p, band);
     PaintAxis(p, band);
 }
@@ -141,36 +152,30 @@ void TTimelineStrip::paintEvent(QPaintEvent*) {
 void TTimelineStrip::PaintBand(QPainter& p, const QRect& band) {
     const TTimeline& t = Bins();
     p.fillRect(band, palette().base());
-    QColor shade = palette().color(QPalette::Mid);
-    shade.setAlpha(110);
+    // Long silences: a grey over the band, lighter than it on a dark scheme, darker on a light.
+    QColor shade = DarkBase(palette()) ? QColor(255, 255, 255, 48) : palette().color(QPalette::Mid);
+    if (!DarkBase(palette()))
+        shade.setAlpha(110);
     for (const TGapSpan& g : t.Gaps)
         p.fillRect(band.left() + g.From, band.top(), g.To - g.From + 1, band.height(), shade);
 
-    int32_t most = 1;
-    for (const TTimelineColumn& c : t.Columns)
-        most = std::max({most, c.Counted, c.Dups});
-    // A lone read gets a mark of nearly half the row; the busiest column fills it.
-    const double scale = 0.55 / std::log1p(static_cast<double>(most));
-    auto height = [&](int32_t n, int row) {
-        return std::max(2, static_cast<int>(row * (0.45 + scale * std::log1p(n)) + 0.5));
-    };
-    const QColor counted = palette().color(QPalette::Text);
-    const QColor dups = DupColour();
+    const QColor counted = CountedColour(palette());
+    const QColor dups = DupColour(palette());
     const int countedBase = band.top() + 1 + CountedRow;
     const int dupTop = countedBase + 1;
     for (int x = 0; x < t.Width(); ++x) {
         const TTimelineColumn& c = t.Columns[x];
-        if (c.Counted > 0) {
-            const int h = height(c.Counted, CountedRow);
-            p.fillRect(band.left() + x, countedBase - h, 1, h, counted);
-        }
+        if (c.Counted > 0)
+            p.fillRect(band.left() + x, countedBase - CountedRow, 1, CountedRow, counted);
         if (c.Dups > 0)
-            p.fillRect(band.left() + x, dupTop, 1, height(c.Dups, DupRow), dups);
+            p.fillRect(band.left() + x, dupTop, 1, DupRow, dups);
     }
     if (history_ != nullptr && marked_ >= 0 &&
         marked_ < static_cast<int32_t>(history_->Rows.size())) {
         const int x = band.left() + t.ColumnOf(history_->Rows[marked_].Time);
-        p.fillRect(x - 1, band.top(), 3, band.height(), palette().color(QPalette::Highlight));
+        // The table's current read, in the text colour so that it stands out from every mark.
+        p.fillRect(x - 1, band.top() - 2, 2, band.height() + 4,
+                   palette().color(QPalette::WindowText));
     }
     p.setPen(palette().color(QPalette::Mid));
     p.drawRect(band.adjusted(0, 0, -1, -1));

@@ -47,7 +47,8 @@ private:
     int BandWidth() const { return width() > 2 * Margin ? width() - 2 * Margin : 0; }
     int LineHeight() const;
     QRect BandRect() const;
-    QString Caption();
+    // The span held and the count, made to fit room pixels.
+    QString Caption(int room);
     void PaintBand(QPainter& p, const QRect& band);
     void PaintAxis(QPainter& p, const QRect& band);
 
