@@ -5,6 +5,7 @@ list(APPEND GUI_VIEW_SOURCES
     app/RouteTree.cpp
     app/AlertLook.cpp
     output/fmHist.cpp
+    output/TimelineStrip.cpp
     output/fmExport.cpp
     output/fmSelectEntry.cpp
     output/fmAbout.cpp

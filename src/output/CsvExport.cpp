@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "output/History.h"
 #include "output/LogCorv.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
@@ -135,26 +136,96 @@ std::string BuildExport(const TStore& store, const TFields& fields) {
     return text;
 }
 
-void WriteExport(const std::string& path, const TStore& store, const TFields& fields) {
+namespace {
+
+// Writes the lines that next makes, one at a time, until it makes none; throws EExportError at
+// the first that does not reach the file (whatever was written stays).
+template <class TNext>
+void WriteLines(const std::string& path, TNext next) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr)
         Fail("Cannot create", path, errno);
     std::string line;
     line.reserve(200);
-    BuildHeader(line, fields);
-    for (int row = 0;; ++row) {
+    while (next(line)) {
         if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) {
             int error = errno;
             std::fclose(file); // keeps whatever reached the file
             Fail("Cannot write", path, error);
         }
-        if (row >= RowsOf(store))
-            break;
-        BuildRow(line, fields, store.Sensors[row], store.Clock());
     }
     // The last buffered lines reach the disk only here, so a full disk shows up at the close.
     if (std::fclose(file) != 0)
         Fail("Cannot write", path, errno);
+}
+
+// One row of the history window: the read's date-time as the export writes date-times, the gap
+// as a number, the route as texts.
+void BuildHistoryRow(std::string& out, const THistory& history, const THistRead& read) {
+    out.clear();
+    char time[32];
+    out += '"';
+    out.append(time, FormatDateTimeFull(read.Shown, time));
+    out += "\",";
+    AppendDecimal(out, read.Gap);
+    out += ',';
+    AppendQuoted(out,
+                 read.Repeater != '\0' ? std::string_view(&read.Repeater, 1) : std::string_view());
+    out += ',';
+    AppendQuoted(out, history.EntryName(read));
+    out.append(LineEnd);
+}
+
+void BuildHistoryHeader(std::string& out) {
+    out.clear();
+    out.append(HistoryExportHeader);
+    out.append(LineEnd);
+}
+
+} // namespace
+
+void WriteExport(const std::string& path, const TStore& store, const TFields& fields) {
+    int row = -1;
+    WriteLines(path, [&](std::string& line) {
+        if (row >= RowsOf(store))
+            return false;
+        if (row < 0)
+            BuildHeader(line, fields);
+        else
+            BuildRow(line, fields, store.Sensors[row], store.Clock());
+        ++row;
+        return true;
+    });
+}
+
+const std::string_view HistoryExportHeader = "At,Gap (sec),Repeater,Entry";
+
+std::string BuildHistoryExport(const THistory& history) {
+    std::string text;
+    std::string line;
+    BuildHistoryHeader(line);
+    text += line;
+    for (const THistRead& read : history.Rows) {
+        BuildHistoryRow(line, history, read);
+        text += line;
+    }
+    return text;
+}
+
+void WriteHistoryExport(const std::string& path, const THistory& history) {
+    size_t row = 0;
+    bool header = true;
+    WriteLines(path, [&](std::string& line) {
+        if (header) {
+            header = false;
+            BuildHistoryHeader(line);
+            return true;
+        }
+        if (row >= history.Rows.size())
+            return false;
+        BuildHistoryRow(line, history, history.Rows[row++]);
+        return true;
+    });
 }
 
 } // namespace corvane

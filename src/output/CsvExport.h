@@ -11,6 +11,7 @@
 namespace corvane {
 
 class TStore;
+struct THistory;
 
 constexpr int ExportFieldCount = 9;
 extern const std::array<std::string_view, ExportFieldCount> ExportFieldCaptions;
@@ -26,6 +27,12 @@ std::string BuildExport(const TStore& store, const std::array<bool, ExportFieldC
 // (whatever was written stays).
 void WriteExport(const std::string& path, const TStore& store,
                  const std::array<bool, ExportFieldCount>& fields);
+
+// The history window's rows, as its table lists them, in the export's formats: the read's
+// date-time and the texts quoted, the gap a number.
+extern const std::string_view HistoryExportHeader;
+std::string BuildHistoryExport(const THistory& history);
+void WriteHistoryExport(const std::string& path, const THistory& history);
 
 // "Running Average": general form, up to 15 significant digits (30.5, 30, 12.3000001907349).
 std::string FormatGeneral15(double value);

@@ -1,13 +1,24 @@
 #include "output/fmHist.h"
 
+#include <algorithm>
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/ErrorReport.h"
+#include "output/CsvExport.h"
+#include "output/TimelineStrip.h"
+#include "output/fmExport.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
@@ -32,24 +43,31 @@ QLineEdit* ValueBox(QWidget* parent, bool readOnly) {
     return e;
 }
 
-QTreeWidgetItem* ReadItem(const TStore& store, const TRead& read, TDateTime previous) {
+QTreeWidgetItem* ReadItem(const THistory& history, const THistRead& read) {
     char at[32];
-    const size_t n = FormatDateTimeShort(store.Clock().ToLocal(read.Wall), at);
-    QString repeater, entry;
-    if (read.Repeat != NoIndex && read.Repeat < MaxRepeats)
-        repeater = QString(QLatin1Char(store.Repeats[read.Repeat].Id));
-    if (read.Entry != NoIndex && read.Entry < MaxEntries)
-        entry = Latin1(store.Entries[read.Entry].Name.View());
+    const size_t n = FormatDateTimeShort(read.Shown, at);
+    QString repeater;
+    if (read.Repeater != '\0')
+        repeater = QString(QLatin1Char(read.Repeater));
     return new QTreeWidgetItem(QStringList{QString::fromLatin1(at, static_cast<qsizetype>(n)),
-                                           QString::number(SecondsDiff(read.Time, previous)),
-                                           repeater, entry});
+                                           QString::number(read.Gap), repeater,
+                                           Latin1(history.EntryName(read))});
+}
+
+QToolButton* BarButton(QAction* action, QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setDefaultAction(action);
+    b->setAutoRaise(true);
+    b->setFocusPolicy(Qt::NoFocus); // the table stays the active control
+    return b;
 }
 
 } // namespace
 
 TfrmHist::TfrmHist(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      ChooseFile(RunCsvSaveDialog) {
     setWindowTitle("Sensor History");
     // Only the main window waits for it, so the help window stays usable beside it.
     setWindowModality(Qt::WindowModal);
@@ -89,6 +107,8 @@ TfrmHist::TfrmHist(QWidget* parent)
     lvHist->setUniformRowHeights(true);
     lvHist->setAllColumnsShowFocus(true);
     lvHist->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Several rows at once, for Copy.
+    lvHist->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lvHist->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvHist->header()->setStretchLastSection(false);
     lvHist->header()->setSectionsMovable(false);
@@ -96,20 +116,44 @@ TfrmHist::TfrmHist(QWidget* parent)
     for (int c = 0; c < 4; ++c)
         lvHist->setColumnWidth(c, widths[c]);
 
+    tlHist = new TTimelineStrip(this);
+    tlHist->SetHistory(&history_);
+    connect(tlHist, &TTimelineStrip::ReadClicked, this, &TfrmHist::SelectRow);
+    connect(lvHist, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
+        tlHist->SetMarked(item != nullptr ? lvHist->indexOfTopLevelItem(item) : -1);
+    });
+
+    actCopy = new QAction("Copy", this);
+    actCopy->setShortcut(QKeySequence::Copy);
+    // Ctrl+C anywhere in the window but the value boxes, which copy their own text.
+    actCopy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    actExport = new QAction("Export...", this);
+    connect(actCopy, &QAction::triggered, this, &TfrmHist::CopyClick);
+    connect(actExport, &QAction::triggered, this, &TfrmHist::ExportClick);
+    addAction(actCopy);
+    lvHist->setContextMenuPolicy(Qt::ActionsContextMenu);
+    lvHist->addAction(actCopy);
+    lvHist->addAction(actExport);
+
     auto* status = new QStatusBar(this);
     status->setSizeGripEnabled(false);
+    btnCopy = BarButton(actCopy, status);
+    btnExport = BarButton(actExport, status);
+    status->addPermanentWidget(btnCopy);
+    status->addPermanentWidget(btnExport);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(panel);
+    layout->addWidget(tlHist);
     layout->addWidget(lvHist, 1);
     layout->addWidget(status);
     setFocusProxy(lvHist);
 }
 
 void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
-    TDateTime previous = store.Clock().Now();
+    const TDateTime now = store.Clock().Now();
     if (row >= store.SensorCount)
         return;
     const TSensor& s = store.Sensors[row];
@@ -128,20 +172,64 @@ void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
     edtLoss->setText(Latin1(store.LossText(row, buffer)));
     edtRoutes->setText(Latin1(store.RoutesText(row, buffer)));
 
+    // The table, the timeline and the exports all show the rows of this one walk.
+    const size_t first = history_.Rows.size();
+    LoadHistory(store, row, now, history_);
     QList<QTreeWidgetItem*> items;
-    // A chain never holds more reads than the ring; the bound keeps a damaged chain from looping.
-    int32_t left = MaxReads;
-    for (int32_t n = s.Newest; n >= 0 && n < MaxReads && left-- > 0;) {
-        const TRead& read = store.Reads[n];
-        items.push_back(ReadItem(store, read, previous));
-        previous = read.Time;
-        n = read.SensorOlder;
-    }
+    items.reserve(static_cast<qsizetype>(history_.Rows.size() - first));
+    for (size_t k = first; k < history_.Rows.size(); ++k)
+        items.push_back(ReadItem(history_, history_.Rows[k]));
     lvHist->addTopLevelItems(items);
+    tlHist->SetHistory(&history_);
+}
+
+QString TfrmHist::SelectedText() const {
+    QList<int> rows;
+    for (const QModelIndex& index : lvHist->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end()); // in the table's order, whatever order they were picked
+    QString text;
+    for (int row : rows) {
+        const QTreeWidgetItem* item = lvHist->topLevelItem(row);
+        for (int c = 0; c < lvHist->columnCount(); ++c) {
+            if (c > 0)
+                text += '\t';
+            text += item->text(c);
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+void TfrmHist::CopyClick() {
+    const QString text = SelectedText();
+    if (!text.isEmpty())
+        QApplication::clipboard()->setText(text);
+}
+
+void TfrmHist::ExportClick() {
+    const QString path = ChooseFile(this, TfrmExport::StartFolder());
+    if (path.isEmpty())
+        return;
+    try {
+        WriteHistoryExport(QFile::encodeName(path).toStdString(), history_);
+    } catch (const std::exception& e) {
+        ReportError(e.what());
+    }
+}
+
+void TfrmHist::SelectRow(int row) {
+    QTreeWidgetItem* item = lvHist->topLevelItem(row);
+    if (item == nullptr)
+        return;
+    lvHist->setCurrentItem(item); // selects that row alone
+    lvHist->scrollToItem(item, QAbstractItemView::PositionAtCenter);
 }
 
 void TfrmHist::hideEvent(QHideEvent* event) {
     lvHist->clear();
+    history_.Clear();
+    tlHist->SetHistory(&history_);
     QDialog::hideEvent(event);
 }
 

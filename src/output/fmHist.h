@@ -5,14 +5,20 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <functional>
 
+#include "output/History.h"
+
+class QAction;
 class QLabel;
 class QLineEdit;
+class QToolButton;
 class QTreeWidget;
 
 namespace corvane {
 
 class TStore;
+class TTimelineStrip;
 
 class TfrmHist : public QDialog {
     Q_OBJECT
@@ -31,9 +37,34 @@ public:
     // The sensor's "Loss %" and "Routes", as the sensor list shows them.
     QLineEdit* edtLoss = nullptr;
     QLineEdit* edtRoutes = nullptr;
+    // The reads over time, above the table.
+    TTimelineStrip* tlHist = nullptr;
+    // "Copy" (also Ctrl+C) and "Export...", on the status bar and the table's pop-up menu.
+    QAction* actCopy = nullptr;
+    QAction* actExport = nullptr;
+    QToolButton* btnCopy = nullptr;
+    QToolButton* btnExport = nullptr;
+
+    // The rows as loaded, in the table's order.
+    const THistory& History() const { return history_; }
+    // The selected rows, as the table shows them: cells split by tabs, each row ending in a line
+    // feed.
+    QString SelectedText() const;
+
+    // Asks for the file to export to, starting in the given folder; empty when the user
+    // cancelled. Replaceable so that the window can be driven without a file dialog.
+    std::function<QString(QWidget* parent, const QString& folder)> ChooseFile;
+
+public slots:
+    void CopyClick();
+    void ExportClick();
 
 protected:
     void hideEvent(QHideEvent* event) override;
+
+private:
+    void SelectRow(int row);
+    THistory history_;
 };
 
 } // namespace corvane

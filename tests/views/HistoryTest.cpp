@@ -1,12 +1,22 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "output/TimelineStrip.h"
+#include "output/fmExport.h"
 #include "output/fmHist.h"
 #include "store/ActivityStore.h"
 
@@ -15,6 +25,35 @@ using namespace corvane;
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
+
+// A reader of comma-separated text as a spreadsheet reads it: fields in double quotes may hold
+// commas, and a doubled quote inside them stands for one; lines end in CR LF.
+Rows ReadCsv(const std::string& text) {
+    Rows rows(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                rows.back().back() += text[++i];
+            else if (c == '"')
+                quoted = false;
+            else
+                rows.back().back() += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            rows.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            if (i + 1 < text.size())
+                rows.emplace_back(1);
+        } else {
+            rows.back().back() += c;
+        }
+    }
+    return rows;
+}
 
 class History : public ::testing::Test {
 protected:
@@ -146,6 +185,86 @@ TEST_F(History, RepeaterSensorsShowTheirLocator) {
     EXPECT_EQ(form.lblLoc->text(), "Locator:  ");
     form.LoadSensor(*store, 0);
     EXPECT_TRUE(form.lblLoc->isHidden());
+}
+
+TEST_F(History, ClickingAReadOnTheTimelineSelectsItsRow) {
+    Reads(0, {600, 590, 300, 10});
+    form.show();
+    form.LoadSensor(*store, 0);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TTimelineStrip& strip = *form.tlHist;
+    const TTimeline& bins = strip.Bins();
+    EXPECT_EQ(bins.Counted, 4);
+    // Row 2 is the read 590 s back; a click a pixel beside its mark still hits it.
+    const int x = strip.BandLeft() + bins.ColumnOf(form.History().Rows[2].Time) + 1;
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(x, strip.height() / 2));
+    ASSERT_NE(form.lvHist->currentItem(), nullptr);
+    EXPECT_EQ(form.lvHist->indexOfTopLevelItem(form.lvHist->currentItem()), 2);
+    EXPECT_EQ(form.lvHist->selectedItems().size(), 1);
+    EXPECT_TRUE(form.lvHist->topLevelItem(2)->isSelected());
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(strip.width() - 8, 5));
+    EXPECT_EQ(form.lvHist->indexOfTopLevelItem(form.lvHist->currentItem()), 0);
+    // Far from every read, a click changes nothing.
+    QTest::mouseClick(&strip, Qt::LeftButton, {}, QPoint(strip.width() / 4, 5));
+    EXPECT_EQ(form.lvHist->indexOfTopLevelItem(form.lvHist->currentItem()), 0);
+
+    // Hovering names the read's time and route, as plain text.
+    EXPECT_EQ(strip.ReadText(0), "06/01 12:00:00\nRepeater c, no entry point");
+    EXPECT_EQ(strip.ReadText(1), "06/01 11:55:10\nRepeater c, entry North Gate");
+    EXPECT_EQ(strip.ReadText(2), "06/01 11:50:20\nNo repeater, no entry point");
+    // Hidden, the window forgets the reads; the strip with it.
+    form.hide();
+    EXPECT_EQ(strip.Bins().Counted, 0);
+    EXPECT_EQ(strip.RowAt(QPoint(x, 5)), -1);
+}
+
+TEST_F(History, CopyPutsTheSelectedRowsOnTheClipboard) {
+    Reads(0, {30, 20, 10});
+    form.show();
+    form.LoadSensor(*store, 0);
+    QApplication::clipboard()->clear();
+    form.CopyClick();
+    EXPECT_EQ(QApplication::clipboard()->text(), "") << "nothing selected, nothing copied";
+    form.lvHist->topLevelItem(2)->setSelected(true);
+    form.lvHist->topLevelItem(0)->setSelected(true);
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    form.lvHist->setFocus();
+    // Ctrl+C from the table; the rows in the table's order, whatever order they were picked.
+    QTest::keyClick(form.lvHist, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "06/01 12:00:00\t10\tc\tNorth Gate\n"
+                                                 "06/01 11:59:40\t10\tc\tNorth Gate\n");
+}
+
+TEST_F(History, ExportWritesTheRowsInTheExportsForm) {
+    // A name with a quote, a comma and an 8-bit letter, as receivers send them.
+    store->Entries[0].Name.Assign("N\xF6rd \"Gate\", 2");
+    Reads(0, {65, 6});
+    form.show();
+    form.LoadSensor(*store, 0);
+    EXPECT_EQ(form.lvHist->topLevelItem(1)->text(3), QString::fromUtf8("N\u00F6rd \"Gate\", 2"));
+
+    QTemporaryDir dir;
+    const QString path = QDir(dir.path()).filePath("history.csv");
+    QString startedIn;
+    form.ChooseFile = [&](QWidget*, const QString& folder) {
+        startedIn = folder;
+        return path;
+    };
+    form.ExportClick();
+    EXPECT_EQ(startedIn, TfrmExport::StartFolder());
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(text.substr(0, 29), "At,Gap (sec),Repeater,Entry\r\n");
+    EXPECT_EQ(ReadCsv(text), (Rows{{"At", "Gap (sec)", "Repeater", "Entry"},
+                                   {"06/01/25 12:00:04", "6", "", ""},
+                                   {"06/01/25 11:59:05", "59", "c", "N\xF6rd \"Gate\", 2"}}));
+
+    // Cancelled: no file.
+    form.ChooseFile = [](QWidget*, const QString&) { return QString(); };
+    QFile::remove(path);
+    form.ExportClick();
+    EXPECT_FALSE(QFile::exists(path));
 }
 
 TEST_F(History, WindowShape) {

@@ -60,6 +60,36 @@ TEST(Views, DISABLED_Screenshots) {
     TfrmHist hist;
     hist.LoadSensor(*store, 0);
     Save(hist, "history.png");
+    hist.hide();
+
+    // A sensor heard every half minute for five hours, with an echo now and then and two
+    // silences: its timeline shows the duplicates' row and the shaded gaps.
+    auto busy = TStore::Create(clock, listener);
+    busy->AddEntry(1);
+    busy->Entries[0].Name.Assign("North Gate");
+    busy->AddRepeat('c');
+    busy->AddRepeat('d');
+    const uint16_t row = busy->AddSensor(10, 0x00000000004D5E6F);
+    busy->Sensors[row].Name.Assign("Boiler Room");
+    for (int k = 0; k < 600; ++k) {
+        clock.AdvanceSeconds(k == 200 ? 1500 : k == 420 ? 2700 : 28 + k % 5);
+        busy->InsertRead(0, static_cast<uint8_t>(k % 4 ? 0 : 1), 0x1111, row);
+        busy->RefreshSensor(row, 0, 0);
+        if (k % 37 == 5) {
+            clock.AdvanceSeconds(2);
+            busy->InsertRead(0, NoIndex, 0x1111, row);
+            busy->RefreshSensor(row, NoIndex, 0);
+        }
+    }
+    clock.AdvanceSeconds(12);
+    hist.LoadSensor(*busy, row);
+    hist.lvHist->setCurrentItem(hist.lvHist->topLevelItem(3));
+    Save(hist, "history-timeline.png");
+    hist.hide();
+    hist.resize(760, 420);
+    hist.LoadSensor(*busy, row);
+    Save(hist, "history-wide.png");
+    hist.hide();
     TfrmExport exportForm(*store);
     exportForm.lvInclude->topLevelItem(3)->setCheckState(0, Qt::Unchecked);
     Save(exportForm, "export.png");
