@@ -69,20 +69,27 @@ std::string FormatIsoTime(TDateTime wall) {
     }
     // The zone's rules are asked once per second of reads: they decide the fields and the offset
     // together, so a change of summer time shows the offset that was in force at that instant.
+    // Within the second only the milliseconds change.
     thread_local int64_t cachedSecs = INT64_MIN;
-    thread_local std::tm fields{};
+    thread_local char text[40];
+    thread_local int length = 0;
     if (secs != cachedSecs) {
         const auto t = static_cast<time_t>(secs);
+        std::tm fields{};
         if (localtime_r(&t, &fields) == nullptr)
             fields = std::tm{};
+        const long offset = fields.tm_gmtoff;
+        length = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000%c%02ld:%02ld",
+                               fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
+                               fields.tm_hour, fields.tm_min, fields.tm_sec, offset < 0 ? '-' : '+',
+                               std::labs(offset) / 3600, std::labs(offset) % 3600 / 60);
         cachedSecs = secs;
     }
-    const long offset = fields.tm_gmtoff;
-    char out[96];
-    std::snprintf(out, sizeof out, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02ld:%02ld",
-                  fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-                  fields.tm_min, fields.tm_sec, int(ms), offset < 0 ? '-' : '+',
-                  std::labs(offset) / 3600, std::labs(offset) % 3600 / 60);
+    std::string out(text, size_t(length));
+    const size_t dot = out.find('.'); // after the seconds, whatever width the year took
+    out[dot + 1] = char('0' + ms / 100);
+    out[dot + 2] = char('0' + ms / 10 % 10);
+    out[dot + 3] = char('0' + ms % 10);
     return out;
 }
 
@@ -224,7 +231,19 @@ void TMqttPublisher::Service(int timeoutMs) {
     const int sock = mosquitto_socket(mosq_);
     pollfd fds[2] = {{sock, short(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
                      {wakeFd_, POLLIN, 0}};
+    {
+        // Asleep only with nothing queued; the intake wakes the thread only while it sleeps.
+        std::lock_guard lock(queueMutex_);
+        if (queued_ > 0 && connected_.load())
+            timeoutMs = 0;
+        else
+            idle_ = true;
+    }
     const int n = ::poll(fds, 2, timeoutMs);
+    {
+        std::lock_guard lock(queueMutex_);
+        idle_ = false;
+    }
     if (n > 0 && (fds[1].revents & POLLIN))
         DrainWake(wakeFd_);
     int rc = MOSQ_ERR_SUCCESS;
@@ -353,7 +372,7 @@ bool TMqttPublisher::Send(const std::string& topic, std::string_view payload, in
         ++dropped_;
         return false;
     }
-    bool wasEmpty;
+    bool asleep;
     {
         std::lock_guard lock(queueMutex_);
         if (queued_ >= size_t(QueueMax)) {
@@ -367,10 +386,11 @@ bool TMqttPublisher::Send(const std::string& topic, std::string_view payload, in
         m.Payload.assign(payload);
         m.Qos = qos;
         m.Retain = retain;
-        wasEmpty = queued_ == 1;
+        asleep = idle_;
+        idle_ = false;
     }
-    // A thread that is at work on the last batch takes this one on its next turn unasked.
-    if (wasEmpty)
+    // A thread at work takes what was queued meanwhile on its next turn unasked.
+    if (asleep)
         Wake();
     return true;
 }

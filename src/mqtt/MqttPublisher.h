@@ -112,6 +112,7 @@ private:
     std::mutex queueMutex_;
     std::vector<TOutMessage> queue_;
     size_t queued_ = 0;
+    bool idle_ = false; // the network thread sleeps and wants waking for what is queued
     std::vector<TOutMessage> work_;
     size_t worked_ = 0;
     std::atomic<bool> connected_{false};

@@ -262,6 +262,24 @@ TEST(PublisherTls, PublishesOnlyToABrokerItsAuthorityVouchesFor) {
     good->Stop();
 }
 
+// The text of a second is kept and only its milliseconds are written anew.
+TEST(IsoTime, MillisecondsOfOneSecondAndTheOffsetOfTheZone) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 30.25)),
+              "2026-03-04T10:20:30.250+00:00");
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 30.999)),
+              "2026-03-04T10:20:30.999+00:00");
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 31.007)),
+              "2026-03-04T10:20:31.007+00:00");
+    setenv("TZ", "<-0330>3:30", 1);
+    tzset();
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 12, 31, 23, 59, 59.0)),
+              "2026-12-31T20:29:59.000-03:30");
+    setenv("TZ", "UTC", 1);
+    tzset();
+}
+
 // Texts from a receiver are 8-bit; whatever bytes they hold, the document stays valid JSON.
 TEST(JsonText, AnyLatin1TextMakesAValidDocument) {
     std::string every;
