@@ -1,7 +1,9 @@
 // The service end to end with publishing on: a loopback receiver sends lines as fast as the
 // service takes them, a real broker passes the packet messages on, and a subscriber counts them.
 // Reports lines per second from the first line sent to the last message received, and what the
-// service dropped. Usage: bench_headless [lines] [sensors]
+// service dropped. Usage: bench_headless [lines] [sensors] [spread]
+// The sensors' serial numbers are 1, 2, 3, ... unless the third argument is "spread": then they
+// are scattered over the 32-bit range, as a real network's are.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 #include <unistd.h>
 
 #include "mqtt/Broker.h"
@@ -22,13 +25,14 @@
 
 namespace {
 
-QByteArray MakeLines(int count, int sensors) {
+QByteArray MakeLines(int count, int sensors, bool spread) {
     QByteArray data;
     for (int i = 0; i < count; ++i) {
         const int sensor = i % sensors;
         const int entry = (i / sensors + sensor) % 8;
+        const uint32_t serial = spread ? uint32_t(sensor + 1) * 2654435761u : uint32_t(sensor + 1);
         data += QByteArray::fromStdString(corvane::testing::SensorLine(
-            uint32_t(sensor + 1), "," + std::to_string(entry) + ",Gate " + std::to_string(entry),
+            serial, "," + std::to_string(entry) + ",Gate " + std::to_string(entry),
             corvane::RepeaterChars[size_t(i * 7) % 16]));
         data += '\r';
     }
@@ -68,6 +72,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 200000;
     const int sensors = argc > 2 ? std::atoi(argv[2]) : 2000;
+    const bool spread = argc > 3 && std::string_view(argv[3]) == "spread";
 
     corvane::testing::TBroker broker;
     if (!broker.Start()) {
@@ -99,7 +104,7 @@ int main(int argc, char** argv) {
     Wait([&] { return service.readAllStandardOutput().contains("connected"); }, 5000);
     QThread::msleep(300);
 
-    const QByteArray data = MakeLines(lines, sensors);
+    const QByteArray data = MakeLines(lines, sensors, spread);
     const double cpuBefore = Usage(service.processId()).first;
     QElapsedTimer clock;
     clock.start();
@@ -115,5 +120,9 @@ int main(int argc, char** argv) {
                 cpu - cpuBefore, lines / (cpu - cpuBefore), rss);
     ::kill(pid_t(service.processId()), SIGTERM);
     service.waitForFinished(5000);
+    // The service's own account, the last thing it says.
+    for (const QByteArray& line : service.readAllStandardOutput().split('\n'))
+        if (line.contains("MQTT broker") && line.contains("dropped"))
+            std::printf("%s\n", line.constData());
     return all ? 0 : 1;
 }

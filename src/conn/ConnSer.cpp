@@ -78,14 +78,11 @@ bool TConnSer::OpenPort() {
 }
 
 void TConnSer::Close() {
+    // Closing is the user's word: it ends the retries too, and the Close entry goes.
     retryTimer_.stop();
     if (ComPort->isOpen())
         ComPort->close();
     RxBuffer.clear();
-    if (Reconnect) {
-        ScheduleRetry();
-        return;
-    }
     PortClosed();
 }
 
@@ -143,6 +140,8 @@ void TConnSer::PortError(QSerialPort::SerialPortError error) {
     if ((error != QSerialPort::ResourceError && error != QSerialPort::ReadError) ||
         !ComPort->isOpen())
         return;
+    // What arrived before the loss still holds whole lines.
+    DataAvailable();
     ReportMessage(GetDescription() + " lost: " + ComPort->errorString().toStdString());
     ComPort->close();
     RxBuffer.clear();

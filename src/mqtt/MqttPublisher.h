@@ -1,5 +1,8 @@
-// Publishing what the monitor hears to an MQTT broker through libmosquitto. The library runs the
-// network on a thread of its own and reconnects by itself; the intake only hands messages over.
+// Publishing what the monitor hears to an MQTT broker through libmosquitto. The network runs on a
+// thread of the publisher's own, which alone talks to the library: it connects, reconnects after
+// 1, 2, 4, ... 60 s, and hands the library whatever the intake queued since its last turn, in one
+// go. The intake only appends to that queue and wakes the thread when the queue was empty, so a
+// busy intake costs one wake-up per batch rather than one per message.
 // Messages that cannot go out (no broker, or more waiting than the queue holds) are dropped and
 // counted, so a broker that is down or slow never holds the intake back or grows memory.
 // Qt-free; whatever the network thread has to say reaches the log from Poll, on the caller's
@@ -12,9 +15,11 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "app/ReadObserver.h"
+#include "conn/Backoff.h"
 #include "mqtt/ServiceSettings.h"
 #include "store/Alerts.h"
 #include "util/JsonText.h"
@@ -27,7 +32,8 @@ std::string_view DeviceStateName(TAlertState state); // "reporting", "late", "si
 
 class TMqttPublisher : public TReadObserver, public TAlertListener {
 public:
-    // Messages handed to the library and not yet written to the broker.
+    // Messages waiting for the network thread, and messages handed to the library and not yet
+    // written to the broker: each at most this many.
     static constexpr int QueueMax = 10000;
 
     using TLog = std::function<void(std::string_view)>;
@@ -64,6 +70,20 @@ public:
     const TMqttSettings& Settings() const { return settings_; }
 
 private:
+    struct TOutMessage {
+        std::string Topic;
+        std::string Payload;
+        int Qos = 0;
+        bool Retain = false;
+    };
+
+    void Run(); // the network thread
+    bool Attempt();
+    void Service(int timeoutMs);
+    void HandOver();
+    void DropQueued();
+    void Wake();
+    void Farewell();
     bool Send(const std::string& topic, std::string_view payload, int qos, bool retain);
     void PublishSensor(TStore& store, uint16_t row);
     void PublishRepeater(TStore& store, uint8_t index);
@@ -83,6 +103,18 @@ private:
     std::string statusTopic_;
     mosquitto* mosq_ = nullptr;
     bool running_ = false;
+    std::thread thread_;
+    TBackoff retry_; // network thread only, once started
+    int wakeFd_ = -1;
+    std::atomic<bool> stopping_{false};
+    // The intake's side of the queue; the network thread swaps it with its own, keeping the
+    // strings' room, so that a steady run allocates nothing here.
+    std::mutex queueMutex_;
+    std::vector<TOutMessage> queue_;
+    size_t queued_ = 0;
+    bool idle_ = false; // the network thread sleeps and wants waking for what is queued
+    std::vector<TOutMessage> work_;
+    size_t worked_ = 0;
     std::atomic<bool> connected_{false};
     std::atomic<int> pending_{0};
     std::atomic<uint64_t> dropped_{0};

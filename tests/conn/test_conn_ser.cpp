@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 #include "conn/ConnSer.h"
 #include "conn/fmConnSer.h"
 #include "gui/QtTestSupport.h"
+#include "mqtt/ServiceSettings.h"
 
 using namespace corvane;
 using corvane::test::Pump;
@@ -39,13 +41,8 @@ struct SerialFixture : ::testing::Test {
             QString("/tmp/corvane-ser-%1-").arg(QCoreApplication::applicationPid());
         portEnd = base + "port";
         testEnd = base + "test";
-        socat.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + portEnd,
-                              "pty,raw,echo=0,link=" + testEnd});
         SetErrorSink([this](const std::string& e) { errors.push_back(e); });
-        ASSERT_TRUE(socat.waitForStarted(2000));
-        ASSERT_TRUE(WaitFor([&] { return QFile::exists(portEnd) && QFile::exists(testEnd); }));
-        writer = ::open(testEnd.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
-        ASSERT_GE(writer, 0);
+        ASSERT_NO_FATAL_FAILURE(StartDevice());
 
         ASSERT_TRUE(folder.isValid());
         const std::string program = folder.filePath("corvane").toStdString();
@@ -55,11 +52,27 @@ struct SerialFixture : ::testing::Test {
         ini.WriteString("Serial Ports", "5", portEnd.toStdString());
         ini.WriteString("Serial Ports", "6", "/tmp/corvane-no-such-device");
     }
-    void TearDown() override {
+    // The device appears: a new pseudo-terminal pair behind the same names.
+    void StartDevice() {
+        QFile::remove(portEnd);
+        QFile::remove(testEnd);
+        socat.start("socat", {"-d", "-d", "pty,raw,echo=0,link=" + portEnd,
+                              "pty,raw,echo=0,link=" + testEnd});
+        ASSERT_TRUE(socat.waitForStarted(2000));
+        ASSERT_TRUE(WaitFor([&] { return QFile::exists(portEnd) && QFile::exists(testEnd); }));
+        writer = ::open(testEnd.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
+        ASSERT_GE(writer, 0);
+    }
+    // The device goes away, as a pulled adapter does.
+    void StopDevice() {
         if (writer >= 0)
             ::close(writer);
+        writer = -1;
         socat.kill();
         socat.waitForFinished(2000);
+    }
+    void TearDown() override {
+        StopDevice();
         SettingsFile.reset();
         SetErrorSink(nullptr);
     }
@@ -126,6 +139,58 @@ TEST_F(SerialFixture, VanishedDeviceIsReportedAndClosed) {
     EXPECT_EQ(states.size(), 2u);
     EXPECT_TRUE(errors.empty()) << errors.size() << " " << errors[0];
     conn.reset();
+}
+
+size_t CountOf(const std::vector<std::string>& messages, const std::string& text) {
+    return size_t(std::count(messages.begin(), messages.end(), text));
+}
+
+TEST_F(SerialFixture, WithReconnectAVanishedDeviceIsTriedAgainUntilClosed) {
+    TIniFile(iniPath).WriteString("Connections", "Reconnect", "1");
+    SettingsFile = std::make_unique<TAppIni>(folder.filePath("corvane").toStdString());
+    TConnSer conn(nullptr);
+    Attach(conn);
+    conn.Reconnect = ReadReconnect(SettingsFile->File(), false);
+    ASSERT_TRUE(conn.Reconnect);
+    conn.SetPort(5);
+    ASSERT_TRUE(conn.OpenPort());
+
+    const std::string line = "aa0123456789ABCDEF0123456789AB,12,North Gate Receiver,Tank 7 South";
+    // A whole line and the start of another when the device goes.
+    Write(line + "\r" + "bbFEDCBA98", 100);
+    ASSERT_TRUE(WaitFor([&] { return lines.size() == 1; }));
+    StopDevice();
+    const std::string first = "Reconnecting to Serial: 5 in 1 s";
+    const std::string second = "Reconnecting to Serial: 5 in 2 s";
+    ASSERT_TRUE(WaitFor([&] { return CountOf(messages, first) == 1; }));
+    EXPECT_EQ(messages[0].rfind("Serial: 5 lost", 0), 0u) << messages[0];
+    // The first attempt finds no device and waits twice as long.
+    ASSERT_TRUE(WaitFor([&] { return CountOf(messages, second) == 1; }, 3000));
+    EXPECT_EQ(states, std::vector{TConnState::Open}); // the Close entry stays while it waits
+
+    ASSERT_NO_FATAL_FAILURE(StartDevice());
+    const std::string after = "cc0123456789ABCDEF0123456789AB,13,North Gate Receiver,Pump 2";
+    // Written until the port is open again; nothing of the rest from before joins it.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            Write(after + "\r", 100);
+            return lines.size() > 1;
+        },
+        4000));
+    EXPECT_EQ(lines[0], line);
+    EXPECT_EQ(lines[1], after);
+    EXPECT_EQ(states, std::vector{TConnState::Open});
+    EXPECT_TRUE(errors.empty());
+
+    // Back once, the waits start over; Close ends them and the entry goes.
+    StopDevice();
+    ASSERT_TRUE(WaitFor([&] { return CountOf(messages, first) == 2; }));
+    conn.Close();
+    EXPECT_EQ(states, (std::vector{TConnState::Open, TConnState::Close}));
+    const size_t said = messages.size();
+    Pump(1500);
+    EXPECT_EQ(messages.size(), said) << messages.back();
+    EXPECT_EQ(states.size(), 2u);
 }
 
 TEST_F(SerialFixture, UnopenablePortThrowsAndReportsNoState) {

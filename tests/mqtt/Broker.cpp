@@ -24,13 +24,57 @@ bool Listening(int port) {
 }
 } // namespace
 
-TBroker::TBroker() : port_(FreePort()) {
+TBroker::TBroker(bool tls) : port_(FreePort()) {
+    QString text = QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
+                           "log_dest none\n")
+                       .arg(port_);
+    if (tls) {
+        do
+            tlsPort_ = FreePort();
+        while (tlsPort_ == port_);
+        MakeCertificates();
+        text += QString("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n")
+                    .arg(tlsPort_)
+                    .arg(dir_.filePath("ca.crt"), dir_.filePath("server.crt"),
+                         dir_.filePath("server.key"));
+    }
     QFile conf(dir_.filePath("mosquitto.conf"));
     conf.open(QIODevice::WriteOnly);
-    conf.write(QString("listener %1 127.0.0.1\nallow_anonymous true\npersistence false\n"
-                       "log_dest none\n")
-                   .arg(port_)
-                   .toLatin1());
+    conf.write(text.toLatin1());
+}
+
+void TBroker::MakeCertificates() {
+    const auto run = [this](const QStringList& args) {
+        if (!tlsError_.empty())
+            return;
+        QProcess openssl;
+        openssl.setWorkingDirectory(dir_.path());
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start("openssl", args);
+        if (!openssl.waitForFinished(20000) || openssl.exitStatus() != QProcess::NormalExit ||
+            openssl.exitCode() != 0)
+            tlsError_ = "openssl " + args.join(' ').toStdString() + ": " +
+                        openssl.errorString().toStdString() + " " + openssl.readAll().toStdString();
+    };
+    const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    for (const QString ca : {"ca", "other-ca"})
+        run(QStringList{"req", "-x509"} + key +
+            QStringList{"-keyout", ca + ".key", "-out", ca + ".crt", "-days", "2", "-subj",
+                        "/CN=Corvane test " + ca});
+    run(QStringList{"req"} + key +
+        QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"});
+    QFile ext(dir_.filePath("server.ext"));
+    ext.open(QIODevice::WriteOnly);
+    ext.write("subjectAltName=IP:127.0.0.1\n");
+    ext.close();
+    run({"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+         "-CAcreateserial", "-out", "server.crt", "-days", "2", "-extfile", "server.ext"});
+    // A broker started as root reads them as the user it becomes.
+    for (const QString f : {"ca.crt", "server.crt", "server.key"})
+        QFile::setPermissions(dir_.filePath(f), QFileDevice::ReadOwner | QFileDevice::ReadOther |
+                                                    QFileDevice::WriteOwner);
+    QFile::setPermissions(dir_.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ExeOther);
 }
 
 TBroker::~TBroker() {
@@ -44,7 +88,7 @@ bool TBroker::Start() {
         return false;
     QDeadlineTimer deadline(5000);
     while (!deadline.hasExpired()) {
-        if (Listening(port_))
+        if (Listening(port_) && (tlsPort_ == 0 || Listening(tlsPort_)))
             return true;
         QThread::msleep(20);
     }

@@ -19,17 +19,29 @@ namespace corvane::testing {
 
 class TBroker {
 public:
-    TBroker();
+    // With tls, a second listener speaks TLS with a server certificate from a throwaway
+    // authority made for this broker alone.
+    explicit TBroker(bool tls = false);
     ~TBroker();
-    // Starts the broker (again, on the same port); false when it does not listen in time.
+    // Starts the broker (again, on the same ports); false when it does not listen in time.
     bool Start();
     void Stop();
     int Port() const { return port_; }
+    int TlsPort() const { return tlsPort_; }
+    // The authority that signed the server's certificate, and one that did not.
+    std::string CaFile() const { return dir_.filePath("ca.crt").toStdString(); }
+    std::string OtherCaFile() const { return dir_.filePath("other-ca.crt").toStdString(); }
+    // Empty, or what went wrong making the certificates.
+    const std::string& TlsError() const { return tlsError_; }
 
 private:
+    void MakeCertificates();
+
     QTemporaryDir dir_;
     QProcess process_;
     int port_ = 0;
+    int tlsPort_ = 0;
+    std::string tlsError_;
 };
 
 struct TMessage {

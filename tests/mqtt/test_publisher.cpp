@@ -4,9 +4,11 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "Broker.h"
+#include "app/AppIni.h"
 #include "app/Monitor.h"
 #include "mqtt/MqttPublisher.h"
 #include "support/Packets.h"
@@ -18,6 +20,7 @@ namespace {
 
 using testing::SensorLine;
 using testing::TBroker;
+using testing::TMessage;
 using testing::TSubscriber;
 
 class PublisherTest : public ::testing::Test {
@@ -197,6 +200,84 @@ TEST_F(PublisherTest, SilenceAlertsOfTheStoreReachTheRetainedSensorMessage) {
     ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x77, ",2")));
     ASSERT_TRUE(sub.WaitFor(2));
     EXPECT_EQ(sub.Messages().back().Json()["state"].toString(), "reporting");
+}
+
+// [MQTT] TLS=1 with the authority of the broker's certificate in CAFile; any other authority is
+// refused, which costs the messages and is said once however often the library tries again.
+TEST(PublisherTls, PublishesOnlyToABrokerItsAuthorityVouchesFor) {
+    TBroker broker(true);
+    ASSERT_EQ(broker.TlsError(), "");
+    ASSERT_TRUE(broker.Start());
+    TSubscriber sub(broker.Port(), "corvane/#");
+    ASSERT_TRUE(sub.WaitConnected());
+    QTemporaryDir folder;
+    TIniFile ini(folder.filePath("corvane.INI").toStdString());
+    const auto publisherFor = [&](const std::string& station, const std::string& ca,
+                                  std::vector<std::string>& log) {
+        ini.ReplaceSection("MQTT", {{"Host", "127.0.0.1"},
+                                    {"Port", std::to_string(broker.TlsPort())},
+                                    {"Station", station},
+                                    {"TLS", "1"},
+                                    {"CAFile", ca}});
+        auto p = std::make_unique<TMqttPublisher>(
+            ReadMqttSettings(ini), [&log](std::string_view line) { log.emplace_back(line); });
+        EXPECT_TRUE(p->Start());
+        return p;
+    };
+    const auto waitConnected = [](TMqttPublisher& p, int ms) {
+        for (int i = 0; i < ms / 10 && !p.Connected(); ++i)
+            QThread::msleep(10);
+        p.Poll();
+        return p.Connected();
+    };
+    const std::string name = "MQTT broker 127.0.0.1:" + std::to_string(broker.TlsPort());
+    TManualClock clock{EncodeDateTime(2026, 3, 4, 10, 20, 30.25)};
+    TNullListener listener;
+
+    std::vector<std::string> goodLog;
+    auto good = publisherFor("tls-good", broker.CaFile(), goodLog);
+    ASSERT_TRUE(waitConnected(*good, 5000)) << (goodLog.empty() ? "" : goodLog.back());
+    TMonitor monitor{clock, listener};
+    monitor.ReadObserver = good.get();
+    ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x5151)));
+    ASSERT_TRUE(sub.WaitFor(1, "corvane/tls-good/packet"));
+    EXPECT_EQ(sub.On("corvane/tls-good/packet")[0].Json()["serial"].toString(), "0000000000005151");
+    EXPECT_EQ(goodLog, std::vector<std::string>{name + " connected"});
+
+    std::vector<std::string> badLog;
+    auto bad = publisherFor("tls-bad", broker.OtherCaFile(), badLog);
+    // Long enough for the attempts after 1 and 2 s.
+    EXPECT_FALSE(waitConnected(*bad, 3500));
+    TMonitor other{clock, listener};
+    other.ReadObserver = bad.get();
+    ASSERT_TRUE(other.ParsePacketLine(nullptr, SensorLine(0x5252)));
+    EXPECT_EQ(bad->Dropped(), 1u);
+    QThread::msleep(200);
+    bad->Poll();
+    ASSERT_EQ(badLog.size(), 1u);
+    EXPECT_EQ(badLog[0].rfind(name + " lost: ", 0), 0u) << badLog[0];
+    for (const TMessage& m : sub.Messages())
+        EXPECT_EQ(m.Topic.find("tls-bad"), std::string::npos) << m.Topic;
+    bad->Stop();
+    good->Stop();
+}
+
+// The text of a second is kept and only its milliseconds are written anew.
+TEST(IsoTime, MillisecondsOfOneSecondAndTheOffsetOfTheZone) {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 30.25)),
+              "2026-03-04T10:20:30.250+00:00");
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 30.999)),
+              "2026-03-04T10:20:30.999+00:00");
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 3, 4, 10, 20, 31.007)),
+              "2026-03-04T10:20:31.007+00:00");
+    setenv("TZ", "<-0330>3:30", 1);
+    tzset();
+    EXPECT_EQ(FormatIsoTime(EncodeDateTime(2026, 12, 31, 23, 59, 59.0)),
+              "2026-12-31T20:29:59.000-03:30");
+    setenv("TZ", "UTC", 1);
+    tzset();
 }
 
 // Texts from a receiver are 8-bit; whatever bytes they hold, the document stays valid JSON.
