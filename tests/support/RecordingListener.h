@@ -90,10 +90,10 @@ public:
         StatsLines[{row, int(TStatsGroup::Statistics), 0}] = Strings(NoStatsLines);
     }
     void SlotAdded(const TStore& store, uint16_t row, TOwnerKind k, uint8_t owner) override {
-        std::vector<std::string>& slots = SlotNodes[{row, int(k)}];
+        std::vector<std::string>& made = SlotNodes[{row, int(k)}];
         const TStatsGroup g = k == TOwnerKind::Entry ? TStatsGroup::Entry : TStatsGroup::Repeat;
-        StatsLines[{row, int(g), int(slots.size())}] = Strings(NoStatsLines);
-        slots.emplace_back(OwnerLabel(store, k, owner));
+        StatsLines[{row, int(g), int(made.size())}] = Strings(NoStatsLines);
+        made.emplace_back(OwnerLabel(store, k, owner));
     }
     void ActivityChanged(TOwnerKind k, uint8_t i, const TActivityFigures& f) override {
         Activity[{int(k), i}] = Strings(TTreeLines().Activity(f));
