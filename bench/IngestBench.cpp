@@ -1,11 +1,13 @@
 // From receiver line to refreshed statistics, with a listener that does nothing: the core's
-// share of the work per packet, on a full ring.
+// share of the work per packet, on a full ring; the "WithTexts" runs also make every text the
+// list and the tree would show.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "app/Monitor.h"
 #include "support/Packets.h"
+#include "support/TextMakingListener.h"
 #include "util/untConst.h"
 
 namespace {
@@ -30,9 +32,10 @@ std::vector<std::string> MakeLines(const Network& n, int count) {
 }
 
 // Fills the ring with packets spread over the last minutes, then measures further packets.
+template <typename TListener = TNullListener>
 void Ingest(benchmark::State& state, Network n, double secondsPerLine) {
     TManualClock clock;
-    TNullListener views;
+    TListener views;
     auto monitor = std::make_unique<TMonitor>(clock, views);
     const auto lines = MakeLines(n, 8192);
     for (int i = 0; i < MaxReads; ++i) {
@@ -53,6 +56,11 @@ void IngestTypical(benchmark::State& state) {
 }
 BENCHMARK(IngestTypical)->Unit(benchmark::kMicrosecond);
 
+void IngestTypicalWithTexts(benchmark::State& state) {
+    Ingest<TTextMakingListener>(state, {2000, 32, 32}, 0.01);
+}
+BENCHMARK(IngestTypicalWithTexts)->Unit(benchmark::kMicrosecond);
+
 // One entry point and one repeater carry all 80000 reads, all within the last five minutes.
 void IngestOneRoute(benchmark::State& state) {
     Ingest(state, {2000, 1, 1}, 0.002);
@@ -60,9 +68,10 @@ void IngestOneRoute(benchmark::State& state) {
 BENCHMARK(IngestOneRoute)->Unit(benchmark::kMicrosecond);
 
 // One expiry and ageing tick over 2000 sensors with nothing to expire.
+template <typename TListener = TNullListener>
 void ExpiryTick(benchmark::State& state) {
     TManualClock clock;
-    TNullListener views;
+    TListener views;
     auto monitor = std::make_unique<TMonitor>(clock, views);
     const auto lines = MakeLines({2000, 32, 32}, 8192);
     for (int i = 0; i < MaxReads; ++i) {
@@ -75,7 +84,10 @@ void ExpiryTick(benchmark::State& state) {
     }
     state.counters["store_bytes"] = static_cast<double>(sizeof(TStore));
 }
-BENCHMARK(ExpiryTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(ExpiryTick<>)->Name("ExpiryTick")->Unit(benchmark::kMicrosecond);
+BENCHMARK(ExpiryTick<TTextMakingListener>)
+    ->Name("ExpiryTickWithTexts")
+    ->Unit(benchmark::kMicrosecond);
 
 // One expiry tick with alerts judged over 2000 sensors, 32 repeaters and 32 entry points on a
 // full ring. A quarter of the sensors and the repeater 'a' stop after the ring is full; the

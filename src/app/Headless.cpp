@@ -41,7 +41,9 @@ private:
     TFilePlaces places_;
     TSystemClock clock_;
     THeadlessListener listener_{clock_, stdout};
-    TMonitor monitor_{clock_, listener_};
+    TNullListListener list_;
+    TNullTreeListener tree_;
+    TMonitor monitor_{clock_, {listener_, list_, tree_}};
     QTimer expire_;
     QTimer log_;
     bool reconnect_ = true;

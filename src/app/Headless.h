@@ -12,8 +12,9 @@
 
 namespace corvane {
 
-// Writes log lines as "yyyy-mm-dd hh:nn:ss <message>", flushed at once; ignores the views.
-class THeadlessListener : public TNullListener {
+// Writes log lines as "yyyy-mm-dd hh:nn:ss <message>", flushed at once. The service has no list
+// and no tree: their null listeners stand in.
+class THeadlessListener : public TNullShellListener {
 public:
     THeadlessListener(const TClock& clock, std::FILE* out) : clock_(clock), out_(out) {}
     void AddLogLine(std::string_view message) override;

@@ -11,8 +11,8 @@
 
 namespace corvane {
 
-TMonitor::TMonitor(const TClock& clock, TCorvListener& listener)
-    : clock_(clock), listener_(listener), store_(TStore::Create(clock, listener)) {}
+TMonitor::TMonitor(const TClock& clock, const TViews& views)
+    : clock_(clock), views_(views), store_(TStore::Create(clock, views)) {}
 
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
     if (!decoder_.Decode(line, conn, decoded_)) {
@@ -39,13 +39,13 @@ void TMonitor::AddEntryName(std::string_view name) {
         return;
     if (EntryNames.size() >= MaxEntryNames) {
         if (!entryNamesFullReported_)
-            listener_.AddLogLine("Entry name list is full (1024 names)");
+            views_.Shell.AddLogLine("Entry name list is full (1024 names)");
         entryNamesFullReported_ = true;
         return;
     }
     EntryNames.insert(at, std::string(name));
     if (EntryNames.size() >= 2)
-        listener_.EnableByEntry();
+        views_.Shell.EnableByEntry();
 }
 
 void TMonitor::RegisterPacket(const TDecodedPacket& p) {
@@ -61,7 +61,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
         if (entry == NoIndex) {
             entry = st.AddEntry(p.EntryId);
             if (entry == NoIndex) {
-                listener_.AddLogLine("Unable to add entry");
+                views_.Shell.AddLogLine("Unable to add entry");
                 return;
             }
             newEntry = true;
@@ -79,7 +79,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
         if (repeat == NoIndex) {
             repeat = st.AddRepeat(p.RepeaterId);
             if (repeat == NoIndex) {
-                listener_.AddLogLine("Unable to add repeater");
+                views_.Shell.AddLogLine("Unable to add repeater");
                 if (newEntry)
                     st.TakeBackEntry();
                 return;
@@ -93,7 +93,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
     if (newSensor) {
         row = st.AddSensor(p.Kind, p.SerNo);
         if (row == NoRow) {
-            listener_.AddLogLine("Unable to add sensor");
+            views_.Shell.AddLogLine("Unable to add sensor");
             if (newEntry)
                 st.TakeBackEntry();
             if (newRepeat)
@@ -101,7 +101,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
             return;
         }
         if (st.SensorCount > 100)
-            listener_.SetExpireInterval(3000);
+            views_.Shell.SetExpireInterval(3000);
     }
 
     TSensor& s = st.Sensors[row];
@@ -133,38 +133,24 @@ void TMonitor::ApplySettings(const TRunSettings& run) {
 }
 
 void TMonitor::AddOwnerNode(TOwnerKind kind, uint8_t index) {
-    const TStore& st = *store_;
     TTextBuffer<32> text;
     text.Append(kind == TOwnerKind::Entry ? "Adding Entry " : "Adding Repeater ").AppendInt(index);
-    listener_.AddLogLine(text.View());
-    if (kind == TOwnerKind::Entry) {
-        // Alert lines name an entry point as its node does, by the name it had when made.
-        store_->Alerts.SetEntryLabel(index, st.Entries[index].Name.View());
-        listener_.AddOwnerNode(kind, index, st.Entries[index].Name.View());
-    } else {
-        listener_.AddOwnerNode(kind, index, std::string_view(&st.Repeats[index].Id, 1));
-    }
-    listener_.SetActivityLines(kind, index,
-                               {"Last Activitiy: (none)", "Last 5 min. Count: 0",
-                                "Last 10 min. Count: 0", "Total Count: 0"});
+    views_.Shell.AddLogLine(text.View());
+    // Alert lines name an entry point as its node does, by the name it had when made.
+    if (kind == TOwnerKind::Entry)
+        store_->Alerts.SetEntryLabel(index, store_->Entries[index].Name.View());
+    views_.Tree.OwnerAdded(*store_, kind, index);
 }
 
 void TMonitor::MakeSensorRow(uint16_t row) {
-    const TStore& st = *store_;
-    char buffer[NameMax + 1];
-    const std::string_view label = st.SensorLabel(row, buffer);
-    listener_.MakeListRow(row, label, SensorKindName(st.Sensors[row].Kind));
-    listener_.AddSensorNode(row, label);
-    listener_.SetStatsLines(row, TStatsGroup::Statistics, 0,
-                            {"Count", "Duplicates", "Max Gap", "Min Gap"});
-    TTextBuffer<32> caption;
-    caption.Append("Sensor (").AppendInt(st.SensorCount).Append(")");
-    listener_.SetColumnCaption(0, caption.View());
+    views_.List.RowMade(*store_, row);
+    views_.Tree.SensorAdded(*store_, row);
+    views_.List.SensorCountChanged(store_->SensorCount);
 }
 
 void TMonitor::ClearAll() {
     store_->ClearStore();
-    listener_.SetExpireInterval(1000);
+    views_.Shell.SetExpireInterval(1000);
 }
 
 void TMonitor::LogTick() {
@@ -194,7 +180,7 @@ int TMonitor::OpenRunLog(TLogCorv& log, std::string& path, bool& created, const 
         std::string text(what);
         text += " is now ";
         text += path;
-        listener_.AddLogLine(text);
+        views_.Shell.AddLogLine(text);
     }
     created = result > 0;
     return result;

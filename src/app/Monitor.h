@@ -18,12 +18,12 @@ class TLogCorv;
 
 class TMonitor {
 public:
-    TMonitor(const TClock& clock, TCorvListener& listener);
+    TMonitor(const TClock& clock, const TViews& views);
 
     TStore& Store() { return *store_; }
     const TStore& Store() const { return *store_; }
     const TClock& Clock() const { return clock_; }
-    TCorvListener& Listener() const { return listener_; }
+    const TViews& Views() const { return views_; }
 
     bool LogPackets = false;
     std::string PacketLogPath;
@@ -56,7 +56,7 @@ private:
                    std::string_view what);
 
     const TClock& clock_;
-    TCorvListener& listener_;
+    TViews views_;
     std::unique_ptr<TStore> store_;
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;

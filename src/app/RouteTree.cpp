@@ -4,6 +4,7 @@
 #include <QTreeView>
 
 #include "app/AlertLook.h"
+#include "store/ActivityStore.h"
 
 namespace corvane {
 
@@ -13,9 +14,6 @@ constexpr int32_t NoNode = -1;
 constexpr int RootCount = 3;
 constexpr std::array<std::string_view, RootCount> RootTexts = {"Entry Points", "Repeaters",
                                                                "Sensors"};
-constexpr TFourLines ActivityLines = {"Last Activitiy: (none)", "Last 5 min. Count: 0",
-                                      "Last 10 min. Count: 0", "Total Count: 0"};
-constexpr TFourLines StatsLines = {"Count", "Duplicates", "Max Gap", "Min Gap"};
 // Children of a sensor's node.
 constexpr int StatisticsChild = 0;
 constexpr int EntryChild = 1;
@@ -26,7 +24,7 @@ constexpr int RepeatChild = 2;
 // The nodes in one pool, the roots first; a model index carries its node's position in the pool.
 class TRouteTreeModel : public QAbstractItemModel {
 public:
-    explicit TRouteTreeModel(QObject* parent) : QAbstractItemModel(parent) { MakeRoots(); }
+    TRouteTreeModel() { MakeRoots(); }
 
     QModelIndex index(int row, int column, const QModelIndex& parent) const override {
         if (column != 0 || row < 0)
@@ -86,7 +84,7 @@ public:
         if (lines)
             AddLines(node, *lines);
         if (sensorGroups) {
-            AddLines(NewNode(node, "Statistics"), StatsLines);
+            AddLines(NewNode(node, "Statistics"), NoStatsLines);
             NewNode(node, "Entry");
             NewNode(node, "Repeat");
         }
@@ -161,23 +159,20 @@ private:
     std::vector<int32_t> roots_;
 };
 
-TRouteTree::TRouteTree(QObject* parent) : model_(new TRouteTreeModel(parent)) {
+TRouteTree::TRouteTree() : model_(std::make_unique<TRouteTreeModel>()) {
     entryNodes_.fill(NoNode);
     repeatNodes_.fill(NoNode);
     sensorNodes_.fill(NoNode);
 }
 
-TRouteTree::~TRouteTree() {
-    if (!model_->QObject::parent())
-        delete model_;
-}
+TRouteTree::~TRouteTree() = default;
 
 QAbstractItemModel* TRouteTree::Model() const {
-    return model_;
+    return model_.get();
 }
 
 void TRouteTree::Attach(QTreeView* view) {
-    view->setModel(model_);
+    view->setModel(model_.get());
     view->setHeaderHidden(true);
     view->setUniformRowHeights(true);
     view->setIndentation(19);
@@ -194,12 +189,35 @@ int32_t TRouteTree::OwnerNode(TOwnerKind kind, uint8_t index) const {
     return index < MaxRepeats ? repeatNodes_[index] : NoNode;
 }
 
+void TRouteTree::OwnerAdded(const TStore& store, TOwnerKind kind, uint8_t index) {
+    AddOwnerNode(kind, index, OwnerLabel(store, kind, index));
+}
+
+void TRouteTree::SensorAdded(const TStore& store, uint16_t row) {
+    char label[NameMax + 1];
+    AddSensorNode(row, store.SensorLabel(row, label));
+}
+
+void TRouteTree::SlotAdded(const TStore& store, uint16_t row, TOwnerKind kind, uint8_t owner) {
+    AddSlotNode(row, kind, OwnerLabel(store, kind, owner));
+}
+
+void TRouteTree::ActivityChanged(TOwnerKind kind, uint8_t index, const TActivityFigures& f) {
+    TTreeLines lines;
+    SetActivityLines(kind, index, lines.Activity(f));
+}
+
+void TRouteTree::StatsChanged(uint16_t row, TStatsGroup group, uint8_t slot, const TStats& stats) {
+    TTreeLines lines;
+    SetStatsLines(row, group, slot, lines.Stats(stats));
+}
+
 void TRouteTree::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) {
     label = label.substr(0, NameMax);
     if (kind == TOwnerKind::Entry && index < MaxEntries)
-        entryNodes_[index] = model_->AddNode(EntryPointsNode, label, &ActivityLines);
+        entryNodes_[index] = model_->AddNode(EntryPointsNode, label, &NoActivityLines);
     else if (kind == TOwnerKind::Repeat && index < MaxRepeats)
-        repeatNodes_[index] = model_->AddNode(RepeatersNode, label, &ActivityLines);
+        repeatNodes_[index] = model_->AddNode(RepeatersNode, label, &NoActivityLines);
     else
         return;
     const TAlertKind alert = kind == TOwnerKind::Entry ? TAlertKind::Entry : TAlertKind::Repeat;
@@ -217,7 +235,7 @@ void TRouteTree::AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view lab
     const int32_t group =
         model_->Child(SensorNode(row), kind == TOwnerKind::Entry ? EntryChild : RepeatChild);
     if (group != NoNode)
-        model_->AddNode(group, label.substr(0, NameMax), &StatsLines);
+        model_->AddNode(group, label.substr(0, NameMax), &NoStatsLines);
 }
 
 void TRouteTree::SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) {

@@ -1,16 +1,19 @@
 // The route tree tvDev: entry points and repeaters with their recent activity, sensors with their
-// statistics by entry point and repeater. The nodes live in one flat pool; a text is stored and
-// repainted only when it differs from what the node shows.
+// statistics by entry point and repeater. It hears the store directly and makes its lines with
+// TreeTexts. The nodes live in one flat pool; a text is stored and repainted only when it differs
+// from what the node shows.
 #pragma once
 
 #include <QAbstractItemModel>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/TreeTexts.h"
 #include "store/Alerts.h"
 #include "store/Listener.h"
 #include "store/Store.h"
@@ -21,12 +24,12 @@ namespace corvane {
 
 class TRouteTreeModel;
 
-class TRouteTree {
+class TRouteTree : public TTreeListener {
 public:
     enum TRoot { EntryPointsNode = 0, RepeatersNode = 1, SensorsNode = 2 };
 
-    explicit TRouteTree(QObject* parent = nullptr);
-    ~TRouteTree();
+    TRouteTree();
+    ~TRouteTree() override;
     TRouteTree(const TRouteTree&) = delete;
     TRouteTree& operator=(const TRouteTree&) = delete;
 
@@ -34,6 +37,14 @@ public:
     // Sets a tree view up for this tree: uniform rows, 19-pixel indent, read-only, no header.
     void Attach(QTreeView* view);
 
+    // What the store reports.
+    void OwnerAdded(const TStore& store, TOwnerKind kind, uint8_t index) override;
+    void SensorAdded(const TStore& store, uint16_t row) override;
+    void SlotAdded(const TStore& store, uint16_t row, TOwnerKind kind, uint8_t owner) override;
+    void ActivityChanged(TOwnerKind kind, uint8_t index, const TActivityFigures& f) override;
+    void StatsChanged(uint16_t row, TStatsGroup group, uint8_t slot, const TStats& stats) override;
+
+    // The nodes and lines as they are placed; a new node comes with its first lines.
     void AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label);
     void AddSensorNode(uint16_t row, std::string_view label);
     void AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label);
@@ -61,7 +72,7 @@ private:
     int32_t AlertNode(TAlertKind kind, uint16_t index) const;
     TAlertState* AlertSlot(TAlertKind kind, uint16_t index);
 
-    TRouteTreeModel* model_;
+    std::unique_ptr<TRouteTreeModel> model_;
     // Each record's node in the model's pool, -1 when it has none.
     std::array<int32_t, MaxEntries> entryNodes_;
     std::array<int32_t, MaxRepeats> repeatNodes_;

@@ -47,10 +47,54 @@ const QPixmap& BlankImage() {
 
 } // namespace
 
-TSensorListModel::TSensorListModel(const TStore& store, QObject* parent)
-    : QAbstractTableModel(parent), store_(store) {
+TSensorListModel::TSensorListModel(QObject* parent) : QAbstractTableModel(parent) {
     for (int c = 0; c < ListColumnCount; ++c)
         captions_[c] = QString::fromLatin1(Captions[c]);
+}
+
+TSensorListModel::TSensorListModel(const TStore& store, QObject* parent)
+    : TSensorListModel(parent) {
+    store_ = &store;
+}
+
+void TSensorListModel::RowMade(const TStore& store, uint16_t row) {
+    store_ = &store;
+    TListTexts texts;
+    texts.New(store, row);
+    MakeRow(row, texts.Label, texts.Kind);
+}
+
+void TSensorListModel::RowChanged(const TStore& store, uint16_t row, TDateTime now) {
+    TListTexts texts;
+    texts.Changed(store, row, now);
+    UpdateRow(row, texts.Row());
+    PlaceHealth(row, texts);
+}
+
+void TSensorListModel::SensorCountChanged(uint16_t sensors) {
+    TListTexts texts;
+    SetCaption(0, texts.SensorCaption(sensors));
+}
+
+void TSensorListModel::ReadCountChanged(int32_t reads) {
+    TListTexts texts;
+    SetCaption(2, texts.CountCaption(reads));
+}
+
+void TSensorListModel::RowAged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age) {
+    TListTexts texts;
+    // The health figures only move with the chain, which the store reports through RowChanged;
+    // taking them here too keeps the row right even if a chain changed without one.
+    texts.Aged(store, row, runAvgMoved, age);
+    PlaceHealth(row, texts);
+    AgeRow(row, texts.RunAvg, texts.Age);
+}
+
+void TSensorListModel::PlaceHealth(uint16_t row, const TListTexts& texts) {
+    if (!Has(row))
+        return;
+    rows_[row].Loss = texts.Loss;
+    rows_[row].Routes = texts.Routes;
 }
 
 int TSensorListModel::rowCount(const QModelIndex& parent) const {
@@ -152,14 +196,7 @@ void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
     r.Dups = texts.Dups;
     r.RunAvg = texts.RunAvg;
     r.Age = texts.Age;
-    TakeHealth(row, r);
     Post(true);
-}
-
-void TSensorListModel::TakeHealth(uint16_t row, TRow& r) const {
-    char buffer[16];
-    r.Loss = store_.LossText(row, buffer);
-    r.Routes = store_.RoutesText(row, buffer);
 }
 
 void TSensorListModel::SetCaption(int column, std::string_view caption) {
@@ -183,9 +220,6 @@ void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string
     if (!runAvg.empty())
         r.RunAvg = runAvg;
     r.Age = age;
-    // The figures only move with the chain, which the store reports through UpdateRow; taking
-    // them here too keeps the row right even if a chain changed without one.
-    TakeHealth(row, r);
     if (!ageing_)
         Post(sort_.SortColumn == 4);
 }
@@ -283,9 +317,11 @@ void TSensorListModel::Flush() {
 }
 
 void TSensorListModel::Resort() {
+    if (!store_) // no store has reported yet, so no row has come from one
+        return;
     std::vector<uint16_t> sorted = order_;
     std::stable_sort(sorted.begin(), sorted.end(), [this](uint16_t a, uint16_t b) {
-        return CompareRows(store_, sort_, a, b) < 0;
+        return CompareRows(*store_, sort_, a, b) < 0;
     });
     if (sorted == order_)
         return;

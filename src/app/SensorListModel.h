@@ -1,6 +1,8 @@
 // The sensor list lvDev: one row per sensor record in use, kept in the order of the sort state.
-// The engine hands over every text; the order is decided from the store's records. Re-sorting and
-// repainting are gathered up and done once per turn of the event loop.
+// It hears the store directly and makes its cells with ListTexts at the moment the store reports,
+// so that what only an expiry tick moves (Age, Run Avg) stays as it was between ticks; the order
+// is decided from the store's records. Re-sorting and repainting are gathered up and done once
+// per turn of the event loop.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/ListTexts.h"
 #include "store/Alerts.h"
 #include "store/ListSort.h"
 #include "store/Listener.h"
@@ -22,9 +25,12 @@ namespace corvane {
 
 class TStore;
 
-class TSensorListModel : public QAbstractTableModel {
+class TSensorListModel : public QAbstractTableModel, public TListListener {
     Q_OBJECT
 public:
+    // The store is the one whose calls make the rows: the window's list is made before its
+    // store and takes it from the first call; a list made for a store sorts by it from the start.
+    explicit TSensorListModel(QObject* parent = nullptr);
     explicit TSensorListModel(const TStore& store, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -33,15 +39,23 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    // A new sensor row: label, kind, zero counts and an empty age.
+    // What the store reports.
+    void RowMade(const TStore& store, uint16_t row) override;
+    void RowChanged(const TStore& store, uint16_t row, TDateTime now) override;
+    void SensorCountChanged(uint16_t sensors) override;
+    void ReadCountChanged(int32_t reads) override;
+    void BeginAgeing() override;
+    void RowAged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age) override;
+    void EndAgeing() override;
+
+    // The texts as they are placed. A new sensor row: label, kind, zero counts and an empty age.
     void MakeRow(uint16_t row, std::string_view label, std::string_view kind);
-    // New texts after the sensor's statistics were recomputed; the kind stays.
+    // New texts after the sensor's statistics were recomputed; the kind and health cells stay.
     void UpdateRow(uint16_t row, const TRowTexts& texts);
     void SetCaption(int column, std::string_view caption);
-    // One expiry tick's Run Avg and Age cells, repainted together at the end.
-    void BeginAgeing();
+    // One expiry tick's Run Avg (empty: unchanged) and Age cells; between BeginAgeing and
+    // EndAgeing they are repainted together at the end.
     void AgeRow(uint16_t row, std::string_view runAvg, std::string_view age);
-    void EndAgeing();
     // Empties the list; the captions keep their texts.
     void Clear();
     // A late or silent row gets its tone and its mark in the Age cell.
@@ -82,22 +96,21 @@ private:
         std::string Label;
         std::string Kind;
         bool Marked = false;
-        std::string Count = "0";
-        std::string Dups = "0";
-        std::string RunAvg = "0";
+        std::string Count{NoCount};
+        std::string Dups{NoCount};
+        std::string RunAvg{NoCount};
         std::string Age;
         std::string Loss;
-        std::string Routes = "0";
+        std::string Routes{NoRoutes};
     };
 
     void Post(bool resort);
     void Resort();
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
-    // Loss % and Routes as the store figures them from the sensor's chain now.
-    void TakeHealth(uint16_t row, TRow& r) const;
+    void PlaceHealth(uint16_t row, const TListTexts& texts);
 
-    const TStore& store_;
+    const TStore* store_ = nullptr;
     TSortState sort_;
     std::vector<TRow> rows_;      // by sensor row
     std::vector<uint16_t> order_; // model row -> sensor row

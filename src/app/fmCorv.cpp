@@ -52,10 +52,11 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
                parent) {}
 
 TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* parent)
-    : QMainWindow(parent), places_(places) {
+    : QMainWindow(parent), places_(places), model_(std::make_unique<TSensorListModel>()),
+      tree_(std::make_unique<TRouteTree>()),
+      monitor_(std::make_unique<TMonitor>(clock_, TViews{*this, *model_, *tree_})) {
     setObjectName("frmCorv");
     setWindowTitle("Corvane");
-    monitor_ = std::make_unique<TMonitor>(clock_, *this);
     BuildLayout();
     BuildMenus();
     BuildPopups();
@@ -104,13 +105,6 @@ void TfrmCorv::StartPublishing() {
 }
 
 TfrmCorv::~TfrmCorv() {
-    // The alert views show in the list and the tree: they stop listening first.
-    alertViews_.reset();
-    // The list model reads the monitor's store, which goes before the window's children do.
-    delete pnlFilter;
-    delete lvDev;
-    delete model_;
-    model_ = nullptr;
     // The connections are children of the window; none may call back into it while going.
     for (QObject* child : children())
         if (auto* conn = dynamic_cast<TConn*>(child)) {
@@ -125,15 +119,12 @@ void TfrmCorv::BuildLayout() {
     if (QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    model_ = new TSensorListModel(monitor_->Store(), this);
-    tree_ = std::make_unique<TRouteTree>(this);
-
     lvDev = new QTreeView;
     lvDev->setObjectName("lvDev");
-    AttachSensorList(lvDev, model_);
+    AttachSensorList(lvDev, model_.get());
     lvDev->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHelpContext(lvDev, 7);
-    pnlFilter = new TListFilterBar(monitor_->Store(), lvDev, model_);
+    pnlFilter = new TListFilterBar(monitor_->Store(), lvDev, model_.get());
 
     tvDev = new QTreeView;
     tvDev->setObjectName("tvDev");
@@ -148,7 +139,7 @@ void TfrmCorv::BuildLayout() {
     Splitter2->setStretchFactor(1, 1);
     // The list gets the width its columns need, so that none hides behind a scroll bar; the
     // tree takes the rest.
-    const int listWidth = std::max(530, FitSensorColumns(lvDev, model_));
+    const int listWidth = std::max(530, FitSensorColumns(lvDev, model_.get()));
     Splitter2->setSizes({listWidth, width() - listWidth - Splitter2->handleWidth()});
 
     reLog = new QPlainTextEdit;
@@ -192,9 +183,9 @@ void TfrmCorv::BuildLayout() {
     tmrLog->setObjectName("tmrLog");
     connect(tmrLog, &QTimer::timeout, this, [this] { Guard([&] { monitor_->LogTick(); }); });
 
-    connect(model_, &TSensorListModel::SensorSelected, this,
+    connect(model_.get(), &TSensorListModel::SensorSelected, this,
             [this](quint16 row) { tree_->SelectSensor(tvDev, row); });
-    connect(model_, &TSensorListModel::HistoryRequested, this,
+    connect(model_.get(), &TSensorListModel::HistoryRequested, this,
             [this](quint16 row) { ShowHistory(row); });
 }
 
@@ -365,58 +356,11 @@ void TfrmCorv::AddLogLine(std::string_view message) {
     }
 }
 
-void TfrmCorv::MakeListRow(uint16_t row, std::string_view label, std::string_view kind) {
-    if (model_)
-        model_->MakeRow(row, label, kind);
-}
-void TfrmCorv::UpdateListRow(uint16_t row, const TRowTexts& texts) {
-    if (model_)
-        model_->UpdateRow(row, texts);
-}
-void TfrmCorv::SetColumnCaption(int column, std::string_view caption) {
-    if (model_)
-        model_->SetCaption(column, caption);
-}
-void TfrmCorv::BeginAgeing() {
-    if (model_)
-        model_->BeginAgeing();
-}
-void TfrmCorv::AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) {
-    if (model_)
-        model_->AgeRow(row, runAvg, age);
-}
-void TfrmCorv::EndAgeing() {
-    if (model_)
-        model_->EndAgeing();
-}
-void TfrmCorv::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) {
-    if (tree_)
-        tree_->AddOwnerNode(kind, index, label);
-}
-void TfrmCorv::AddSensorNode(uint16_t row, std::string_view label) {
-    if (tree_)
-        tree_->AddSensorNode(row, label);
-}
-void TfrmCorv::AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) {
-    if (tree_)
-        tree_->AddSlotNode(row, kind, label);
-}
-void TfrmCorv::SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) {
-    if (tree_)
-        tree_->SetActivityLines(kind, index, lines);
-}
-void TfrmCorv::SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot,
-                             const TFourLines& lines) {
-    if (tree_)
-        tree_->SetStatsLines(row, group, slot, lines);
-}
 void TfrmCorv::SetExpireInterval(int milliseconds) {
-    if (tmrExpire)
-        tmrExpire->setInterval(milliseconds);
+    tmrExpire->setInterval(milliseconds);
 }
 void TfrmCorv::EnableByEntry() {
-    if (QAction* byEntry = findChild<QAction*>("mniByEntry"))
-        byEntry->setEnabled(true);
+    findChild<QAction*>("mniByEntry")->setEnabled(true);
 }
 
 // --- Menu commands other than the connections.
@@ -451,7 +395,7 @@ void TfrmCorv::miAboutClick() {
 }
 
 void TfrmCorv::pmiHistClick() {
-    const uint16_t row = SelectedSensor(lvDev, model_);
+    const uint16_t row = SelectedSensor(lvDev, model_.get());
     if (row != NoRow)
         ShowHistory(row);
 }

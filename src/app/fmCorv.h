@@ -1,6 +1,8 @@
 // The main window: sensor list, route tree and log pane, the menus that open and close the
 // connections, and the timers that drive expiry and the statistics log. It owns the monitor that
-// every connection's lines go to, and shows what the engine reports through TCorvListener.
+// every connection's lines go to, and wires the store to the views: the sensor list and the route
+// tree hear it directly, the window itself only for the log pane, the expiry period and the
+// "&By Entry..." command.
 #pragma once
 
 #include <QAction>
@@ -49,7 +51,7 @@ private:
     TConn* conn_;
 };
 
-class TfrmCorv : public QMainWindow, public TCorvListener {
+class TfrmCorv : public QMainWindow, public TShellListener {
     Q_OBJECT
 public:
     // Runs the start-up sequence; args are the command-line arguments after the program name.
@@ -66,7 +68,7 @@ public:
     static constexpr int LogPaneCapacity = 5000;
 
     TMonitor& Monitor() { return *monitor_; }
-    TSensorListModel* ListModel() const { return model_; }
+    TSensorListModel* ListModel() const { return model_.get(); }
     TRouteTree* Tree() const { return tree_.get(); }
     TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
@@ -74,20 +76,8 @@ public:
     TLinkViews* LinkViews() const { return linkViews_; }
     const TFilePlaces& Places() const { return places_; }
 
-    // TCorvListener.
+    // TShellListener.
     void AddLogLine(std::string_view message) override;
-    void MakeListRow(uint16_t row, std::string_view label, std::string_view kind) override;
-    void UpdateListRow(uint16_t row, const TRowTexts& texts) override;
-    void SetColumnCaption(int column, std::string_view caption) override;
-    void BeginAgeing() override;
-    void AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) override;
-    void EndAgeing() override;
-    void AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) override;
-    void AddSensorNode(uint16_t row, std::string_view label) override;
-    void AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) override;
-    void SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) override;
-    void SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot,
-                       const TFourLines& lines) override;
     void SetExpireInterval(int milliseconds) override;
     void EnableByEntry() override;
 
@@ -148,11 +138,13 @@ private:
     void Guard(const std::function<void()>& command);
     QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
 
+    // Made in this order and gone in the reverse one: the views before the monitor that reports
+    // to them, the alert views, dialogs and publishing after the monitor they use.
     TFilePlaces places_;
     TSystemClock clock_;
-    std::unique_ptr<TMonitor> monitor_;
-    TSensorListModel* model_ = nullptr;
+    std::unique_ptr<TSensorListModel> model_;
     std::unique_ptr<TRouteTree> tree_;
+    std::unique_ptr<TMonitor> monitor_;
     std::unique_ptr<TAlertViews> alertViews_;
     TLinkViews* linkViews_ = nullptr;
     std::unique_ptr<TfrmHelp> frmHelp;

@@ -12,12 +12,6 @@
 
 namespace corvane {
 
-struct TCorvDialogs::TForms {
-    TfrmAbout* frmAbout = nullptr;
-    TfrmHist* frmHist = nullptr;
-    TfrmExport* frmExport = nullptr;
-};
-
 namespace {
 TAboutParams ParamsAtStartUp() {
     TAboutParams params;
@@ -33,33 +27,35 @@ TAboutParams ParamsAtStartUp() {
 }
 } // namespace
 
-TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places)
-    : main_(mainWindow), monitor_(monitor), forms_(std::make_unique<TForms>()) {
-    // Made once for the run, right after the main window, and owned by it.
+namespace {
+TAboutParams AboutParams(const std::string& places) {
     TAboutParams params = ParamsAtStartUp();
     params.Places = places;
-    forms_->frmAbout = new TfrmAbout(params, main_);
-    SetHelpContext(forms_->frmAbout, 26);
-    forms_->frmHist = new TfrmHist(main_);
-    SetHelpContext(forms_->frmHist, 11);
-    forms_->frmExport = new TfrmExport(monitor_.Store(), main_);
-    forms_->frmExport->ChooseFile = RunCsvSaveDialog;
-    SetHelpContext(forms_->frmExport, 14);
+    return params;
+}
+} // namespace
+
+// Made once for the run, right after the main window, and owned by it as its children.
+TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places)
+    : main_(mainWindow), monitor_(monitor), frmAbout_(new TfrmAbout(AboutParams(places), main_)),
+      frmHist_(new TfrmHist(main_)), frmExport_(new TfrmExport(monitor_.Store(), main_)) {
+    SetHelpContext(frmAbout_, 26);
+    SetHelpContext(frmHist_, 11);
+    frmExport_->ChooseFile = RunCsvSaveDialog;
+    SetHelpContext(frmExport_, 14);
 }
 
-TCorvDialogs::~TCorvDialogs() = default;
-
 void TCorvDialogs::ShowHistory(uint16_t row) {
-    forms_->frmHist->LoadSensor(monitor_.Store(), row);
-    forms_->frmHist->exec();
+    frmHist_->LoadSensor(monitor_.Store(), row);
+    frmHist_->exec();
 }
 
 void TCorvDialogs::ShowExport() {
-    forms_->frmExport->exec();
+    frmExport_->exec();
 }
 
 void TCorvDialogs::ShowAbout() {
-    forms_->frmAbout->exec();
+    frmAbout_->exec();
 }
 
 bool TCorvDialogs::RunByEntry(const std::function<void(const QString&)>& showFilter,
@@ -68,13 +64,13 @@ bool TCorvDialogs::RunByEntry(const std::function<void(const QString&)>& showFil
 }
 
 QWidget* TCorvDialogs::About() const {
-    return forms_->frmAbout;
+    return frmAbout_;
 }
 QWidget* TCorvDialogs::History() const {
-    return forms_->frmHist;
+    return frmHist_;
 }
 QWidget* TCorvDialogs::Export() const {
-    return forms_->frmExport;
+    return frmExport_;
 }
 
 } // namespace corvane

@@ -1,10 +1,10 @@
 // The main window's way to the windows of the output side: history, export, select-entry dialog
-// and about box, each made once (the select-entry dialog for each use).
+// and about box, each made once (the select-entry dialog for each use). The dialogs are children
+// of the main window, which owns them as it owns its other widgets; this only points at them.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,12 +14,14 @@ class QWidget;
 namespace corvane {
 
 class TMonitor;
+class TfrmAbout;
+class TfrmHist;
+class TfrmExport;
 
 class TCorvDialogs {
 public:
     // places: where this run keeps its files, for the about box.
     TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places = {});
-    ~TCorvDialogs();
 
     void ShowHistory(uint16_t row);
     void ShowExport();
@@ -34,10 +36,11 @@ public:
     QWidget* Export() const;
 
 private:
-    struct TForms;
     QWidget* main_;
     TMonitor& monitor_;
-    std::unique_ptr<TForms> forms_;
+    TfrmAbout* frmAbout_;
+    TfrmHist* frmHist_;
+    TfrmExport* frmExport_;
 };
 
 } // namespace corvane

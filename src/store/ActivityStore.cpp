@@ -73,8 +73,8 @@ auto SensorOlderOf = [](TRead& r) -> int32_t& { return r.SensorOlder; };
 
 } // namespace
 
-TStore::TStore(const TClock& clock, TCorvListener& listener)
-    : clock_(clock), listener_(listener), Alerts(*this, listener) {
+TStore::TStore(const TClock& clock, const TViews& views)
+    : clock_(clock), views_(views), Alerts(*this, views.Shell) {
     for (int i = 0; i + 1 < MaxSensors; ++i)
         NdSerNo[i].Right = &NdSerNo[i + 1];
     SerNoTree.SetPool(&NdSerNo[0]);
@@ -82,8 +82,8 @@ TStore::TStore(const TClock& clock, TCorvListener& listener)
     SerNoTree.CompareKD = CompareSerNoKey;
 }
 
-std::unique_ptr<TStore> TStore::Create(const TClock& clock, TCorvListener& listener) {
-    return std::make_unique<TStore>(clock, listener);
+std::unique_ptr<TStore> TStore::Create(const TClock& clock, const TViews& views) {
+    return std::make_unique<TStore>(clock, views);
 }
 
 uint8_t TStore::FindEntry(uint8_t id) const {
@@ -186,7 +186,7 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     LinkRead(n, entry, repeat, row);
     CountSlots(n, entry, repeat, row);
     ++ReadCount;
-    SetCountCaption();
+    views_.List.ReadCountChanged(ReadCount);
     Alerts.OnRead(row, repeat, entry, now);
 }
 
@@ -226,8 +226,7 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
                 k = s.EntrySlotCount++;
                 s.EntrySlotIds[k] = e.Id;
                 s.EntrySlots[k].Count = 0;
-                listener_.AddSlotNode(row, TOwnerKind::Entry, e.Name.View());
-                ShowStats(row, TStatsGroup::Entry, k, nullptr);
+                views_.Tree.SlotAdded(*this, row, TOwnerKind::Entry, entry);
             }
         }
         if (k != NoIndex) {
@@ -246,8 +245,7 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
                 k = s.RepeatSlotCount++;
                 s.RepeatSlotIds[k] = p.Id;
                 s.RepeatSlots[k].Count = 0;
-                listener_.AddSlotNode(row, TOwnerKind::Repeat, std::string_view(&p.Id, 1));
-                ShowStats(row, TStatsGroup::Repeat, k, nullptr);
+                views_.Tree.SlotAdded(*this, row, TOwnerKind::Repeat, repeat);
             }
         }
         if (k != NoIndex) {
@@ -261,7 +259,7 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
 void TStore::LogOutOfSpace(int64_t serNo, std::string_view what) {
     TTextBuffer<64> text;
     text.Append("Sensor: ").AppendInt(serNo).Append(what);
-    listener_.AddLogLine(text.View());
+    views_.Shell.AddLogLine(text.View());
 }
 
 void TStore::UnlinkRead(int32_t i) {
@@ -282,7 +280,7 @@ void TStore::UnlinkRead(int32_t i) {
         Unlink(Reads, e.Newest, e.Oldest, i, EntryNewerOf, EntryOlderOf);
     }
     --ReadCount;
-    SetCountCaption();
+    views_.List.ReadCountChanged(ReadCount);
 }
 
 void TStore::UnlinkOldest() {
@@ -300,12 +298,6 @@ void TStore::ClearStore() {
     repeatTotals_.fill(0);
     disorderedReads_ = 0;
     Alerts.Clear();
-}
-
-void TStore::SetCountCaption() {
-    TTextBuffer<32> text;
-    text.Append("Count (").AppendInt(ReadCount).Append(")");
-    listener_.SetColumnCaption(2, text.View());
 }
 
 std::string_view TStore::SensorLabel(uint16_t row, char (&buffer)[NameMax + 1]) const {

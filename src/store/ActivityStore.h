@@ -34,12 +34,12 @@ struct THealth {
 
 class TStore {
 public:
-    TStore(const TClock& clock, TCorvListener& listener);
+    TStore(const TClock& clock, const TViews& views);
     TStore(const TStore&) = delete;
     TStore& operator=(const TStore&) = delete;
 
     // Made on the heap once: the tables are several megabytes.
-    static std::unique_ptr<TStore> Create(const TClock& clock, TCorvListener& listener);
+    static std::unique_ptr<TStore> Create(const TClock& clock, const TViews& views);
 
     TStoreSettings Settings;
 
@@ -57,7 +57,7 @@ public:
     int32_t ReadTail = 0;
 
     const TClock& Clock() const { return clock_; }
-    TCorvListener& Listener() const { return listener_; }
+    const TViews& Views() const { return views_; }
 
     // Records taken into use by registration.
     uint8_t FindEntry(uint8_t id) const;             // index or 255
@@ -107,16 +107,12 @@ private:
     void UnlinkOldest();
     void LogOutOfSpace(int64_t serNo, std::string_view what);
     void RefreshOwner(TOwnerKind kind, uint8_t index);
-    // The four statistics lines of a node; null stats gives the lines of a new node.
-    void ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats* stats);
-    void UpdateRow(uint16_t row, TDateTime now);
-    void SetCountCaption();
     void AgeRows(TDateTime now);
 
     void ComputeHealth(uint16_t row, THealth& health) const;
 
     const TClock& clock_;
-    TCorvListener& listener_;
+    TViews views_;
 
 public:
     // Silence alerts over the records above; judged on each read and each expiry tick.

@@ -11,7 +11,7 @@
 
 namespace corvane {
 
-class TCorvListener;
+class TShellListener;
 class TStore;
 
 enum class TAlertState : uint8_t { Reporting, Late, Silent };
@@ -39,7 +39,7 @@ class TAlerts {
 public:
     static constexpr int MaxListeners = 4;
 
-    TAlerts(const TStore& store, TCorvListener& log) : store_(store), log_(log) {}
+    TAlerts(const TStore& store, TShellListener& log) : store_(store), log_(log) {}
 
     TAlertSettings Settings;
 
@@ -81,7 +81,7 @@ private:
     TTrack& Track(TAlertKind kind, uint16_t index);
 
     const TStore& store_;
-    TCorvListener& log_;
+    TShellListener& log_;
     std::array<TTrack, MaxSensors> sensors_{};
     std::array<TTrack, MaxRepeats> repeats_{};
     std::array<TTrack, MaxEntries> entries_{};

@@ -1,5 +1,5 @@
 // The store as a sliding window over time: old reads expire, silent sensors age, and entry points
-// and repeaters show their recent activity.
+// and repeaters report their recent activity.
 #include "store/ActivityStore.h"
 #include "util/TextBuffer.h"
 
@@ -21,7 +21,7 @@ void TStore::ExpireTick() {
             TTextBuffer<32> text;
             text.Append("Equal: ").Append(equal ? "True" : "False");
             text.Append(" Wrap: ").Append(wrap ? "True" : "False");
-            listener_.AddLogLine(text.View());
+            views_.Shell.AddLogLine(text.View());
             next = 0;
         }
         const TRead& r = Reads[ReadTail];
@@ -45,26 +45,23 @@ void TStore::ExpireTick() {
 void TStore::AgeRows(TDateTime now) {
     // A weight below 1 would divide by zero or flip the sign; it counts as 1 (no blending).
     const int32_t p = Settings.Points2Average < 1 ? 1 : Settings.Points2Average;
-    listener_.BeginAgeing();
+    views_.List.BeginAgeing();
     for (uint16_t row = 0; row < SensorCount; ++row) {
         TStats& st = Sensors[row].Stats;
         if (st.Count <= 0)
             continue;
         const int32_t age = SecondsDiff(st.LastTime, now);
-        TTextBuffer<48> runAvg;
-        if (static_cast<float>(age) > st.AvgGap) {
+        const bool moved = static_cast<float>(age) > st.AvgGap;
+        if (moved) {
             if (st.Count == 1)
                 st.RunAvg = static_cast<float>(age);
             else
                 st.RunAvg =
                     static_cast<float>(((p - 1) * static_cast<double>(st.AvgGap) + age) / p);
-            runAvg.AppendFixed2(st.RunAvg);
         }
-        TTextBuffer<16> ageText;
-        ageText.AppendInt(age);
-        listener_.AgeListRow(row, runAvg.View(), ageText.View());
+        views_.List.RowAged(*this, row, moved, age);
     }
-    listener_.EndAgeing();
+    views_.List.EndAgeing();
 }
 
 int32_t TStore::RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTime now) {
@@ -108,22 +105,12 @@ void TStore::RefreshOwner(TOwnerKind kind, uint8_t index) {
     const TDateTime now = clock_.Now();
     const int32_t newest =
         kind == TOwnerKind::Entry ? Entries[index].Newest : Repeats[index].Newest;
-    TTextBuffer<40> last;
-    last.Append("Last Activitiy: ");
-    if (newest == NoRead) {
-        last.Append("(none)");
-    } else {
-        char when[24];
-        last.Append(
-            std::string_view(when, FormatDateTimeShort(clock_.ToLocal(Reads[newest].Wall), when)));
-    }
-    const int32_t last5 = RecentCount(kind, index, 5, now);
-    const int32_t last10 = RecentCount(kind, index, 10, now);
-    TTextBuffer<40> five, ten, total;
-    five.Append("Last 5 min. Count: ").AppendInt(last5);
-    ten.Append("Last 10 min. Count: ").AppendInt(last10);
-    total.Append("Total Count: ").AppendInt(TotalCount(kind, index));
-    listener_.SetActivityLines(kind, index, {last.View(), five.View(), ten.View(), total.View()});
+    TActivityFigures f;
+    f.LastLocal = newest == NoRead ? NoTime : clock_.ToLocal(Reads[newest].Wall);
+    f.Last5 = RecentCount(kind, index, 5, now);
+    f.Last10 = RecentCount(kind, index, 10, now);
+    f.Total = TotalCount(kind, index);
+    views_.Tree.ActivityChanged(kind, index, f);
 }
 
 } // namespace corvane

@@ -1,10 +1,9 @@
 // A sensor's figures are recomputed from its chain whenever the chain changes, together with the
-// same figures restricted to one repeater and one entry point; then every view text that depends
-// on them is set again.
+// same figures restricted to one repeater and one entry point; then every view that shows them is
+// told.
 #include <cmath>
 
 #include "store/ActivityStore.h"
-#include "util/TextBuffer.h"
 
 namespace corvane {
 
@@ -110,51 +109,18 @@ void TStore::RefreshSensor(uint16_t row, uint8_t repeat, uint8_t entry) {
     if (entry != NoIndex)
         RefreshOwner(TOwnerKind::Entry, entry);
     const TSensor& s = Sensors[row];
-    ShowStats(row, TStatsGroup::Statistics, 0, &s.Stats);
-    UpdateRow(row, clock_.Now());
+    views_.Tree.StatsChanged(row, TStatsGroup::Statistics, 0, s.Stats);
+    views_.List.RowChanged(*this, row, clock_.Now());
     if (entry != NoIndex) {
         const uint8_t k = FindSlot(Entries[entry].Id, s.EntrySlotIds, s.EntrySlotCount);
         if (k != NoIndex)
-            ShowStats(row, TStatsGroup::Entry, k, &viaEntry);
+            views_.Tree.StatsChanged(row, TStatsGroup::Entry, k, viaEntry);
     }
     if (repeat != NoIndex) {
         const uint8_t k = FindSlot(Repeats[repeat].Id, s.RepeatSlotIds, s.RepeatSlotCount);
         if (k != NoIndex)
-            ShowStats(row, TStatsGroup::Repeat, k, &viaRepeat);
+            views_.Tree.StatsChanged(row, TStatsGroup::Repeat, k, viaRepeat);
     }
-}
-
-void TStore::ShowStats(uint16_t row, TStatsGroup group, uint8_t slot, const TStats* stats) {
-    if (stats == nullptr) {
-        listener_.SetStatsLines(row, group, slot, {"Count", "Duplicates", "Max Gap", "Min Gap"});
-        return;
-    }
-    TTextBuffer<32> count, dups, maxGap, minGap;
-    count.Append("Count: ").AppendInt(stats->Count);
-    dups.Append("Duplicates: ").AppendInt(stats->Dups);
-    if (stats->Count - stats->Dups >= 2) {
-        maxGap.Append("Max Gap: ").AppendInt(stats->MaxGap);
-        minGap.Append("Min Gap: ").AppendInt(stats->MinGap);
-    } else {
-        maxGap.Append("Max Gap: (undefined)");
-        minGap.Append("Min Gap: (undefined)");
-    }
-    listener_.SetStatsLines(row, group, slot,
-                            {count.View(), dups.View(), maxGap.View(), minGap.View()});
-}
-
-void TStore::UpdateRow(uint16_t row, TDateTime now) {
-    const TSensor& s = Sensors[row];
-    char label[NameMax + 1];
-    TTextBuffer<16> count, dups, age;
-    TTextBuffer<48> runAvg;
-    count.AppendInt(s.Stats.Count);
-    dups.AppendInt(s.Stats.Dups);
-    runAvg.AppendFixed2(s.Stats.RunAvg);
-    if (s.Stats.LastTime != NoTime)
-        age.AppendInt(SecondsDiff(s.Stats.LastTime, now));
-    listener_.UpdateListRow(row, TRowTexts{SensorLabel(row, label), s.Marked != 0, count.View(),
-                                           dups.View(), runAvg.View(), age.View()});
 }
 
 } // namespace corvane

@@ -9,6 +9,7 @@
 #include "app/Monitor.h"
 #include "conn/Conn.h"
 #include "support/Packets.h"
+#include "support/TextMakingListener.h"
 #include "util/untConst.h"
 
 namespace {
@@ -33,7 +34,7 @@ namespace {
 
 TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
     TManualClock clock;
-    TNullListener views;
+    TTextMakingListener views; // every text the views show is made, as in the window
     TMonitor monitor(clock, views);
     monitor.Store().Settings.MaxAge = 1000000; // keep every read: the ring fills and evicts
     std::vector<std::string> lines;

@@ -480,12 +480,12 @@ TEST_F(WindowFixture, ListColumnsFitTheirWidestTextsAtTheDefaultSize) {
     Start();
     QTreeView* list = frm->lvDev;
     for (uint16_t row = 0; row < 200; ++row)
-        frm->MakeListRow(row, "FFFFFFFFFFFFFFFF",
-                         TSensorListModel::WidestCells(1)
-                             .at(row % TSensorListModel::WidestCells(1).size())
-                             .toStdString());
-    frm->SetColumnCaption(0, "Sensor (2000)");
-    frm->SetColumnCaption(2, "Count (80000)");
+        frm->ListModel()->MakeRow(row, "FFFFFFFFFFFFFFFF",
+                                  TSensorListModel::WidestCells(1)
+                                      .at(row % TSensorListModel::WidestCells(1).size())
+                                      .toStdString());
+    frm->ListModel()->SetCaption(0, "Sensor (2000)");
+    frm->ListModel()->SetCaption(2, "Count (80000)");
     frm->show();
     Pump(50);
     ASSERT_EQ(frm->size(), QSize(690, 500));

@@ -1,4 +1,5 @@
-// A listener that keeps what the engine shows, as the views would, and logs every call.
+// A listener for all three views that keeps what they would show, made by the views' own text
+// makers, and logs every line for the log pane.
 #pragma once
 
 #include <map>
@@ -6,6 +7,9 @@
 #include <tuple>
 #include <vector>
 
+#include "app/ListTexts.h"
+#include "app/TreeTexts.h"
+#include "store/ActivityStore.h"
 #include "store/Listener.h"
 
 namespace corvane::testing {
@@ -15,7 +19,7 @@ struct TShownRow {
     bool Marked = false;
 };
 
-class TRecordingListener : public TCorvListener {
+class TRecordingListener : public TShellListener, public TListListener, public TTreeListener {
 public:
     std::vector<std::string> Log;
     std::map<uint16_t, TShownRow> Rows;
@@ -31,11 +35,26 @@ public:
     bool InAgeing = false;
     int Updates = 0;
 
+    // The shell.
     void AddLogLine(std::string_view m) override { Log.emplace_back(m); }
-    void MakeListRow(uint16_t row, std::string_view label, std::string_view kind) override {
-        Rows[row] = TShownRow{std::string(label), std::string(kind), "0", "0", "0", "", false};
+    void SetExpireInterval(int ms) override { ExpireInterval = ms; }
+    void EnableByEntry() override { ByEntryEnabled = true; }
+
+    // The sensor list.
+    void RowMade(const TStore& store, uint16_t row) override {
+        TListTexts t;
+        t.New(store, row);
+        Rows[row] = TShownRow{std::string(t.Label),
+                              std::string(t.Kind),
+                              std::string(NoCount),
+                              std::string(NoCount),
+                              std::string(NoCount),
+                              "",
+                              false};
     }
-    void UpdateListRow(uint16_t row, const TRowTexts& t) override {
+    void RowChanged(const TStore& store, uint16_t row, TDateTime now) override {
+        TListTexts t;
+        t.Changed(store, row, now);
         TShownRow& r = Rows[row];
         r.Label = t.Label;
         r.Marked = t.Marked;
@@ -45,39 +64,54 @@ public:
         r.Age = t.Age;
         ++Updates;
     }
-    void SetColumnCaption(int column, std::string_view c) override { Captions[column] = c; }
+    void SensorCountChanged(uint16_t n) override { Captions[0] = TListTexts().SensorCaption(n); }
+    void ReadCountChanged(int32_t n) override { Captions[2] = TListTexts().CountCaption(n); }
     void BeginAgeing() override { InAgeing = true; }
-    void AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) override {
-        if (!runAvg.empty())
-            Rows[row].RunAvg = runAvg;
-        Rows[row].Age = age;
+    void RowAged(const TStore& store, uint16_t row, bool moved, int32_t age) override {
+        TListTexts t;
+        t.Aged(store, row, moved, age);
+        if (!t.RunAvg.empty())
+            Rows[row].RunAvg = t.RunAvg;
+        Rows[row].Age = t.Age;
     }
     void EndAgeing() override {
         InAgeing = false;
         ++AgeingBatches;
     }
-    void AddOwnerNode(TOwnerKind k, uint8_t i, std::string_view label) override {
-        OwnerNodes[{int(k), i}] = label;
+
+    // The route tree.
+    void OwnerAdded(const TStore& store, TOwnerKind k, uint8_t i) override {
+        OwnerNodes[{int(k), i}] = OwnerLabel(store, k, i);
+        Activity[{int(k), i}] = Strings(NoActivityLines);
     }
-    void AddSensorNode(uint16_t row, std::string_view label) override { SensorNodes[row] = label; }
-    void AddSlotNode(uint16_t row, TOwnerKind k, std::string_view label) override {
-        SlotNodes[{row, int(k)}].emplace_back(label);
+    void SensorAdded(const TStore& store, uint16_t row) override {
+        char buffer[NameMax + 1];
+        SensorNodes[row] = store.SensorLabel(row, buffer);
+        StatsLines[{row, int(TStatsGroup::Statistics), 0}] = Strings(NoStatsLines);
     }
-    void SetActivityLines(TOwnerKind k, uint8_t i, const TFourLines& l) override {
-        Activity[{int(k), i}] = {std::string(l[0]), std::string(l[1]), std::string(l[2]),
-                                 std::string(l[3])};
+    void SlotAdded(const TStore& store, uint16_t row, TOwnerKind k, uint8_t owner) override {
+        std::vector<std::string>& made = SlotNodes[{row, int(k)}];
+        const TStatsGroup g = k == TOwnerKind::Entry ? TStatsGroup::Entry : TStatsGroup::Repeat;
+        StatsLines[{row, int(g), int(made.size())}] = Strings(NoStatsLines);
+        made.emplace_back(OwnerLabel(store, k, owner));
     }
-    void SetStatsLines(uint16_t row, TStatsGroup g, uint8_t slot, const TFourLines& l) override {
-        StatsLines[{row, int(g), g == TStatsGroup::Statistics ? 0 : slot}] = {
-            std::string(l[0]), std::string(l[1]), std::string(l[2]), std::string(l[3])};
+    void ActivityChanged(TOwnerKind k, uint8_t i, const TActivityFigures& f) override {
+        Activity[{int(k), i}] = Strings(TTreeLines().Activity(f));
     }
-    void SetExpireInterval(int ms) override { ExpireInterval = ms; }
-    void EnableByEntry() override { ByEntryEnabled = true; }
+    void StatsChanged(uint16_t row, TStatsGroup g, uint8_t slot, const TStats& s) override {
+        StatsLines[{row, int(g), g == TStatsGroup::Statistics ? 0 : slot}] =
+            Strings(TTreeLines().Stats(s));
+    }
 
     std::vector<std::string> Stats(uint16_t row, TStatsGroup g = TStatsGroup::Statistics,
                                    int slot = 0) const {
         auto it = StatsLines.find({row, int(g), slot});
         return it == StatsLines.end() ? std::vector<std::string>{} : it->second;
+    }
+
+private:
+    static std::vector<std::string> Strings(const TFourLines& l) {
+        return {std::string(l[0]), std::string(l[1]), std::string(l[2]), std::string(l[3])};
     }
 };
 

@@ -19,41 +19,18 @@ using corvane::testing::SensorLine;
 
 namespace {
 
-// Hands the list and tree calls to the views, as the main window does.
-class TViewsListener : public TNullListener {
-public:
-    TSensorListModel* List = nullptr;
-    TRouteTree* Tree = nullptr;
-    void MakeListRow(uint16_t row, std::string_view label, std::string_view kind) override {
-        List->MakeRow(row, label, kind);
-    }
-    void UpdateListRow(uint16_t row, const TRowTexts& texts) override {
-        List->UpdateRow(row, texts);
-    }
-    void AgeListRow(uint16_t row, std::string_view runAvg, std::string_view age) override {
-        List->AgeRow(row, runAvg, age);
-    }
-    void AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) override {
-        Tree->AddOwnerNode(kind, index, label);
-    }
-    void AddSensorNode(uint16_t row, std::string_view label) override {
-        Tree->AddSensorNode(row, label);
-    }
-};
-
 class AlertViews : public ::testing::Test {
 protected:
     TManualClock clock{46000.0};
-    TViewsListener views;
-    TMonitor monitor{clock, views};
-    TSensorListModel list{monitor.Store()};
+    // The views hear the store as in the window.
+    TNullShellListener shell;
+    TSensorListModel list;
     TRouteTree tree;
+    TMonitor monitor{clock, {shell, list, tree}};
     QLabel status;
     TAlertViews alertViews{monitor.Store().Alerts, list, tree, status};
 
     void SetUp() override {
-        views.List = &list;
-        views.Tree = &tree;
         monitor.Store().Settings.DuplicateTimeSec = 0;
         monitor.Store().Alerts.Settings.AlertMinSec = 0;
     }

@@ -1,0 +1,55 @@
+#include "app/ListTexts.h"
+
+#include "store/ActivityStore.h"
+#include "util/untConst.h"
+
+namespace corvane {
+
+void TListTexts::New(const TStore& store, uint16_t row) {
+    Label = store.SensorLabel(row, label_);
+    Kind = SensorKindName(store.Sensors[row].Kind);
+}
+
+void TListTexts::Changed(const TStore& store, uint16_t row, TDateTime now) {
+    const TSensor& s = store.Sensors[row];
+    Label = store.SensorLabel(row, label_);
+    Marked = s.Marked != 0;
+    count_.Clear();
+    dups_.Clear();
+    runAvg_.Clear();
+    age_.Clear();
+    Count = count_.AppendInt(s.Stats.Count).View();
+    Dups = dups_.AppendInt(s.Stats.Dups).View();
+    RunAvg = runAvg_.AppendFixed2(s.Stats.RunAvg).View();
+    if (s.Stats.LastTime != NoTime)
+        age_.AppendInt(SecondsDiff(s.Stats.LastTime, now));
+    Age = age_.View();
+    Health(store, row);
+}
+
+void TListTexts::Aged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age) {
+    runAvg_.Clear();
+    age_.Clear();
+    if (runAvgMoved)
+        runAvg_.AppendFixed2(store.Sensors[row].Stats.RunAvg);
+    RunAvg = runAvg_.View();
+    Age = age_.AppendInt(age).View();
+    Health(store, row);
+}
+
+void TListTexts::Health(const TStore& store, uint16_t row) {
+    Loss = store.LossText(row, loss_);
+    Routes = store.RoutesText(row, routes_);
+}
+
+std::string_view TListTexts::SensorCaption(uint16_t sensors) {
+    caption_.Clear();
+    return caption_.Append("Sensor (").AppendInt(sensors).Append(")").View();
+}
+
+std::string_view TListTexts::CountCaption(int32_t reads) {
+    caption_.Clear();
+    return caption_.Append("Count (").AppendInt(reads).Append(")").View();
+}
+
+} // namespace corvane
