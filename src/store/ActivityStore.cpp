@@ -151,6 +151,7 @@ uint16_t TStore::AddSensor(uint8_t kind, int64_t serNo) {
     s.EntrySlotCount = 0;
     s.RepeatSlotCount = 0;
     healthStale_[row] = true;
+    ResetKept(row);
     if (!SerNoTree.Add(&s))
         return NoRow;
     ++SensorCount;
@@ -185,6 +186,7 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     r.Sensor = row;
     LinkRead(n, entry, repeat, row);
     CountSlots(n, entry, repeat, row);
+    KeepRead(n);
     ++ReadCount;
     SetCountCaption();
     Alerts.OnRead(row, repeat, entry, now);
@@ -265,6 +267,7 @@ void TStore::LogOutOfSpace(int64_t serNo, std::string_view what) {
 }
 
 void TStore::UnlinkRead(int32_t i) {
+    ForgetRead(i);
     TRead& r = Reads[i];
     TSensor& s = Sensors[r.Sensor];
     Unlink(Reads, s.Newest, s.Oldest, i, SensorNewerOf, SensorOlderOf);
@@ -299,6 +302,7 @@ void TStore::ClearStore() {
     entryTotals_.fill(0);
     repeatTotals_.fill(0);
     disorderedReads_ = 0;
+    keptStale_ = true; // the rows are made again; the rule is read again with them
     Alerts.Clear();
 }
 
