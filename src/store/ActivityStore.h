@@ -124,6 +124,8 @@ private:
 
     void ComputeHealth(uint16_t row, THealth& health) const;
 
+    static size_t SerNoSlot(int64_t serNo);
+
     void ResetKept(uint16_t row);
     void KeepRead(int32_t n);   // the new newest read joins its sequences
     void ForgetRead(int32_t i); // the ring's oldest read leaves them, before it is unlinked
@@ -149,6 +151,10 @@ private:
     // While the clock has gone back, reads are not in time order in their chains and recent
     // counts are taken by walking; this many removals make the ring ordered again.
     int32_t disorderedReads_ = 0;
+
+    // Rows by serial number, open addressing over twice as many slots as rows; NoRow = empty.
+    static constexpr int SerNoIndexBits = 12;
+    std::array<uint16_t, size_t{1} << SerNoIndexBits> serNoIndex_{};
 
     // The kept figures: one sequence per sensor and per sensor slot, and per read what each of
     // its three sequences keeps about it.
