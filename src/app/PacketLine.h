@@ -34,7 +34,7 @@ public:
     bool Decode(std::string_view line, const TConn* conn, TDecodedPacket& out);
 
 private:
-    TToken tail_{std::string_view(), ','};
+    std::string tail_;        // the line's comma tail, which the names are views of
     char entryName_[32] = {}; // "Entry " and any 32-bit number, whole
     std::string description_;
 };
