@@ -1,6 +1,7 @@
 #include "app/PacketLine.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -29,9 +30,22 @@ bool ParseEntryNumber(std::string_view text, int64_t& value) {
 }
 
 bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPacket& out) {
-    // Lines are short: a plain scan beats the library's search, set up for long texts.
+    // Lines are short: eight characters a step beat the library's search, set up for long texts.
     auto findComma = [](std::string_view text) {
-        for (size_t i = 0; i < text.size(); ++i)
+        size_t i = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            constexpr uint64_t Ones = 0x0101010101010101ull;
+            for (; i + 8 <= text.size(); i += 8) {
+                uint64_t word;
+                std::memcpy(&word, text.data() + i, 8);
+                const uint64_t x = word ^ (Ones * ',');
+                // The lowest marked byte is the first comma (marks above it may be false).
+                const uint64_t commas = (x - Ones) & ~x & (Ones << 7);
+                if (commas != 0)
+                    return i + static_cast<size_t>(std::countr_zero(commas) / 8);
+            }
+        }
+        for (; i < text.size(); ++i)
             if (text[i] == ',')
                 return i;
         return std::string_view::npos;
