@@ -93,10 +93,9 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
     if (end < PacketDigits)
         return false;
     const std::string_view digits = line.substr(end - PacketDigits, PacketDigits);
-    uint8_t packet[sizeof out.Packet];
-    if (!HexToBytesChecked(digits, packet, sizeof packet))
+    // Written in place: on a refused line the packet bytes mean nothing, like the other fields.
+    if (!HexToBytesChecked(digits, out.Packet, sizeof out.Packet))
         return false;
-    std::memcpy(out.Packet, packet, sizeof packet);
     const uint16_t crc = CalcCrc16(out.Packet, 11);
     const uint16_t check = static_cast<uint16_t>(out.Packet[11] + 256 * out.Packet[12]);
     if (static_cast<uint16_t>(crc + check) != 0xFFFF)
