@@ -67,6 +67,13 @@ void IngestOneRoute(benchmark::State& state) {
 }
 BENCHMARK(IngestOneRoute)->Unit(benchmark::kMicrosecond);
 
+// One sensor owns the whole ring: a receiver flooding with a single sensor through one entry
+// point, a thousand lines a second, so that nearly every read is a duplicate of the one before.
+void IngestOneSensor(benchmark::State& state) {
+    Ingest(state, {1, 1, 1}, 0.001);
+}
+BENCHMARK(IngestOneSensor)->Unit(benchmark::kMicrosecond);
+
 // One expiry and ageing tick over 2000 sensors with nothing to expire.
 template <typename TListener = TNullListener>
 void ExpiryTick(benchmark::State& state) {

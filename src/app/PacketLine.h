@@ -43,7 +43,7 @@ private:
     }
 
     TLineFate rejection_ = TLineFate::NoPacket;
-    TToken tail_{std::string_view(), ','};
+    std::string tail_;        // the line's comma tail, which the names are views of
     char entryName_[32] = {}; // "Entry " and any 32-bit number, whole
     std::string description_;
 };

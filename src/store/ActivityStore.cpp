@@ -80,6 +80,7 @@ TStore::TStore(const TClock& clock, const TViews& views)
     SerNoTree.SetPool(&NdSerNo[0]);
     SerNoTree.CompareDD = CompareSensorRecords;
     SerNoTree.CompareKD = CompareSerNoKey;
+    serNoIndex_.fill(NoRow);
 }
 
 std::unique_ptr<TStore> TStore::Create(const TClock& clock, const TViews& views) {
@@ -130,11 +131,19 @@ uint8_t TStore::AddRepeat(char id) {
     return i;
 }
 
+// Serial numbers of a network often come in order, which leaves the unbalanced tree a list; the
+// rows are looked up through a hash index instead, and the tree keeps them in order.
+size_t TStore::SerNoSlot(int64_t serNo) {
+    return static_cast<size_t>((static_cast<uint64_t>(serNo) * 0x9E3779B97F4A7C15ull) >>
+                               (64 - SerNoIndexBits));
+}
+
 uint16_t TStore::FindSensor(int64_t serNo) const {
-    const TTreeRec* node = SerNoTree.Find(&serNo);
-    if (node == nullptr)
-        return NoRow;
-    return static_cast<uint16_t>(static_cast<const TSensor*>(node->Data) - Sensors.data());
+    for (size_t i = SerNoSlot(serNo);; i = (i + 1) & (serNoIndex_.size() - 1)) {
+        const uint16_t row = serNoIndex_[i];
+        if (row == NoRow || Sensors[row].SerNo == serNo)
+            return row;
+    }
 }
 
 uint16_t TStore::AddSensor(uint8_t kind, int64_t serNo) {
@@ -151,8 +160,13 @@ uint16_t TStore::AddSensor(uint8_t kind, int64_t serNo) {
     s.EntrySlotCount = 0;
     s.RepeatSlotCount = 0;
     healthStale_[row] = true;
+    ResetKept(row);
     if (!SerNoTree.Add(&s))
         return NoRow;
+    size_t i = SerNoSlot(serNo);
+    while (serNoIndex_[i] != NoRow)
+        i = (i + 1) & (serNoIndex_.size() - 1);
+    serNoIndex_[i] = row;
     ++SensorCount;
     return row;
 }
@@ -185,6 +199,7 @@ void TStore::InsertRead(uint8_t entry, uint8_t repeat, uint16_t crc, uint16_t ro
     r.Sensor = row;
     LinkRead(n, entry, repeat, row);
     CountSlots(n, entry, repeat, row);
+    KeepRead(n);
     ++ReadCount;
     views_.List.ReadCountChanged(ReadCount);
     Alerts.OnRead(row, repeat, entry, now);
@@ -263,6 +278,7 @@ void TStore::LogOutOfSpace(int64_t serNo, std::string_view what) {
 }
 
 void TStore::UnlinkRead(int32_t i) {
+    ForgetRead(i);
     TRead& r = Reads[i];
     TSensor& s = Sensors[r.Sensor];
     Unlink(Reads, s.Newest, s.Oldest, i, SensorNewerOf, SensorOlderOf);
@@ -294,9 +310,11 @@ void TStore::ClearStore() {
     EntryCount = RepeatCount = 0;
     SensorCount = 0;
     SerNoTree.Clear();
+    serNoIndex_.fill(NoRow);
     entryTotals_.fill(0);
     repeatTotals_.fill(0);
     disorderedReads_ = 0;
+    keptStale_ = true; // the rows are made again; the rule is read again with them
     Alerts.Clear();
 }
 

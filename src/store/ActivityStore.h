@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "store/Alerts.h"
+#include "store/KeptStats.h"
 #include "store/Listener.h"
 #include "store/Store.h"
 
@@ -78,6 +79,14 @@ public:
     // Fills the sensor's own statistics and the two restricted to one repeater and one entry point.
     void ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& viaRepeat,
                       TStats& viaEntry);
+    // The same figures from what is kept read by read, at a cost independent of the chain's
+    // length; through a repeater or entry point only where the sensor has a slot for it (else
+    // empty), as only those are shown.
+    void KeptStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& viaRepeat,
+                   TStats& viaEntry);
+    // Refreshes walk the chains instead of using the kept figures: the reference they are
+    // checked against.
+    bool RecomputeFromChains = false;
     void RefreshSensor(uint16_t row, uint8_t repeat, uint8_t entry);
 
     // One tick of the expiry timer: expires reads older than MaxAge and ages the sensor list.
@@ -111,6 +120,13 @@ private:
 
     void ComputeHealth(uint16_t row, THealth& health) const;
 
+    static size_t SerNoSlot(int64_t serNo);
+
+    void ResetKept(uint16_t row);
+    void KeepRead(int32_t n);   // the new newest read joins its sequences
+    void ForgetRead(int32_t i); // the ring's oldest read leaves them, before it is unlinked
+    void RebuildKept();
+
     const TClock& clock_;
     TViews views_;
 
@@ -131,6 +147,24 @@ private:
     // While the clock has gone back, reads are not in time order in their chains and recent
     // counts are taken by walking; this many removals make the ring ordered again.
     int32_t disorderedReads_ = 0;
+
+    // Rows by serial number, open addressing over twice as many slots as rows; NoRow = empty.
+    static constexpr int SerNoIndexBits = 12;
+    std::array<uint16_t, size_t{1} << SerNoIndexBits> serNoIndex_{};
+
+    // The kept figures: one sequence per sensor and per sensor slot, and per read what each of
+    // its three sequences keeps about it.
+    std::array<TKeptRead, MaxReads> keptOwn_{};
+    std::array<TKeptRead, MaxReads> keptEntry_{};
+    std::array<TKeptRead, MaxReads> keptRepeat_{};
+    std::array<TKeptSeq, MaxSensors> ownSeq_{};
+    std::array<std::array<TKeptSeq, EntrySlotMax>, MaxSensors> entrySeq_{};
+    std::array<std::array<TKeptSeq, RepeatSlotMax>, MaxSensors> repeatSeq_{};
+    // Made again from the chains at the next refresh: a read other than the ring's oldest was
+    // unlinked, or the duplicate rule is no longer the one the marks were judged by.
+    bool keptStale_ = false;
+    int32_t keptTimeSec_ = 9;
+    bool keptCrcCheck_ = false;
 };
 
 } // namespace corvane

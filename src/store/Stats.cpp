@@ -103,7 +103,7 @@ void TStore::ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& v
 void TStore::RefreshSensor(uint16_t row, uint8_t repeat, uint8_t entry) {
     TStats viaRepeat;
     TStats viaEntry;
-    ComputeStats(row, repeat, entry, viaRepeat, viaEntry);
+    KeptStats(row, repeat, entry, viaRepeat, viaEntry);
     if (repeat != NoIndex)
         RefreshOwner(TOwnerKind::Repeat, repeat);
     if (entry != NoIndex)

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
 #include "util/untTime.h"
@@ -16,8 +18,10 @@ template <size_t N>
 class TTextBuffer {
 public:
     TTextBuffer& Append(std::string_view s) {
-        for (char c : s)
-            AppendChar(c);
+        const size_t n = s.size() < N - length_ ? s.size() : N - length_;
+        if (n > 0)
+            std::memcpy(text_ + length_, s.data(), n);
+        length_ += n;
         return *this;
     }
     TTextBuffer& AppendChar(char c) {
@@ -32,6 +36,18 @@ public:
     }
     // Two decimals, as the list shows running averages.
     TTextBuffer& AppendFixed2(double v) {
+        // When v x 100 is exact (any float is), rounding it to a whole number, halves away from
+        // zero, is what the picture gives, without the C library's general conversion.
+        const double scaled = v * 100.0;
+        if (std::fabs(scaled) < 9007199254740992.0 && std::fma(v, 100.0, -scaled) == 0.0) {
+            const auto hundredths = static_cast<uint64_t>(std::round(std::fabs(scaled)));
+            if (std::signbit(v))
+                AppendChar('-');
+            AppendInt(static_cast<int64_t>(hundredths / 100));
+            AppendChar(FormatSettings.DecimalSeparator);
+            AppendChar(static_cast<char>('0' + hundredths / 10 % 10));
+            return AppendChar(static_cast<char>('0' + hundredths % 10));
+        }
         char digits[48];
         int n = std::snprintf(digits, sizeof digits, "%.2f", HalfAwayFromZero(v, 2));
         if (n < 0)

@@ -7,45 +7,32 @@ namespace corvane {
 
 namespace {
 
-// One entry per byte value: the CRC of that byte fed into a zero register, bit by bit.
-constexpr std::array<uint16_t, 256> MakeCrcTable() {
-    std::array<uint16_t, 256> table{};
-    for (unsigned i = 0; i < 256; ++i) {
-        uint16_t crc = static_cast<uint16_t>(i);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : (crc >> 1);
-        table[i] = crc;
-    }
+constexpr uint8_t NotHex = 0xFF;
+
+constexpr std::array<uint8_t, 256> MakeHexTable() {
+    std::array<uint8_t, 256> table{};
+    for (unsigned c = 0; c < 256; ++c)
+        table[c] = c >= '0' && c <= '9'   ? static_cast<uint8_t>(c - '0')
+                   : c >= 'A' && c <= 'F' ? static_cast<uint8_t>(c - 'A' + 10)
+                                          : NotHex;
     return table;
 }
 
-constexpr std::array<uint16_t, 256> CrcTable = MakeCrcTable();
+constexpr std::array<uint8_t, 256> HexTable = MakeHexTable();
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+uint8_t HexValue(char c) {
+    return HexTable[static_cast<unsigned char>(c)];
 }
 
 } // namespace
 
-uint16_t CalcCrc16(const uint8_t* data, uint16_t length) {
-    uint16_t crc = 0;
-    for (uint16_t i = 0; i < length; ++i)
-        crc = static_cast<uint16_t>((crc >> 8) ^ CrcTable[(crc ^ data[i]) & 0xFF]);
-    return crc;
-}
-
 bool IsHexText(std::string_view text) {
     if (text.size() % 2 != 0)
         return false;
-    for (char c : text) {
-        if (HexValue(c) < 0)
-            return false;
-    }
-    return true;
+    unsigned bad = 0;
+    for (char c : text)
+        bad |= HexValue(c) & 0x10; // only NotHex has the bit set
+    return bad == 0;
 }
 
 size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount) {
@@ -54,11 +41,24 @@ size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount) {
         n = maxCount;
     for (size_t i = 0; i < n; ++i) {
         // Callers check with IsHexText first; a stray character still yields a defined value.
-        int hi = HexValue(text[2 * i]);
-        int lo = HexValue(text[2 * i + 1]);
-        dest[i] = static_cast<uint8_t>(((hi < 0 ? 0 : hi) << 4) | (lo < 0 ? 0 : lo));
+        const uint8_t hi = HexValue(text[2 * i]);
+        const uint8_t lo = HexValue(text[2 * i + 1]);
+        dest[i] = static_cast<uint8_t>(((hi == NotHex ? 0 : hi) << 4) | (lo == NotHex ? 0 : lo));
     }
     return n;
+}
+
+bool HexToBytesChecked(std::string_view text, uint8_t* dest, size_t count) {
+    if (text.size() != 2 * count)
+        return false;
+    unsigned bad = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t hi = HexValue(text[2 * i]);
+        const uint8_t lo = HexValue(text[2 * i + 1]);
+        bad |= (hi | lo) & 0x10;
+        dest[i] = static_cast<uint8_t>((hi << 4) | (lo & 0x0F));
+    }
+    return bad == 0;
 }
 
 int CompareNoCase(std::string_view a, std::string_view b) {

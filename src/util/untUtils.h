@@ -1,18 +1,62 @@
 // Byte-level helpers of the packet check: CRC, hexadecimal text.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace corvane {
 
+namespace crc_detail {
+
+// One entry per byte value: the CRC of that byte fed into a zero register, bit by bit.
+constexpr std::array<uint16_t, 256> MakeTable() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i) {
+        uint16_t crc = static_cast<uint16_t>(i);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : (crc >> 1);
+        table[i] = crc;
+    }
+    return table;
+}
+
+inline constexpr std::array<uint16_t, 256> Table = MakeTable();
+
+// Two bytes at a time: the register after byte i and then a zero byte, so that both halves of
+// the register are looked up at once.
+constexpr std::array<uint16_t, 256> MakeTable2() {
+    std::array<uint16_t, 256> table{};
+    for (unsigned i = 0; i < 256; ++i)
+        table[i] = static_cast<uint16_t>((Table[i] >> 8) ^ Table[Table[i] & 0xFF]);
+    return table;
+}
+
+inline constexpr std::array<uint16_t, 256> Table2 = MakeTable2();
+
+} // namespace crc_detail
+
 // CRC-16/ARC: reflected polynomial 0xA001, initial 0, no final XOR ("123456789" gives 0xBB3D).
-uint16_t CalcCrc16(const uint8_t* data, uint16_t length);
+// Inline: the packet check runs it on every line.
+inline uint16_t CalcCrc16(const uint8_t* data, uint16_t length) {
+    uint16_t crc = 0;
+    uint16_t i = 0;
+    for (; i + 1 < length; i += 2) {
+        const unsigned x = crc ^ data[i] ^ (unsigned{data[i + 1]} << 8);
+        crc = static_cast<uint16_t>(crc_detail::Table2[x & 0xFF] ^ crc_detail::Table[x >> 8]);
+    }
+    if (i < length)
+        crc = static_cast<uint16_t>((crc >> 8) ^ crc_detail::Table[(crc ^ data[i]) & 0xFF]);
+    return crc;
+}
 // Even length and only "0123456789ABCDEF" (upper case); the empty text passes.
 bool IsHexText(std::string_view text);
 // Writes min(maxCount, text.size() / 2) bytes; text must have passed IsHexText.
 size_t HexToBytes(std::string_view text, uint8_t* dest, size_t maxCount);
+// Both at once: writes count bytes from exactly 2 x count characters and tells whether they
+// all were hexadecimal digits (dest is written either way).
+bool HexToBytesChecked(std::string_view text, uint8_t* dest, size_t count);
 // Compares texts with the letters a to z as A to Z and every other character by its code; a
 // text that begins another sorts first. Negative, 0 or positive.
 int CompareNoCase(std::string_view a, std::string_view b);
