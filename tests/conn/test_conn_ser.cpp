@@ -14,9 +14,9 @@
 #include <unistd.h>
 
 #include "app/AppIni.h"
-#include "app/ErrorReport.h"
-#include "conn/ConnSer.h"
-#include "conn/fmConnSer.h"
+#include "util/qt/ErrorReport.h"
+#include "conn/qt/ConnSer.h"
+#include "conn/qt/fmConnSer.h"
 #include "gui/QtTestSupport.h"
 
 using namespace corvane;

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReport.h"
-#include "conn/ConnTcp.h"
+#include "util/qt/ErrorReport.h"
+#include "conn/qt/ConnTcp.h"
 #include "gui/QtTestSupport.h"
 
 using namespace corvane;

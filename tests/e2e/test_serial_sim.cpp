@@ -12,8 +12,8 @@
 
 #include "app/AppIni.h"
 #include "app/Monitor.h"
-#include "app/fmCorv.h"
-#include "conn/fmConnSer.h"
+#include "app/qt/fmCorv.h"
+#include "conn/qt/fmConnSer.h"
 #include "tests/gui/QtTestSupport.h"
 
 namespace corvane {

@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 #include "gui/QtTestSupport.h"
 
 using namespace corvane;

@@ -11,8 +11,8 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
-#include "app/ErrorReport.h"
-#include "app/fmCorv.h"
+#include "util/qt/ErrorReport.h"
+#include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 #include "mqtt/Broker.h"
 

@@ -17,12 +17,12 @@
 #include <QtTest/QTest>
 #include <algorithm>
 
-#include "app/Help.h"
-#include "app/fmCorv.h"
+#include "util/qt/Help.h"
+#include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
-#include "output/fmAbout.h"
-#include "output/fmExport.h"
-#include "output/fmHist.h"
+#include "output/qt/fmAbout.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmHist.h"
 
 using namespace corvane;
 using corvane::test::Pump;

@@ -17,9 +17,9 @@
 
 #include "app/AppIni.h"
 #include "app/FilePlaces.h"
-#include "app/SensorListModel.h"
-#include "app/WindowState.h"
-#include "app/fmCorv.h"
+#include "app/qt/SensorListModel.h"
+#include "app/qt/WindowState.h"
+#include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 
 using namespace corvane;

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 #include "app/Monitor.h"
-#include "output/fmAbout.h"
-#include "output/fmExport.h"
-#include "output/fmSelectEntry.h"
+#include "output/qt/fmAbout.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmSelectEntry.h"
 
 using namespace corvane;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "output/fmHist.h"
+#include "output/qt/fmHist.h"
 #include "store/ActivityStore.h"
 
 using namespace corvane;

@@ -29,9 +29,9 @@
 
 #include "SimNetwork.h"
 #include "app/Monitor.h"
-#include "app/RouteTree.h"
-#include "app/SensorListModel.h"
-#include "app/fmCorv.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
+#include "app/qt/fmCorv.h"
 #include "conn/Conn.h"
 
 using namespace corvane;

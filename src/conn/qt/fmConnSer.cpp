@@ -1,4 +1,4 @@
-#include "conn/fmConnSer.h"
+#include "conn/qt/fmConnSer.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -7,8 +7,8 @@
 #include <QSpinBox>
 #include <algorithm>
 
-#include "app/Help.h"
-#include "conn/ConnSer.h"
+#include "util/qt/Help.h"
+#include "conn/qt/ConnSer.h"
 
 namespace corvane {
 

@@ -6,13 +6,13 @@
 
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 #include "app/Monitor.h"
-#include "app/QuitSignals.h"
-#include "app/WindowState.h"
-#include "app/fmCorv.h"
-#include "conn/ConnSer.h"
-#include "conn/ConnTcp.h"
+#include "app/qt/QuitSignals.h"
+#include "app/qt/WindowState.h"
+#include "app/qt/fmCorv.h"
+#include "conn/qt/ConnSer.h"
+#include "conn/qt/ConnTcp.h"
 
 namespace corvane {
 

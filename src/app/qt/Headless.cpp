@@ -1,4 +1,4 @@
-#include "app/Headless.h"
+#include "app/qt/Headless.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -8,13 +8,13 @@
 
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 #include "app/FilePlaces.h"
 #include "app/Monitor.h"
-#include "app/Publishing.h"
-#include "app/QuitSignals.h"
-#include "conn/ConnSer.h"
-#include "conn/ConnTcp.h"
+#include "app/qt/Publishing.h"
+#include "app/qt/QuitSignals.h"
+#include "conn/qt/ConnSer.h"
+#include "conn/qt/ConnTcp.h"
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"

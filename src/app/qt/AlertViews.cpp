@@ -1,9 +1,9 @@
-#include "app/AlertViews.h"
+#include "app/qt/AlertViews.h"
 
 #include <QLabel>
 
-#include "app/RouteTree.h"
-#include "app/SensorListModel.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
 
 namespace corvane {
 

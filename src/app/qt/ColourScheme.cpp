@@ -1,4 +1,4 @@
-#include "app/ColourScheme.h"
+#include "app/qt/ColourScheme.h"
 
 #include <QApplication>
 #include <QProcess>

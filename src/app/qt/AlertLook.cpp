@@ -1,11 +1,11 @@
-#include "app/AlertLook.h"
+#include "app/qt/AlertLook.h"
 
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
 
-#include "app/ColourScheme.h"
+#include "app/qt/ColourScheme.h"
 
 namespace corvane {
 

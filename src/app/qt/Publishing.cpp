@@ -1,4 +1,4 @@
-#include "app/Publishing.h"
+#include "app/qt/Publishing.h"
 
 #include "app/AppIni.h"
 #include "app/Monitor.h"

@@ -1,10 +1,10 @@
-#include "conn/ConnTcp.h"
+#include "conn/qt/ConnTcp.h"
 
 #include <QTcpSocket>
 #include <stdexcept>
 
-#include "app/ErrorReport.h"
-#include "conn/fmConnTcp.h"
+#include "util/qt/ErrorReport.h"
+#include "conn/qt/fmConnTcp.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "app/QuitSignals.h"
+#include "app/qt/QuitSignals.h"
 
 #include <QPointer>
 #include <QSocketNotifier>

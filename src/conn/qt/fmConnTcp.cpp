@@ -1,4 +1,4 @@
-#include "conn/fmConnTcp.h"
+#include "conn/qt/fmConnTcp.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/Help.h"
+#include "util/qt/Help.h"
 
 namespace corvane {
 

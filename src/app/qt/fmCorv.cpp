@@ -1,4 +1,4 @@
-#include "app/fmCorv.h"
+#include "app/qt/fmCorv.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,19 +18,19 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/AlertViews.h"
+#include "app/qt/AlertViews.h"
 #include "app/AppIni.h"
-#include "app/ErrorReport.h"
-#include "app/Help.h"
+#include "util/qt/ErrorReport.h"
+#include "util/qt/Help.h"
 #include "app/Monitor.h"
-#include "app/Publishing.h"
-#include "app/RouteTree.h"
-#include "app/SensorListModel.h"
-#include "app/WindowState.h"
-#include "app/fmCorvDialogs.h"
-#include "conn/ConnTcp.h"
-#include "conn/fmConnSer.h"
-#include "conn/fmConnTcp.h"
+#include "app/qt/Publishing.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
+#include "app/qt/WindowState.h"
+#include "app/qt/fmCorvDialogs.h"
+#include "conn/qt/ConnTcp.h"
+#include "conn/qt/fmConnSer.h"
+#include "conn/qt/fmConnTcp.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
 

@@ -1,4 +1,4 @@
-#include "app/SensorListModel.h"
+#include "app/qt/SensorListModel.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/AlertLook.h"
+#include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 

@@ -1,4 +1,4 @@
-#include "app/WindowState.h"
+#include "app/qt/WindowState.h"
 
 #include <QAction>
 #include <QDir>
@@ -13,8 +13,8 @@
 
 #include <vector>
 
-#include "app/SensorListModel.h"
-#include "app/fmCorv.h"
+#include "app/qt/SensorListModel.h"
+#include "app/qt/fmCorv.h"
 
 namespace corvane {
 

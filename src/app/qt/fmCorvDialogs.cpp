@@ -1,14 +1,14 @@
-#include "app/fmCorvDialogs.h"
+#include "app/qt/fmCorvDialogs.h"
 
 #include <QWidget>
 
 #include "app/AppIni.h"
-#include "app/Help.h"
+#include "util/qt/Help.h"
 #include "app/Monitor.h"
-#include "output/fmAbout.h"
-#include "output/fmExport.h"
-#include "output/fmHist.h"
-#include "output/fmSelectEntry.h"
+#include "output/qt/fmAbout.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmHist.h"
+#include "output/qt/fmSelectEntry.h"
 
 namespace corvane {
 

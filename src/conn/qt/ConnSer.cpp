@@ -1,11 +1,11 @@
-#include "conn/ConnSer.h"
+#include "conn/qt/ConnSer.h"
 
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <stdexcept>
 
 #include "app/AppIni.h"
-#include "conn/fmConnSer.h"
+#include "conn/qt/fmConnSer.h"
 
 namespace corvane {
 

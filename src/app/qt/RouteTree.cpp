@@ -1,9 +1,9 @@
-#include "app/RouteTree.h"
+#include "app/qt/RouteTree.h"
 
 #include <QHeaderView>
 #include <QTreeView>
 
-#include "app/AlertLook.h"
+#include "app/qt/AlertLook.h"
 
 namespace corvane {
 

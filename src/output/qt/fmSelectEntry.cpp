@@ -1,4 +1,4 @@
-#include "output/fmSelectEntry.h"
+#include "output/qt/fmSelectEntry.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,4 +1,4 @@
-#include "output/fmExport.h"
+#include "output/qt/fmExport.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 
 namespace corvane {
 

@@ -1,4 +1,4 @@
-#include "app/Help.h"
+#include "util/qt/Help.h"
 
 #include <QApplication>
 #include <QDir>

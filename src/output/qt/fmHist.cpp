@@ -1,4 +1,4 @@
-#include "output/fmHist.h"
+#include "output/qt/fmHist.h"
 
 #include <QGridLayout>
 #include <QHeaderView>

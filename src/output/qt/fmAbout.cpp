@@ -1,4 +1,4 @@
-#include "output/fmAbout.h"
+#include "output/qt/fmAbout.h"
 
 #include <QApplication>
 #include <QDesktopServices>
