@@ -1,5 +1,5 @@
 // The serial connection on a pseudo-terminal pair made by socat: the program's end is mapped to a
-// port number in the settings file, the test writes into the other end.
+// port number in the port map handed in, the test writes into the other end.
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -13,11 +13,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "app/AppIni.h"
-#include "util/qt/ErrorReport.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/fmConnSer.h"
 #include "gui/QtTestSupport.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 using corvane::test::Pump;
@@ -26,11 +25,10 @@ using corvane::test::WaitFor;
 namespace {
 
 struct SerialFixture : ::testing::Test {
-    QTemporaryDir folder; // the settings file, apart from tests running side by side
     QProcess socat;
     QString portEnd, testEnd;
+    TSerialPorts ports;
     int writer = -1;
-    std::string iniPath;
     std::vector<std::string> lines, messages, errors;
     std::vector<TConnState> states;
 
@@ -47,20 +45,13 @@ struct SerialFixture : ::testing::Test {
         writer = ::open(testEnd.toLocal8Bit().constData(), O_WRONLY | O_NOCTTY);
         ASSERT_GE(writer, 0);
 
-        ASSERT_TRUE(folder.isValid());
-        const std::string program = folder.filePath("corvane").toStdString();
-        iniPath = SettingsPathFor(program);
-        SettingsFile = std::make_unique<TAppIni>(program);
-        TIniFile ini(iniPath);
-        ini.WriteString("Serial Ports", "5", portEnd.toStdString());
-        ini.WriteString("Serial Ports", "6", "/tmp/corvane-no-such-device");
+        ports = {{5, portEnd.toStdString()}, {6, "/tmp/corvane-no-such-device"}};
     }
     void TearDown() override {
         if (writer >= 0)
             ::close(writer);
         socat.kill();
         socat.waitForFinished(2000);
-        SettingsFile.reset();
         SetErrorSink(nullptr);
     }
     void Attach(TConn& conn) {
@@ -82,13 +73,13 @@ struct SerialFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(SerialFixture, PortNumberMapsThroughTheSettingsFile) {
-    EXPECT_EQ(SerialDeviceFor(5), portEnd);
-    EXPECT_EQ(SerialDeviceFor(6), "/tmp/corvane-no-such-device");
+TEST_F(SerialFixture, PortNumberMapsThroughThePortMap) {
+    EXPECT_EQ(SerialDeviceFor(ports, 5), portEnd);
+    EXPECT_EQ(SerialDeviceFor(ports, 6), "/tmp/corvane-no-such-device");
 }
 
 TEST_F(SerialFixture, LinesWrittenInSmallChunksArriveWhole) {
-    TConnSer conn(nullptr);
+    TConnSer conn(nullptr, ports);
     Attach(conn);
     EXPECT_EQ(conn.GetDescription(), "Serial: NA");
     conn.SetPort(5);
@@ -111,7 +102,7 @@ TEST_F(SerialFixture, LinesWrittenInSmallChunksArriveWhole) {
 }
 
 TEST_F(SerialFixture, VanishedDeviceIsReportedAndClosed) {
-    auto conn = std::make_unique<TConnSer>(nullptr);
+    auto conn = std::make_unique<TConnSer>(nullptr, ports);
     Attach(*conn);
     conn->SetPort(5);
     ASSERT_TRUE(conn->OpenPort());
@@ -129,7 +120,7 @@ TEST_F(SerialFixture, VanishedDeviceIsReportedAndClosed) {
 }
 
 TEST_F(SerialFixture, UnopenablePortThrowsAndReportsNoState) {
-    TConnSer conn(nullptr);
+    TConnSer conn(nullptr, ports);
     Attach(conn);
     conn.SetPort(6);
     EXPECT_THROW(conn.OpenPort(), std::runtime_error);
@@ -138,8 +129,8 @@ TEST_F(SerialFixture, UnopenablePortThrowsAndReportsNoState) {
 }
 
 TEST_F(SerialFixture, DialogChoosesThePortOrCancels) {
-    TfrmConnSer dialog;
-    TConnSer conn(&dialog);
+    TfrmConnSer dialog(ports);
+    TConnSer conn(&dialog, ports);
     Attach(conn);
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
     EXPECT_FALSE(conn.Open());
@@ -159,7 +150,7 @@ TEST_F(SerialFixture, DialogChoosesThePortOrCancels) {
 
 // Typed as a user types: every keystroke goes through the box's own checks.
 TEST_F(SerialFixture, TypedPortNumbersAreClampedNotRefused) {
-    TfrmConnSer dialog;
+    TfrmConnSer dialog(ports);
     dialog.show();
     auto* edit = dialog.spePort->findChild<QLineEdit*>();
     const auto type = [&](const char* keys) {

@@ -367,7 +367,7 @@ TEST_F(WindowFixture, RecentAddressesFollowTheFixedEntriesAsStored) {
         captions << a->data().toString();
     EXPECT_EQ(captions, QStringList({"", "127.0.0.1|1070", "10.0.0.5|1000", "R&D|77"}));
     EXPECT_EQ(frm->mniTcpIp->actions()[3]->text(), "R&&D|77"); // shown without an accelerator
-    SettingsFile->AddRecentAddress("10.0.0.6|1000");
+    ini.AddRecentAddress("10.0.0.6|1000");
     frm->RebuildRecentMenu();
     EXPECT_EQ(frm->mniTcpIp->actions().size(), 5);
 }

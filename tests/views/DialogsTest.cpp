@@ -220,9 +220,9 @@ TEST(ByEntry, OnlyAConfirmedChoiceChangesAnything) {
     auto clear = [&clears] { ++clears; };
 
     OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->close(); });
-    EXPECT_FALSE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_FALSE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     OnNextModal([](QWidget* w) { qobject_cast<TSelectEntryFm*>(w)->Button2->click(); });
-    EXPECT_FALSE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_FALSE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     EXPECT_EQ(monitor.EntryFilter, "East");
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(clears, 0);
@@ -232,7 +232,7 @@ TEST(ByEntry, OnlyAConfirmedChoiceChangesAnything) {
         d->EntryCB->setCurrentIndex(2);
         d->Button1->click();
     });
-    EXPECT_TRUE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_TRUE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     EXPECT_EQ(monitor.EntryFilter, "North Gate");
     EXPECT_EQ(shown, std::vector<QString>{"North Gate"});
     EXPECT_EQ(clears, 1);

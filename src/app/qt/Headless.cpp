@@ -39,19 +39,21 @@ private:
     void Attach(TConn& conn);
 
     TFilePlaces places_;
+    TAppIni settings_;
     TSystemClock clock_;
     THeadlessListener listener_{clock_, stdout};
     TMonitor monitor_{clock_, listener_};
     QTimer expire_;
     QTimer log_;
     bool reconnect_ = true;
+    TRunSettings run_;
     std::vector<TConn*> conns_; // in the order opened
     std::unique_ptr<TPublishing> publishing_;
 };
 
-THeadless::THeadless(const TFilePlaces& places) : places_(places) {
+THeadless::THeadless(const TFilePlaces& places)
+    : places_(places), settings_(places_.SettingsFile) {
     MakeFolder(places_.ConfigFolder);
-    OpenSettings(places_.SettingsFile);
     SetErrorSink([this](const std::string& message) { listener_.AddLogLine(message); });
     listener_.OnExpireInterval = [this](int ms) { expire_.setInterval(ms); };
     QObject::connect(&expire_, &QTimer::timeout, [this] { monitor_.ExpireTick(); });
@@ -62,7 +64,7 @@ THeadless::THeadless(const TFilePlaces& places) : places_(places) {
                              "NdSerNo Size: 32000", "Reads Size: 3040000"})
         listener_.AddLogLine(line);
     publishing_ =
-        TPublishing::Create(SettingsFile->File(), monitor_,
+        TPublishing::Create(settings_.File(), monitor_,
                             [this](std::string_view line) { listener_.AddLogLine(line); });
 }
 
@@ -77,7 +79,8 @@ THeadless::~THeadless() {
 }
 
 void THeadless::ReadSettings() {
-    const TRunSettings run = SettingsFile->ReadRunSettings();
+    run_ = settings_.ReadRunSettings();
+    const TRunSettings& run = run_;
     monitor_.ApplySettings(run);
     const bool statsLog = run.LogIntervalMs != 0;
     // The same places as the window: beside a writable program, else the user's own folders.
@@ -88,7 +91,7 @@ void THeadless::ReadSettings() {
         log_.start(run.LogIntervalMs);
     }
     monitor_.PacketLogPath = NextLogFileName(places_.LogBase + ".txt");
-    reconnect_ = ReadReconnect(SettingsFile->File(), true);
+    reconnect_ = ReadReconnect(settings_.File(), true);
 }
 
 void THeadless::Attach(TConn& conn) {
@@ -104,7 +107,7 @@ void THeadless::Open(const std::vector<TCmdTarget>& targets) {
     for (const TCmdTarget& target : targets) {
         try {
             if (target.SerialPort != 0) {
-                auto* conn = new TConnSer(nullptr);
+                auto* conn = new TConnSer(nullptr, run_.SerialPorts);
                 conn->SetPort(target.SerialPort);
                 Attach(*conn);
                 conn->OpenOrRetry();

@@ -33,14 +33,9 @@
 #include "conn/qt/fmConnTcp.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
+#include "util/qt/Latin1.h"
 
 namespace corvane {
-
-namespace {
-QString Latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-} // namespace
 
 TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget* parent)
     : TfrmCorv(args,
@@ -50,7 +45,9 @@ TfrmCorv::TfrmCorv(const QStringList& args, const QString& programPath, QWidget*
                parent) {}
 
 TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* parent)
-    : QMainWindow(parent), places_(places) {
+    : QMainWindow(parent), places_(places), settings_(places_.SettingsFile),
+      run_(settings_.ReadRunSettings()) {
+    SetErrorReportPath(places_.ErrorReport);
     setObjectName("frmCorv");
     setWindowTitle("Corvane");
     monitor_ = std::make_unique<TMonitor>(clock_, *this);
@@ -62,7 +59,6 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     frmHelp->SetHelpFile(QString::fromStdString(places_.HelpFile));
     // The user's settings folder exists from the start: the recent-targets list is saved there.
     MakeFolder(places_.ConfigFolder);
-    OpenSettings(places_.SettingsFile);
     ReadSettings();
     ChooseLogFiles();
     RebuildRecentMenu();
@@ -75,16 +71,16 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     LocalPort = 1070;
 
     frmConnTcp = new TfrmConnTcp(this);
-    frmConnSer = new TfrmConnSer(this);
-    dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_, DescribePlaces(places_));
-    reconnect_ = ReadReconnect(SettingsFile->File(), false);
+    frmConnSer = new TfrmConnSer(run_.SerialPorts, this);
+    dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_, run_, DescribePlaces(places_));
+    reconnect_ = ReadReconnect(settings_.File(), false);
     StartPublishing();
     RestoreWindowState(*this, places_.StateFile);
     OpenCommandLine(args);
 }
 
 void TfrmCorv::StartPublishing() {
-    publishing_ = TPublishing::Create(SettingsFile->File(), *monitor_,
+    publishing_ = TPublishing::Create(settings_.File(), *monitor_,
                                       [this](std::string_view line) { AddLogLine(line); });
     if (!publishing_)
         return;
@@ -280,9 +276,8 @@ void TfrmCorv::BuildPopups() {
 }
 
 void TfrmCorv::ReadSettings() {
-    const TRunSettings run = SettingsFile->ReadRunSettings();
-    monitor_->ApplySettings(run);
-    tmrLog->setInterval(run.LogIntervalMs);
+    monitor_->ApplySettings(run_);
+    tmrLog->setInterval(run_.LogIntervalMs);
 }
 
 void TfrmCorv::ChooseLogFiles() {

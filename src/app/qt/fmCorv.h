@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "app/AppIni.h"
 #include "app/FilePlaces.h"
 #include "conn/Conn.h"
 #include "store/Listener.h"
@@ -144,6 +145,9 @@ private:
     QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
 
     TFilePlaces places_;
+    // This window's settings file (for the remembered targets) and what it held at start-up.
+    TAppIni settings_;
+    TRunSettings run_;
     TSystemClock clock_;
     std::unique_ptr<TMonitor> monitor_;
     TSensorListModel* model_ = nullptr;

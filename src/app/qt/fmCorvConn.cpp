@@ -13,14 +13,12 @@
 #include "app/qt/fmCorv.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
+#include "util/qt/Help.h"
+#include "util/qt/Latin1.h"
 
 namespace corvane {
 
 namespace {
-QString Latin1(const std::string& s) {
-    return QString::fromLatin1(s.data(), qsizetype(s.size()));
-}
-
 // A menu shows "&" as an accelerator mark; the submenu shows its captions as they are stored.
 QString MenuText(const QString& caption) {
     QString text = caption;
@@ -108,7 +106,7 @@ TConn* TfrmCorv::OpenTcp(const QString& address, int port) {
 }
 
 void TfrmCorv::mniSerialClick() {
-    auto* conn = new TConnSer(frmConnSer, this);
+    auto* conn = new TConnSer(frmConnSer, run_.SerialPorts, this);
     AttachHandlers(*conn);
     conn->Open();
 }
@@ -119,7 +117,7 @@ void TfrmCorv::mniTcpIpClick() {
     if (!conn->Open())
         return;
     // Remembered as soon as the user confirmed it, whether or not the receiver answers.
-    SettingsFile->AddRecentAddress(conn->GetAddress().toStdString() + '|' +
+    settings_.AddRecentAddress(conn->GetAddress().toStdString() + '|' +
                                    std::to_string(conn->GetPort()));
     RebuildRecentMenu();
 }
@@ -136,7 +134,7 @@ void TfrmCorv::mnIPMenuClick(QAction* item) {
 
 void TfrmCorv::RebuildRecentMenu() {
     std::vector<std::string> recent;
-    SettingsFile->ReadRecentAddresses(recent);
+    settings_.ReadRecentAddresses(recent);
     const QList<QAction*> entries = mniTcpIp->actions();
     for (qsizetype i = 2; i < entries.size(); ++i) {
         mniTcpIp->removeAction(entries[i]);
@@ -146,7 +144,7 @@ void TfrmCorv::RebuildRecentMenu() {
         const QString caption = Latin1(address);
         QAction* item = mniTcpIp->addAction(MenuText(caption));
         item->setData(caption);
-        item->setProperty("helpContext", 21);
+        SetHelpContext(item, 21);
         connect(item, &QAction::triggered, this,
                 [this, item] { Guard([&] { mnIPMenuClick(item); }); });
     }
@@ -159,7 +157,7 @@ void TfrmCorv::OpenCommandLine(const QStringList& args) {
     for (const TCmdTarget& target : ParseCommandLine(list)) {
         try {
             if (target.SerialPort != 0) {
-                auto* conn = new TConnSer(frmConnSer, this);
+                auto* conn = new TConnSer(frmConnSer, run_.SerialPorts, this);
                 conn->SetPort(target.SerialPort);
                 AttachHandlers(*conn);
                 conn->OpenOrRetry();

@@ -3,12 +3,12 @@
 #include <QWidget>
 
 #include "app/AppIni.h"
-#include "util/qt/Help.h"
 #include "app/Monitor.h"
 #include "output/qt/fmAbout.h"
 #include "output/qt/fmExport.h"
 #include "output/qt/fmHist.h"
 #include "output/qt/fmSelectEntry.h"
+#include "util/qt/Help.h"
 
 namespace corvane {
 
@@ -19,24 +19,23 @@ struct TCorvDialogs::TForms {
 };
 
 namespace {
-TAboutParams ParamsAtStartUp() {
+TAboutParams ParamsAtStartUp(const TRunSettings& settings) {
     TAboutParams params;
-    if (SettingsFile) {
-        params.Points2Average = SettingsFile->ReadPoints2Average();
-        params.MaxAge = SettingsFile->ReadMaxAge();
-        params.LogRateSec = SettingsFile->ReadLogRateSec();
-        params.LogPackets = SettingsFile->ReadLogPackets();
-        params.DuplicateTimeSec = SettingsFile->ReadDuplicateTimeSec();
-        params.DuplicateCRCCheck = SettingsFile->ReadDuplicateCRCCheck();
-    }
+    params.Points2Average = settings.Store.Points2Average;
+    params.MaxAge = settings.Store.MaxAge;
+    params.LogRateSec = settings.LogRateSec;
+    params.LogPackets = settings.LogPackets;
+    params.DuplicateTimeSec = settings.Store.DuplicateTimeSec;
+    params.DuplicateCRCCheck = settings.Store.DuplicateCRCCheck;
     return params;
 }
 } // namespace
 
-TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places)
+TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const TRunSettings& settings,
+                           const std::string& places)
     : main_(mainWindow), monitor_(monitor), forms_(std::make_unique<TForms>()) {
     // Made once for the run, right after the main window, and owned by it.
-    TAboutParams params = ParamsAtStartUp();
+    TAboutParams params = ParamsAtStartUp(settings);
     params.Places = places;
     forms_->frmAbout = new TfrmAbout(params, main_);
     SetHelpContext(forms_->frmAbout, 26);
@@ -64,7 +63,8 @@ void TCorvDialogs::ShowAbout() {
 
 bool TCorvDialogs::RunByEntry(const std::function<void(const QString&)>& showFilter,
                               const std::function<void()>& clearAll) {
-    return corvane::RunByEntry(main_, monitor_, showFilter, clearAll);
+    return corvane::RunByEntry(main_, monitor_.EntryNames, monitor_.EntryFilter, showFilter,
+                               clearAll);
 }
 
 QWidget* TCorvDialogs::About() const {

@@ -14,11 +14,14 @@ class QWidget;
 namespace corvane {
 
 class TMonitor;
+struct TRunSettings;
 
 class TCorvDialogs {
 public:
-    // places: where this run keeps its files, for the about box.
-    TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const std::string& places = {});
+    // settings: as read at start-up, and places: where this run keeps its files, for the about
+    // box.
+    TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const TRunSettings& settings,
+                 const std::string& places = {});
     ~TCorvDialogs();
 
     void ShowHistory(uint16_t row);

@@ -3,18 +3,15 @@
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
-#include "app/AppIni.h"
 #include "conn/qt/fmConnSer.h"
 
 namespace corvane {
 
-QString SerialDeviceFor(int port) {
-    if (SettingsFile) {
-        const std::string mapped = SettingsFile->ReadSerialDevice(port);
-        if (!mapped.empty())
-            return QString::fromStdString(mapped);
-    }
+QString SerialDeviceFor(const TSerialPorts& ports, int port) {
+    if (auto mapped = ports.find(port); mapped != ports.end())
+        return QString::fromStdString(mapped->second);
     QStringList devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         devices << info.systemLocation();
@@ -24,8 +21,9 @@ QString SerialDeviceFor(int port) {
     return QString();
 }
 
-TConnSer::TConnSer(TfrmConnSer* dialog, QObject* parent)
-    : QObject(parent), dialog_(dialog), ComPort(std::make_unique<QSerialPort>()) {
+TConnSer::TConnSer(TfrmConnSer* dialog, TSerialPorts ports, QObject* parent)
+    : QObject(parent), dialog_(dialog), ports_(std::move(ports)),
+      ComPort(std::make_unique<QSerialPort>()) {
     connect(ComPort.get(), &QSerialPort::readyRead, this, &TConnSer::DataAvailable);
     connect(ComPort.get(), &QSerialPort::errorOccurred, this, &TConnSer::PortError);
     retryTimer_.setSingleShot(true);
@@ -54,7 +52,7 @@ bool TConnSer::Open() {
 }
 
 bool TConnSer::OpenPort() {
-    const QString device = SerialDeviceFor(port_);
+    const QString device = SerialDeviceFor(ports_, port_);
     if (device.isEmpty())
         throw std::runtime_error("Serial port " + std::to_string(port_) + " does not exist");
     ComPort->setPortName(device);

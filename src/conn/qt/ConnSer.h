@@ -6,7 +6,9 @@
 #include <QSerialPort>
 #include <QString>
 #include <QTimer>
+#include <map>
 #include <memory>
+#include <string>
 
 #include "conn/Conn.h"
 
@@ -14,15 +16,17 @@ namespace corvane {
 
 class TfrmConnSer;
 
-// The device that a port number 1..32 opens: the entry of section "Serial Ports" of the settings
-// file when there is one, else the number-th serial device of the system in name order; empty
-// when there is neither.
-QString SerialDeviceFor(int port);
+// Device paths by port number, as the settings map them; handed in by whoever read the settings.
+using TSerialPorts = std::map<int, std::string>;
+
+// The device that a port number 1..32 opens: the mapped device when there is one, else the
+// number-th serial device of the system in name order; empty when there is neither.
+QString SerialDeviceFor(const TSerialPorts& ports, int port);
 
 class TConnSer : public QObject, public TConn {
     Q_OBJECT
 public:
-    explicit TConnSer(TfrmConnSer* dialog, QObject* parent = nullptr);
+    TConnSer(TfrmConnSer* dialog, TSerialPorts ports, QObject* parent = nullptr);
     ~TConnSer() override;
 
     bool WasOpened = false;
@@ -49,6 +53,7 @@ private:
     void PortError(QSerialPort::SerialPortError error);
 
     TfrmConnSer* dialog_;
+    const TSerialPorts ports_;
     int port_ = 0;
     bool reportedOpen_ = false;
     std::unique_ptr<QSerialPort> ComPort;

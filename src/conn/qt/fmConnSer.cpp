@@ -6,9 +6,10 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <algorithm>
+#include <utility>
 
-#include "util/qt/Help.h"
 #include "conn/qt/ConnSer.h"
+#include "util/qt/Help.h"
 
 namespace corvane {
 
@@ -41,7 +42,8 @@ protected:
 
 } // namespace
 
-TfrmConnSer::TfrmConnSer(QWidget* parent) : QDialog(parent) {
+TfrmConnSer::TfrmConnSer(TSerialPorts ports, QWidget* parent)
+    : QDialog(parent), ports_(std::move(ports)) {
     setObjectName("frmConnSer");
     setWindowTitle("Serial");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -87,7 +89,7 @@ TfrmConnSer::TfrmConnSer(QWidget* parent) : QDialog(parent) {
 }
 
 void TfrmConnSer::ShowDevice() {
-    const QString device = SerialDeviceFor(Port());
+    const QString device = SerialDeviceFor(ports_, Port());
     lblDevice->setText(device.isEmpty() ? QStringLiteral("(no such device)") : device);
 }
 

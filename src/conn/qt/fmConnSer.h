@@ -3,6 +3,8 @@
 
 #include <QDialog>
 
+#include "conn/qt/ConnSer.h"
+
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -12,7 +14,8 @@ namespace corvane {
 class TfrmConnSer : public QDialog {
     Q_OBJECT
 public:
-    explicit TfrmConnSer(QWidget* parent = nullptr);
+    // ports: the settings' port map, for the device shown beside the number.
+    explicit TfrmConnSer(TSerialPorts ports, QWidget* parent = nullptr);
 
     // Shows the dialog modally; true when confirmed.
     bool Execute();
@@ -27,6 +30,8 @@ public:
 
 private:
     void ShowDevice();
+
+    const TSerialPorts ports_;
 };
 
 } // namespace corvane

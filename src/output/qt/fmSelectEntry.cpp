@@ -5,8 +5,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Monitor.h"
-
 namespace corvane {
 
 namespace {
@@ -65,13 +63,13 @@ bool SelectEntry(QWidget* parent, const std::vector<std::string>& names, std::st
     return true;
 }
 
-bool RunByEntry(QWidget* parent, TMonitor& monitor,
+bool RunByEntry(QWidget* parent, const std::vector<std::string>& names, std::string& filter,
                 const std::function<void(const QString&)>& showFilter,
                 const std::function<void()>& clearAll) {
-    if (!SelectEntry(parent, monitor.EntryNames, monitor.EntryFilter))
+    if (!SelectEntry(parent, names, filter))
         return false;
     if (showFilter)
-        showFilter(QString::fromLatin1(monitor.EntryFilter.data(), monitor.EntryFilter.size()));
+        showFilter(QString::fromLatin1(filter.data(), filter.size()));
     if (clearAll)
         clearAll();
     return true;

@@ -13,8 +13,6 @@ class QPushButton;
 
 namespace corvane {
 
-class TMonitor;
-
 class TSelectEntryFm : public QDialog {
     Q_OBJECT
 public:
@@ -30,11 +28,12 @@ public:
 // False when the dialog was cancelled or closed: filter is unchanged.
 bool SelectEntry(QWidget* parent, const std::vector<std::string>& names, std::string& filter);
 
-// The "By Entry" command. A confirmed choice becomes the monitor's filter, is shown through
+// The "By Entry" command over the monitor's entry names and filter. A confirmed choice becomes the
+// filter, is shown through
 // showFilter (empty for all entry points), and everything collected so far is cleared through
 // clearAll, since it was gathered under the old filter. A cancelled dialog changes nothing: the
 // record is kept. Returns whether the choice was applied.
-bool RunByEntry(QWidget* parent, TMonitor& monitor,
+bool RunByEntry(QWidget* parent, const std::vector<std::string>& names, std::string& filter,
                 const std::function<void(const QString&)>& showFilter,
                 const std::function<void()>& clearAll);
 
