@@ -17,6 +17,7 @@
 #include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
+#include "util/qt/Latin1.h"
 
 namespace corvane {
 
@@ -30,10 +31,6 @@ constexpr std::array<const char*, ListColumnCount> Captions = {
     "Sensor", "Kind", "Count", "Duplicates", "Run Avg", "Age", "Loss %", "Routes"};
 // The state mark goes beside the silence it is about.
 constexpr int MarkColumn = 5;
-
-QString Latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // Unmarked rows get an empty image of the same size, so that every label starts in one column.
 const QPixmap& BlankImage() {

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "CorvaneVersion.h"
+#include "util/qt/Help.h"
 
 // The icons are compiled into a static library, whose resources a program must ask for.
 static void InitIconResources() {
@@ -125,7 +126,7 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     setWindowTitle("About");
     // Only the main window waits for it, so the help window stays usable beside it.
     setWindowModality(Qt::WindowModal);
-    setProperty("HelpContext", 26);
+    SetHelpContext(this, 26);
     setFixedSize(347, 364);
 
     ProgramIcon = new QLabel(this);

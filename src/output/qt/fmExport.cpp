@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "util/qt/ErrorReport.h"
+#include "util/qt/Help.h"
 
 namespace corvane {
 
@@ -25,7 +26,7 @@ TfrmExport::TfrmExport(const TStore& store, QWidget* parent)
     setWindowTitle("Export");
     // Only the main window waits for it, so the help window stays usable beside it.
     setWindowModality(Qt::WindowModal);
-    setProperty("HelpContext", 14);
+    SetHelpContext(this, 14);
     setFixedSize(221, 278);
 
     lvInclude = new QTreeWidget(this);

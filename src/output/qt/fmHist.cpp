@@ -10,14 +10,12 @@
 
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
+#include "util/qt/Help.h"
+#include "util/qt/Latin1.h"
 
 namespace corvane {
 
 namespace {
-
-QString Latin1(std::string_view s) {
-    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // A borderless box in the panel's colour whose text can still be selected and copied.
 QLineEdit* ValueBox(QWidget* parent, bool readOnly) {
@@ -53,7 +51,7 @@ TfrmHist::TfrmHist(QWidget* parent)
     setWindowTitle("Sensor History");
     // Only the main window waits for it, so the help window stays usable beside it.
     setWindowModality(Qt::WindowModal);
-    setProperty("HelpContext", 11);
+    SetHelpContext(this, 11);
     resize(384, 300);
 
     auto* panel = new QWidget(this);
