@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "util/qt/ErrorReport.h"
 #include "app/Monitor.h"
 #include "output/qt/fmAbout.h"
 #include "output/qt/fmExport.h"
 #include "output/qt/fmSelectEntry.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 
@@ -135,6 +135,7 @@ TEST_F(Export, WritesTheCheckedFieldsAndKeepsTheMarks) {
 TEST_F(Export, CancelledSaveOrFailedWriteKeepsTheDialogOpen) {
     std::vector<std::string> reported;
     SetErrorSink([&reported](const std::string& m) { reported.push_back(m); });
+    SetErrorReportPath(dir.filePath("corvane.err").toStdString()); // not beside the test program
     form.show();
     answer.clear(); // the user cancelled the file dialog
     form.btnSaveClick();
@@ -144,6 +145,7 @@ TEST_F(Export, CancelledSaveOrFailedWriteKeepsTheDialogOpen) {
     answer = dir.filePath("missing/folder/out.csv");
     form.btnSaveClick();
     SetErrorSink(nullptr);
+    SetErrorReportPath({});
     EXPECT_TRUE(form.isVisible());
     EXPECT_NE(form.result(), QDialog::Accepted);
     EXPECT_EQ(reported.size(), 1u);
