@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/ListFilter.h"
-#include "app/ListFilterBar.h"
-#include "app/SensorListModel.h"
+#include "app/qt/ListFilterBar.h"
+#include "app/qt/SensorListModel.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 

@@ -8,7 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "output/TimelineStrip.h"
+#include "output/qt/TimelineStrip.h"
 #include "store/Store.h"
 
 namespace {

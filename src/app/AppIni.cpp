@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace corvane {
+#include "util/untUtils.h"
 
-std::unique_ptr<TAppIni> SettingsFile;
+namespace corvane {
 
 namespace {
 
@@ -40,17 +40,8 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 bool SameText(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
+    return CompareNoCase(a, b) == 0;
 }
 
 // A value is one line: anything from the first line break on would become lines of its own.
@@ -365,11 +356,13 @@ TRunSettings TAppIni::ReadRunSettings() const {
     run.Store.DuplicateTimeSec = ReadDuplicateTimeSec();
     run.Store.DuplicateCRCCheck = ReadDuplicateCRCCheck();
     run.LogPackets = ReadLogPackets();
-    const int64_t interval = int64_t(ReadLogRateSec()) * 1000;
+    run.LogRateSec = ReadLogRateSec();
+    const int64_t interval = int64_t(run.LogRateSec) * 1000;
     run.LogIntervalMs = interval > 0 && interval <= INT32_MAX ? int(interval) : 0;
     run.Store.Points2Average = ReadPoints2Average();
     run.Store.MaxAge = ReadMaxAge();
     run.Alerts = ReadAlertSettings();
+    run.SerialPorts = ReadSerialPorts();
     return run;
 }
 
@@ -421,8 +414,15 @@ std::string TAppIni::ReadSerialDevice(int port) const {
     return file_.ReadString(kSerialPorts, std::to_string(port), "");
 }
 
-void OpenSettings(const std::string& programPath) {
-    SettingsFile = std::make_unique<TAppIni>(programPath);
+std::map<int, std::string> TAppIni::ReadSerialPorts() const {
+    std::map<int, std::string> ports;
+    for (auto& [key, device] : file_.ReadSection(kSerialPorts)) {
+        // Only a key written as the plain number names a port, as a lookup by number finds it.
+        const std::optional<int32_t> port = ParseInteger(key);
+        if (port && std::to_string(*port) == key && !device.empty())
+            ports.emplace(*port, device);
+    }
+    return ports;
 }
 
 } // namespace corvane

@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -62,6 +62,10 @@ struct TRunSettings {
     // The statistics log's period; 0 when there is none. A period too long for a timer would
     // fire at once and forever, so it counts as none.
     int LogIntervalMs = 0;
+    // The statistics log's period in seconds as written, for the about box.
+    int32_t LogRateSec = 0;
+    // Device paths by serial port number, from section "Serial Ports" ("1=/dev/ttyUSB0").
+    std::map<int, std::string> SerialPorts;
 };
 
 class TAppIni {
@@ -87,13 +91,11 @@ public:
 
     // Device paths mapped to serial port numbers in section "Serial Ports" ("1=/dev/ttyUSB0").
     std::string ReadSerialDevice(int port) const;
+    // All of them; a port named twice keeps its first device, an empty device maps nothing.
+    std::map<int, std::string> ReadSerialPorts() const;
 
 private:
     TIniFile file_;
 };
-
-// Program-wide settings object, made by OpenSettings at start-up.
-extern std::unique_ptr<TAppIni> SettingsFile;
-void OpenSettings(const std::string& programPath);
 
 } // namespace corvane

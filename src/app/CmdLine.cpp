@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "util/untUtils.h"
+
 namespace corvane {
 
 namespace {
@@ -12,14 +14,8 @@ std::string OptionValue(const std::string& arg) {
 } // namespace
 
 int DecimalOrDefault(const std::string& text, int def) {
-    const char* first = text.data();
-    const char* last = first + text.size();
-    if (first != last && *first == '+')
-        ++first;
-    int value = 0;
-    const auto [end, ec] = std::from_chars(first, last, value, 10);
-    if (ec != std::errc() || end != last || first == last)
-        return def;
+    int value = def;
+    ParseDecimal(text, value);
     return value;
 }
 

@@ -17,13 +17,8 @@ constexpr size_t PacketDigits = 28;
 }
 
 bool ParseEntryNumber(std::string_view text, int64_t& value) {
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    if (text.empty() || text.front() == '+')
-        return false;
     int32_t v = 0; // a receiver's entry numbers are small; anything past 32 bits is no number
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || ptr != text.data() + text.size())
+    if (!ParseDecimal(text, v))
         return false;
     value = v;
     return true;

@@ -48,8 +48,7 @@ bool ReadRunNumber(std::string_view middle, uint64_t& number) {
         if (c < '0' || c > '9')
             return false;
     uint32_t value = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size())
+    if (!ParseDecimal(digits, value))
         return false;
     number = value;
     return true;

@@ -1,6 +1,7 @@
 // The store as a sliding window over time: old reads expire, silent sensors age, and entry points
 // and repeaters report their recent activity.
 #include "store/ActivityStore.h"
+#include "store/ChainWalk.h"
 #include "util/TextBuffer.h"
 
 namespace corvane {
@@ -75,8 +76,11 @@ int32_t TStore::RecentCount(TOwnerKind kind, uint8_t index, int minutes, TDateTi
     if (disorderedReads_ > 0) {
         // Times out of order: only the plain walk from the newest read gives the right count.
         int32_t count = 0;
-        for (int32_t i = newest; i != NoRead && !exceeds(i); i = olderOf(i))
+        for (int32_t i : Chain(Reads, newest, entry ? &TRead::EntryOlder : &TRead::RepeatOlder)) {
+            if (exceeds(i))
+                break;
             ++count;
+        }
         return count;
     }
     // In time order the reads within the window are the chain's newest ones, so a cursor on the

@@ -4,6 +4,7 @@
 #include <bitset>
 
 #include "store/ActivityStore.h"
+#include "store/ChainWalk.h"
 #include "util/TextBuffer.h"
 
 namespace corvane {
@@ -36,7 +37,7 @@ void TStore::ComputeHealth(uint16_t row, THealth& health) const {
     int32_t counted = 0;
     TDateTime first = NoTime;
     TDateTime last = NoTime;
-    for (int32_t i = Sensors[row].Oldest; i != NoRead; i = Reads[i].SensorNewer) {
+    for (int32_t i : Chain(Reads, Sensors[row].Oldest, &TRead::SensorNewer)) {
         const TRead& r = Reads[i];
         const int key = RouteKey(r.Entry, r.Repeat);
         if (!routes.test(key)) {

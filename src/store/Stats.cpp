@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "store/ActivityStore.h"
+#include "store/ChainWalk.h"
+#include "util/TextBuffer.h"
 
 namespace corvane {
 
@@ -86,7 +88,7 @@ void TStore::ComputeStats(uint16_t row, uint8_t repeat, uint8_t entry, TStats& v
     TCounting own{s.Stats};
     TCounting byRepeat{viaRepeat};
     TCounting byEntry{viaEntry};
-    for (int32_t i = s.Oldest; i != NoRead; i = Reads[i].SensorNewer) {
+    for (int32_t i : Chain(Reads, s.Oldest, &TRead::SensorNewer)) {
         const TRead& r = Reads[i];
         own.Count(r.Time, r.Wall, r.SensorOlder != NoRead && IsDuplicate(r.SensorOlder, i));
         if (repeat != NoIndex && r.Repeat == repeat)

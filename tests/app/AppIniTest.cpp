@@ -54,19 +54,20 @@ TEST(SettingsPath, ReplacesOnlyTheFileNamesExtension) {
 }
 
 TEST_F(SettingsTest, DefaultsWithoutFileAndReadsCreateNothing) {
-    OpenSettings(Program());
-    ASSERT_TRUE(SettingsFile);
-    EXPECT_EQ(SettingsFile->File().Path(), IniPath());
-    EXPECT_EQ(SettingsFile->ReadDuplicateTimeSec(), 9);
-    EXPECT_FALSE(SettingsFile->ReadDuplicateCRCCheck());
-    EXPECT_FALSE(SettingsFile->ReadLogPackets());
-    EXPECT_EQ(SettingsFile->ReadLogRateSec(), 0);
-    EXPECT_EQ(SettingsFile->ReadPoints2Average(), 10);
-    EXPECT_EQ(SettingsFile->ReadMaxAge(), 10800);
-    EXPECT_TRUE(Recent(*SettingsFile).empty());
-    EXPECT_EQ(SettingsFile->ReadSerialDevice(1), "");
+    const TAppIni settings(Program());
+    EXPECT_EQ(settings.File().Path(), IniPath());
+    EXPECT_EQ(settings.ReadDuplicateTimeSec(), 9);
+    EXPECT_FALSE(settings.ReadDuplicateCRCCheck());
+    EXPECT_FALSE(settings.ReadLogPackets());
+    EXPECT_EQ(settings.ReadLogRateSec(), 0);
+    EXPECT_EQ(settings.ReadPoints2Average(), 10);
+    EXPECT_EQ(settings.ReadMaxAge(), 10800);
+    EXPECT_TRUE(Recent(settings).empty());
+    EXPECT_EQ(settings.ReadSerialDevice(1), "");
+    const TRunSettings run = settings.ReadRunSettings();
+    EXPECT_EQ(run.LogRateSec, 0);
+    EXPECT_TRUE(run.SerialPorts.empty());
     EXPECT_FALSE(fs::exists(IniPath()));
-    SettingsFile.reset();
 }
 
 TEST_F(SettingsTest, IntegerForms) {
@@ -183,6 +184,22 @@ TEST_F(SettingsTest, LongValueReadUpTo2047Characters) {
     EXPECT_EQ(ini.ReadSerialDevice(1), std::string(2047, 'd'));
     EXPECT_EQ(ini.ReadSerialDevice(2), "/dev/ttyUSB1");
     EXPECT_EQ(ini.ReadSerialDevice(3), "");
+}
+
+// The port map read once at start-up finds what a lookup by number finds, and nothing else.
+TEST_F(SettingsTest, SerialPortMapMatchesLookupByNumber) {
+    WriteIni("[Serial Ports]\n2=/dev/ttyUSB1\n05=/dev/zero\n7=\nx=/dev/x\n2=/dev/second\n"
+             "[Settings]\nLogRateSec=30\n[serial ports]\n 9 = /dev/ttyS9 \n");
+    const TAppIni ini(Program());
+    const TRunSettings run = ini.ReadRunSettings();
+    EXPECT_EQ(run.SerialPorts,
+              (std::map<int, std::string>{{2, "/dev/ttyUSB1"}, {9, "/dev/ttyS9"}}));
+    for (int port : {2, 5, 7, 9})
+        EXPECT_EQ(run.SerialPorts.count(port) ? run.SerialPorts.at(port) : "",
+                  ini.ReadSerialDevice(port))
+            << port;
+    EXPECT_EQ(run.LogRateSec, 30);
+    EXPECT_EQ(run.LogIntervalMs, 30000);
 }
 
 TEST_F(SettingsTest, WritesKeepTheFilesOrder) {

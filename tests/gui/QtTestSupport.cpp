@@ -5,7 +5,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
-#include "app/ErrorReport.h"
+#include "util/qt/ErrorReport.h"
 
 namespace corvane::test {
 

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "app/AlertLook.h"
-#include "app/AlertViews.h"
+#include "app/qt/AlertLook.h"
+#include "app/qt/AlertViews.h"
 #include "app/Monitor.h"
-#include "app/RouteTree.h"
-#include "app/SensorListModel.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
 #include "support/Packets.h"
 
 using namespace corvane;

@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReport.h"
 #include "app/Monitor.h"
-#include "output/fmAbout.h"
-#include "output/fmExport.h"
-#include "output/fmSelectEntry.h"
+#include "output/qt/fmAbout.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmSelectEntry.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 
@@ -135,6 +135,7 @@ TEST_F(Export, WritesTheCheckedFieldsAndKeepsTheMarks) {
 TEST_F(Export, CancelledSaveOrFailedWriteKeepsTheDialogOpen) {
     std::vector<std::string> reported;
     SetErrorSink([&reported](const std::string& m) { reported.push_back(m); });
+    SetErrorReportPath(dir.filePath("corvane.err").toStdString()); // not beside the test program
     form.show();
     answer.clear(); // the user cancelled the file dialog
     form.btnSaveClick();
@@ -144,6 +145,7 @@ TEST_F(Export, CancelledSaveOrFailedWriteKeepsTheDialogOpen) {
     answer = dir.filePath("missing/folder/out.csv");
     form.btnSaveClick();
     SetErrorSink(nullptr);
+    SetErrorReportPath({});
     EXPECT_TRUE(form.isVisible());
     EXPECT_NE(form.result(), QDialog::Accepted);
     EXPECT_EQ(reported.size(), 1u);
@@ -220,9 +222,9 @@ TEST(ByEntry, OnlyAConfirmedChoiceChangesAnything) {
     auto clear = [&clears] { ++clears; };
 
     OnNextModal([](QWidget* w) { static_cast<QDialog*>(w)->close(); });
-    EXPECT_FALSE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_FALSE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     OnNextModal([](QWidget* w) { qobject_cast<TSelectEntryFm*>(w)->Button2->click(); });
-    EXPECT_FALSE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_FALSE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     EXPECT_EQ(monitor.EntryFilter, "East");
     EXPECT_TRUE(shown.empty());
     EXPECT_EQ(clears, 0);
@@ -232,7 +234,7 @@ TEST(ByEntry, OnlyAConfirmedChoiceChangesAnything) {
         d->EntryCB->setCurrentIndex(2);
         d->Button1->click();
     });
-    EXPECT_TRUE(RunByEntry(nullptr, monitor, show, clear));
+    EXPECT_TRUE(RunByEntry(nullptr, monitor.EntryNames, monitor.EntryFilter, show, clear));
     EXPECT_EQ(monitor.EntryFilter, "North Gate");
     EXPECT_EQ(shown, std::vector<QString>{"North Gate"});
     EXPECT_EQ(clears, 1);

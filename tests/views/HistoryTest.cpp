@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "output/TimelineStrip.h"
-#include "output/fmExport.h"
-#include "output/fmHist.h"
+#include "output/qt/TimelineStrip.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmHist.h"
 #include "store/ActivityStore.h"
 
 using namespace corvane;

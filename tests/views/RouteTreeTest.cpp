@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/RouteTree.h"
+#include "app/qt/RouteTree.h"
 
 using namespace corvane;
 

@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ColourScheme.h"
-#include "output/fmAbout.h"
-#include "output/fmExport.h"
-#include "output/fmHist.h"
-#include "output/fmSelectEntry.h"
+#include "app/qt/ColourScheme.h"
+#include "output/qt/fmAbout.h"
+#include "output/qt/fmExport.h"
+#include "output/qt/fmHist.h"
+#include "output/qt/fmSelectEntry.h"
 #include "store/ActivityStore.h"
 
 using namespace corvane;

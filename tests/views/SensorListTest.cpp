@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SensorListModel.h"
+#include "app/qt/SensorListModel.h"
 #include "store/ActivityStore.h"
 
 using namespace corvane;

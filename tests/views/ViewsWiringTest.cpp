@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/Monitor.h"
-#include "app/RouteTree.h"
-#include "app/SensorListModel.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
 #include "support/Packets.h"
 #include "support/RecordingListener.h"
 

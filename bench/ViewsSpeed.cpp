@@ -1,0 +1,343 @@
+// How fast the main window keeps up with a busy network: the real window (offscreen unless a
+// display is given), fed over loopback TCP by a receiver thread that sends simulated lines for
+// 2000 sensors through 64 repeaters and 32 entry points, with the ring already full. Reports the
+// lines per second handled and the longest pause of the event loop (a 10 ms heartbeat).
+//
+//   taskset -c 1 views_speed [seconds per run, default 10] [paced rate, default 1000]
+//
+// Pinned to one processor, the pause watcher shares the event loop's processor, so that a pause
+// of the whole machine shows in both and is not charged to the window. VIEWS_SPEED_DEBUG=1 also
+// times the pieces and names every event that took longer than 40 ms; VIEWS_SPEED_PACED_ONLY=1
+// skips the flat-out runs. VIEWS_SPEED_MQTT=1 publishes to a broker started on loopback, with a
+// subscriber taking the packet messages.
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimNetwork.h"
+#include "app/Monitor.h"
+#include "app/qt/RouteTree.h"
+#include "app/qt/SensorListModel.h"
+#include "app/qt/fmCorv.h"
+#include "conn/Conn.h"
+#include "mqtt/Broker.h"
+
+using namespace corvane;
+
+namespace {
+
+std::vector<std::string> MakeLines(size_t n) {
+    sim::NetworkParams params;
+    params.Sensors = 2000;
+    params.Repeaters = 64; // the alphabet has 32 letters: the simulator uses them all
+    params.Entries = 32;
+    sim::SimNetwork net(params);
+    std::vector<std::string> lines;
+    lines.reserve(n);
+    while (lines.size() < n) {
+        const sim::SimRead read = net.Next();
+        lines.push_back(sim::BuildLine(read.Data, net.PartsOf(read)) + "\r");
+    }
+    return lines;
+}
+
+// One receiving station on loopback: accepts one client and sends lines at a rate (0: as fast
+// as the socket takes them) for a while, then closes.
+class TReceiver {
+public:
+    TReceiver(const std::vector<std::string>& lines, double rate, double seconds)
+        : lines_(lines), rate_(rate), seconds_(seconds) {
+        listen_ = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        listen(listen_, 1);
+        socklen_t len = sizeof a;
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~TReceiver() {
+        thread_.join();
+        close(listen_);
+    }
+    int Port() const { return port_; }
+    size_t Sent() const { return sent_; }
+    bool Done() const { return done_; }
+
+private:
+    void Run() {
+        const int fd = accept(listen_, nullptr, nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        size_t next = 0;
+        for (;;) {
+            const double t =
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (t >= seconds_)
+                break;
+            const size_t due = rate_ > 0 ? static_cast<size_t>(rate_ * t) : sent_ + 200;
+            std::string chunk;
+            for (; sent_ < due; ++sent_)
+                chunk += lines_[next++ % lines_.size()];
+            if (!chunk.empty() && write(fd, chunk.data(), chunk.size()) < 0)
+                break;
+            if (rate_ > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        // Half-close and wait for the window to close its end: closing with the window's poll
+        // message unread would reset the connection and drop lines still on their way.
+        shutdown(fd, SHUT_WR);
+        char sink[256];
+        while (read(fd, sink, sizeof sink) > 0) {
+        }
+        done_ = true;
+        close(fd);
+    }
+
+    const std::vector<std::string>& lines_;
+    double rate_, seconds_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<size_t> sent_{0};
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+int64_t Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// An idle thread that notices when the whole process was not run (the machine paused it): such
+// pauses are no fault of the event loop and are reported apart.
+class TPauseWatch {
+public:
+    TPauseWatch() : thread_([this] { Run(); }) {}
+    ~TPauseWatch() {
+        stop_ = true;
+        thread_.join();
+    }
+    // Milliseconds of [from, to] (steady-clock nanoseconds) that the watcher saw paused.
+    double PausedMs(int64_t from, int64_t to) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        int64_t sum = 0;
+        for (auto [a, b] : pauses_)
+            sum += std::max<int64_t>(0, std::min(b, to) - std::max(a, from));
+        return sum / 1e6;
+    }
+
+private:
+    void Run() {
+        int64_t last = Now();
+        while (!stop_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const int64_t now = Now();
+            if (now - last > 20'000'000) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                pauses_.emplace_back(last, now);
+            }
+            last = now;
+        }
+    }
+
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::pair<int64_t, int64_t>> pauses_;
+    std::thread thread_;
+};
+
+TPauseWatch* pauseWatch = nullptr;
+
+struct TResult {
+    double LinesPerSecond;
+    double LongestGapMs;
+    double LongestOwnGapMs; // the longest gap less the time the whole process was paused
+};
+
+TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate, double seconds) {
+    TReceiver receiver(lines, rate, seconds);
+    TConn* conn = window.OpenTcp("127.0.0.1", receiver.Port());
+    size_t handled = 0;
+    auto forward = conn->OnLine;
+    conn->OnLine = [&handled, forward](TConn& c, std::string_view line) {
+        ++handled;
+        return forward(c, line);
+    };
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, longest = 0;
+    double longestOwn = 0;
+    int64_t lastSteady = Now();
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - last);
+        const int64_t steady = Now();
+        longestOwn = std::max(longestOwn, (steady - lastSteady) / 1e6 -
+                                              pauseWatch->PausedMs(lastSteady, steady));
+        lastSteady = steady;
+        last = now;
+    });
+    heartbeat.start(10);
+    // Until the receiver is done and every line it sent has been handled.
+    while (!receiver.Done() || handled < receiver.Sent()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (clock.elapsed() > (seconds + 60) * 1000)
+            break;
+    }
+    const double elapsed = clock.nsecsElapsed() / 1e9;
+    if (qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG"))
+        std::printf("  sent %zu handled %zu in %.2f s\n", receiver.Sent(), handled, elapsed);
+    heartbeat.stop(); // the window has deleted the connection after the receiver closed it
+    return {handled / elapsed, longest / 1e6, longestOwn};
+}
+
+// Names the events that keep the loop busy longest, when asked to.
+class TTimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG"))
+            return QApplication::notify(receiver, event);
+        ++depth_;
+        QElapsedTimer t;
+        t.start();
+        const int type = event->type();
+        const QByteArray who = receiver->metaObject()->className() + QByteArray(" ") +
+                               receiver->objectName().toLatin1();
+        const bool r = QApplication::notify(receiver, event);
+        --depth_;
+        if (depth_ == 0 && t.elapsed() > 40) {
+            timespec ts{};
+            clock_gettime(CLOCK_MONOTONIC, &ts);
+            std::printf("  long event: %lld ms, type %d, to %s, ended at %ld.%06ld\n", t.elapsed(),
+                        type, who.data(), static_cast<long>(ts.tv_sec), ts.tv_nsec / 1000);
+        }
+        return r;
+    }
+
+private:
+    int depth_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    TTimedApplication app(argc, argv);
+    TPauseWatch watch;
+    pauseWatch = &watch;
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
+    const double rate = argc > 2 ? std::atof(argv[2]) : 1000;
+
+    QTemporaryDir folder;
+    std::unique_ptr<corvane::testing::TBroker> broker;
+    std::unique_ptr<corvane::testing::TSubscriber> subscriber;
+    QString program;
+    if (qEnvironmentVariableIsSet("VIEWS_SPEED_MQTT")) {
+        broker = std::make_unique<corvane::testing::TBroker>();
+        if (!broker->Start())
+            return 1;
+        subscriber =
+            std::make_unique<corvane::testing::TSubscriber>(broker->Port(), "corvane/speed/packet");
+        subscriber->WaitConnected();
+        program = folder.filePath("corvane");
+        QFile ini(folder.filePath("corvane.INI"));
+        ini.open(QIODevice::WriteOnly);
+        ini.write(QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nStation=speed\r\n")
+                      .arg(broker->Port())
+                      .toLatin1());
+    }
+    TfrmCorv window({}, program);
+    window.show();
+    const std::vector<std::string> lines = MakeLines(200000);
+    // Fill the ring first, as after a long run.
+    for (size_t i = 0; i < 90000; ++i) {
+        window.Monitor().ParsePacketLine(nullptr, lines[i]);
+        if (i % 1000 == 0)
+            QApplication::processEvents();
+    }
+    QApplication::processEvents();
+    const TStore& store = window.Monitor().Store();
+    std::printf("sensors %d, repeaters %d, entry points %d, reads %d\n", store.SensorCount,
+                store.RepeatCount, store.EntryCount, store.ReadCount);
+
+    // A user looking at one sensor, with the roots open.
+    window.lvDev->setCurrentIndex(window.ListModel()->index(10, 0));
+    for (int r = 0; r < 3; ++r)
+        window.tvDev->expand(window.Tree()->RootIndex(static_cast<TRouteTree::TRoot>(r)));
+    if (qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG")) {
+        for (int column : {0, 5, 4}) {
+            window.ListModel()->ColumnClick(column);
+            QElapsedTimer t;
+            t.start();
+            window.Monitor().ExpireTick();
+            const qint64 tick = t.nsecsElapsed();
+            window.ListModel()->Flush();
+            const qint64 flush = t.nsecsElapsed();
+            window.lvDev->viewport()->repaint();
+            const qint64 list = t.nsecsElapsed();
+            window.tvDev->viewport()->repaint();
+            const qint64 tree = t.nsecsElapsed();
+            window.repaint();
+            std::printf("  column %d: expiry tick %.1f ms, list flush %.1f ms, list paint %.1f ms, "
+                        "tree paint %.1f ms, window %.1f ms\n",
+                        column, tick / 1e6, (flush - tick) / 1e6, (list - flush) / 1e6,
+                        (tree - list) / 1e6, (t.nsecsElapsed() - tree) / 1e6);
+        }
+    }
+    const std::vector<std::string> rest(lines.begin() + 90000, lines.end());
+
+    struct TCase {
+        const char* Name;
+        int Clicks[2];
+    };
+    for (const TCase& c : {TCase{"Age", {5, -1}}, TCase{"Run Avg", {4, -1}}}) {
+        for (int column : c.Clicks)
+            if (column >= 0)
+                window.ListModel()->ColumnClick(column);
+        const TResult paced = Run(window, rest, rate, seconds);
+        const TResult flat = qEnvironmentVariableIsSet("VIEWS_SPEED_PACED_ONLY")
+                                 ? TResult{0, 0, 0}
+                                 : Run(window, rest, 0, seconds);
+        for (const auto& [what, r] : {std::pair{"paced", paced}, std::pair{"flat out", flat}})
+            std::printf("sorted by %-7s %-8s: %7.0f lines/s, longest gap %6.1f ms, "
+                        "%6.1f ms without machine pauses\n",
+                        c.Name, what, r.LinesPerSecond, r.LongestGapMs, r.LongestOwnGapMs);
+    }
+    if (subscriber) {
+        // The Connect menu's publishing entry says how it went; it is brought up to date within
+        // a fraction of a second.
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 1000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        const QAction* state = window.findChild<QAction*>("mniMqtt");
+        std::printf("%s; the subscriber received %zu packet messages\n",
+                    state ? state->text().toLatin1().constData() : "no publishing",
+                    subscriber->Count());
+    }
+    return 0;
+}

@@ -1,0 +1,354 @@
+#include "app/qt/RouteTree.h"
+
+#include <QHeaderView>
+#include <QTreeView>
+
+#include "app/qt/AlertLook.h"
+#include "store/ActivityStore.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr int32_t NoNode = -1;
+constexpr int RootCount = 3;
+constexpr std::array<std::string_view, RootCount> RootTexts = {"Entry Points", "Repeaters",
+                                                               "Sensors"};
+// Children of a sensor's node.
+constexpr int StatisticsChild = 0;
+constexpr int EntryChild = 1;
+constexpr int RepeatChild = 2;
+
+} // namespace
+
+// The nodes in one pool, the roots first; a model index carries its node's position in the pool.
+class TRouteTreeModel : public QAbstractItemModel {
+public:
+    TRouteTreeModel() { MakeRoots(); }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent) const override {
+        if (column != 0 || row < 0)
+            return {};
+        const std::vector<int32_t>& kids = Kids(parent);
+        if (row >= static_cast<int>(kids.size()))
+            return {};
+        return createIndex(row, 0, static_cast<quintptr>(kids[row]));
+    }
+    QModelIndex parent(const QModelIndex& child) const override {
+        if (!child.isValid())
+            return {};
+        return IndexOf(nodes_[child.internalId()].Parent);
+    }
+    int rowCount(const QModelIndex& parent) const override {
+        if (parent.isValid() && parent.column() != 0)
+            return 0;
+        return static_cast<int>(Kids(parent).size());
+    }
+    int columnCount(const QModelIndex&) const override { return 1; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid())
+            return {};
+        const TNode& n = nodes_[index.internalId()];
+        if (role == Qt::DecorationRole)
+            return n.Alert == TAlertState::Reporting ? QVariant() : AlertMark(n.Alert);
+        if (role != Qt::DisplayRole)
+            return AlertRoleData(n.Alert, role);
+        return QString::fromLatin1(n.Text.data(), static_cast<qsizetype>(n.Text.size()));
+    }
+
+    void SetAlert(int32_t node, TAlertState state) {
+        if (node == NoNode || nodes_[node].Alert == state)
+            return;
+        nodes_[node].Alert = state;
+        const QModelIndex at = IndexOf(node);
+        emit dataChanged(at, at, {Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
+    }
+
+    QModelIndex IndexOf(int32_t node) const {
+        if (node == NoNode)
+            return {};
+        return createIndex(nodes_[node].Row, 0, static_cast<quintptr>(node));
+    }
+    int32_t Child(int32_t node, int k) const {
+        if (node == NoNode || k >= static_cast<int>(nodes_[node].Children.size()))
+            return NoNode;
+        return nodes_[node].Children[k];
+    }
+
+    // A new node with its lines (and, for a sensor, its groups) shown to the views in one step.
+    int32_t AddNode(int32_t parent, std::string_view label, const TFourLines* lines,
+                    bool sensorGroups = false) {
+        const int at = static_cast<int>(nodes_[parent].Children.size());
+        beginInsertRows(IndexOf(parent), at, at);
+        const int32_t node = NewNode(parent, label);
+        if (lines)
+            AddLines(node, *lines);
+        if (sensorGroups) {
+            AddLines(NewNode(node, "Statistics"), NoStatsLines);
+            NewNode(node, "Entry");
+            NewNode(node, "Repeat");
+        }
+        endInsertRows();
+        return node;
+    }
+
+    // Rewrites the four line children of a node, telling the views only when a text differs.
+    void SetLines(int32_t node, const TFourLines& lines) {
+        const std::vector<int32_t>& kids = nodes_[node].Children;
+        if (kids.size() < lines.size())
+            return;
+        bool changed = false;
+        for (size_t k = 0; k < lines.size(); ++k) {
+            std::string& text = nodes_[kids[k]].Text;
+            if (text != lines[k]) {
+                text = lines[k];
+                changed = true;
+            }
+        }
+        // One range rather than single cells: a tree view then repaints without looking for each
+        // cell among its rows.
+        if (changed)
+            emit dataChanged(IndexOf(kids.front()), IndexOf(kids[lines.size() - 1]),
+                             {Qt::DisplayRole});
+    }
+
+    void Clear() {
+        for (int32_t root = 0; root < RootCount; ++root) {
+            const int n = static_cast<int>(nodes_[root].Children.size());
+            if (n == 0)
+                continue;
+            beginRemoveRows(IndexOf(root), 0, n - 1);
+            nodes_[root].Children.clear();
+            endRemoveRows();
+        }
+        nodes_.resize(RootCount);
+    }
+
+private:
+    struct TNode {
+        int32_t Parent;
+        int32_t Row;
+        std::string Text;
+        std::vector<int32_t> Children;
+        TAlertState Alert = TAlertState::Reporting;
+    };
+
+    const std::vector<int32_t>& Kids(const QModelIndex& parent) const {
+        return parent.isValid() ? nodes_[parent.internalId()].Children : roots_;
+    }
+    int32_t NewNode(int32_t parent, std::string_view text) {
+        const int32_t id = static_cast<int32_t>(nodes_.size());
+        std::vector<int32_t>& siblings = parent == NoNode ? roots_ : nodes_[parent].Children;
+        nodes_.push_back(
+            TNode{parent, static_cast<int32_t>(siblings.size()), std::string(text), {}, {}});
+        // nodes_ may have moved: look the siblings up again.
+        (parent == NoNode ? roots_ : nodes_[parent].Children).push_back(id);
+        return id;
+    }
+    void AddLines(int32_t node, const TFourLines& lines) {
+        for (std::string_view line : lines)
+            NewNode(node, line);
+    }
+    void MakeRoots() {
+        nodes_.reserve(4096);
+        for (std::string_view text : RootTexts)
+            NewNode(NoNode, text);
+    }
+
+    std::vector<TNode> nodes_;
+    std::vector<int32_t> roots_;
+};
+
+TRouteTree::TRouteTree() : model_(std::make_unique<TRouteTreeModel>()) {
+    entryNodes_.fill(NoNode);
+    repeatNodes_.fill(NoNode);
+    sensorNodes_.fill(NoNode);
+}
+
+TRouteTree::~TRouteTree() = default;
+
+QAbstractItemModel* TRouteTree::Model() const {
+    return model_.get();
+}
+
+void TRouteTree::Attach(QTreeView* view) {
+    view->setModel(model_.get());
+    view->setHeaderHidden(true);
+    view->setUniformRowHeights(true);
+    view->setIndentation(19);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long lines scroll sideways instead of being cut short.
+    view->header()->setStretchLastSection(false);
+    view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+}
+
+int32_t TRouteTree::OwnerNode(TOwnerKind kind, uint8_t index) const {
+    if (kind == TOwnerKind::Entry)
+        return index < MaxEntries ? entryNodes_[index] : NoNode;
+    return index < MaxRepeats ? repeatNodes_[index] : NoNode;
+}
+
+void TRouteTree::OwnerAdded(const TStore& store, TOwnerKind kind, uint8_t index) {
+    AddOwnerNode(kind, index, OwnerLabel(store, kind, index));
+}
+
+void TRouteTree::SensorAdded(const TStore& store, uint16_t row) {
+    char label[NameMax + 1];
+    AddSensorNode(row, store.SensorLabel(row, label));
+}
+
+void TRouteTree::SlotAdded(const TStore& store, uint16_t row, TOwnerKind kind, uint8_t owner) {
+    AddSlotNode(row, kind, OwnerLabel(store, kind, owner));
+}
+
+void TRouteTree::ActivityChanged(TOwnerKind kind, uint8_t index, const TActivityFigures& f) {
+    TTreeLines lines;
+    SetActivityLines(kind, index, lines.Activity(f));
+}
+
+void TRouteTree::StatsChanged(uint16_t row, TStatsGroup group, uint8_t slot, const TStats& stats) {
+    TTreeLines lines;
+    SetStatsLines(row, group, slot, lines.Stats(stats));
+}
+
+void TRouteTree::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) {
+    label = label.substr(0, NameMax);
+    if (kind == TOwnerKind::Entry && index < MaxEntries)
+        entryNodes_[index] = model_->AddNode(EntryPointsNode, label, &NoActivityLines);
+    else if (kind == TOwnerKind::Repeat && index < MaxRepeats)
+        repeatNodes_[index] = model_->AddNode(RepeatersNode, label, &NoActivityLines);
+    else
+        return;
+    const TAlertKind alert = kind == TOwnerKind::Entry ? TAlertKind::Entry : TAlertKind::Repeat;
+    model_->SetAlert(AlertNode(alert, index), AlertState(alert, index));
+}
+
+void TRouteTree::AddSensorNode(uint16_t row, std::string_view label) {
+    if (row >= MaxSensors)
+        return;
+    sensorNodes_[row] = model_->AddNode(SensorsNode, label, nullptr, true);
+    model_->SetAlert(sensorNodes_[row], sensorAlerts_[row]);
+}
+
+void TRouteTree::AddSlotNode(uint16_t row, TOwnerKind kind, std::string_view label) {
+    const int32_t group =
+        model_->Child(SensorNode(row), kind == TOwnerKind::Entry ? EntryChild : RepeatChild);
+    if (group != NoNode)
+        model_->AddNode(group, label.substr(0, NameMax), &NoStatsLines);
+}
+
+void TRouteTree::SetActivityLines(TOwnerKind kind, uint8_t index, const TFourLines& lines) {
+    const int32_t node = OwnerNode(kind, index);
+    if (node != NoNode)
+        model_->SetLines(node, lines);
+}
+
+void TRouteTree::SetStatsLines(uint16_t row, TStatsGroup group, uint8_t slot,
+                               const TFourLines& lines) {
+    const int32_t sensor = SensorNode(row);
+    int32_t node = NoNode;
+    switch (group) {
+    case TStatsGroup::Statistics:
+        node = model_->Child(sensor, StatisticsChild);
+        break;
+    case TStatsGroup::Entry:
+        node = model_->Child(model_->Child(sensor, EntryChild), slot);
+        break;
+    case TStatsGroup::Repeat:
+        node = model_->Child(model_->Child(sensor, RepeatChild), slot);
+        break;
+    }
+    if (node != NoNode)
+        model_->SetLines(node, lines);
+}
+
+void TRouteTree::Clear() {
+    model_->Clear();
+    entryNodes_.fill(NoNode);
+    repeatNodes_.fill(NoNode);
+    sensorNodes_.fill(NoNode);
+    entryAlerts_.fill(TAlertState::Reporting);
+    repeatAlerts_.fill(TAlertState::Reporting);
+    sensorAlerts_.fill(TAlertState::Reporting);
+}
+
+TAlertState* TRouteTree::AlertSlot(TAlertKind kind, uint16_t index) {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? &entryAlerts_[index] : nullptr;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? &repeatAlerts_[index] : nullptr;
+    default:
+        return index < MaxSensors ? &sensorAlerts_[index] : nullptr;
+    }
+}
+
+void TRouteTree::SetAlertState(TAlertKind kind, uint16_t index, TAlertState state) {
+    TAlertState* slot = AlertSlot(kind, index);
+    if (!slot)
+        return;
+    *slot = state;
+    model_->SetAlert(AlertNode(kind, index), state);
+}
+
+void TRouteTree::ClearAlertStates() {
+    for (TAlertKind kind : {TAlertKind::Entry, TAlertKind::Repeat, TAlertKind::Sensor}) {
+        const uint16_t n = kind == TAlertKind::Entry    ? MaxEntries
+                           : kind == TAlertKind::Repeat ? MaxRepeats
+                                                        : MaxSensors;
+        for (uint16_t i = 0; i < n; ++i)
+            SetAlertState(kind, i, TAlertState::Reporting);
+    }
+}
+
+TAlertState TRouteTree::AlertState(TAlertKind kind, uint16_t index) const {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? entryAlerts_[index] : TAlertState::Reporting;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? repeatAlerts_[index] : TAlertState::Reporting;
+    default:
+        return index < MaxSensors ? sensorAlerts_[index] : TAlertState::Reporting;
+    }
+}
+
+int32_t TRouteTree::AlertNode(TAlertKind kind, uint16_t index) const {
+    switch (kind) {
+    case TAlertKind::Entry:
+        return index < MaxEntries ? entryNodes_[index] : NoNode;
+    case TAlertKind::Repeat:
+        return index < MaxRepeats ? repeatNodes_[index] : NoNode;
+    default:
+        return SensorNode(index);
+    }
+}
+
+void TRouteTree::SelectSensor(QTreeView* view, uint16_t row) const {
+    const QModelIndex node = SensorIndex(row);
+    if (!node.isValid() || !view->selectionModel())
+        return;
+    for (QModelIndex p = node.parent(); p.isValid(); p = p.parent())
+        view->expand(p);
+    view->expandRecursively(node);
+    view->selectionModel()->setCurrentIndex(node, QItemSelectionModel::ClearAndSelect);
+    view->scrollTo(node);
+}
+
+QModelIndex TRouteTree::RootIndex(TRoot root) const {
+    return model_->IndexOf(root);
+}
+
+QModelIndex TRouteTree::OwnerIndex(TOwnerKind kind, uint8_t index) const {
+    return model_->IndexOf(OwnerNode(kind, index));
+}
+
+QModelIndex TRouteTree::SensorIndex(uint16_t row) const {
+    return model_->IndexOf(SensorNode(row));
+}
+
+int32_t TRouteTree::SensorNode(uint16_t row) const {
+    return row < MaxSensors ? sensorNodes_[row] : NoNode;
+}
+
+} // namespace corvane

@@ -1,0 +1,576 @@
+#include "app/qt/SensorListModel.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
+#include <QTreeView>
+
+#include <algorithm>
+#include <memory>
+
+#include "app/qt/AlertLook.h"
+#include "store/ActivityStore.h"
+#include "util/untConst.h"
+#include "util/qt/Latin1.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr std::array<int, ListColumnCount> Widths = {125, 80, 80, 80, 60, 75, 60, 55};
+constexpr std::array<Qt::Alignment::Int, ListColumnCount> Aligns = {
+    Qt::AlignLeft,  Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignHCenter,
+    Qt::AlignRight, Qt::AlignHCenter, Qt::AlignRight,   Qt::AlignHCenter};
+constexpr std::array<const char*, ListColumnCount> Captions = {
+    "Sensor", "Kind", "Count", "Duplicates", "Run Avg", "Age", "Loss %", "Routes"};
+// The state mark goes beside the silence it is about.
+constexpr int MarkColumn = 5;
+
+// Unmarked rows get an empty image of the same size, so that every label starts in one column.
+const QPixmap& BlankImage() {
+    static const QPixmap blank = [] {
+        QPixmap p(16, 16);
+        p.fill(Qt::transparent);
+        return p;
+    }();
+    return blank;
+}
+
+} // namespace
+
+TSensorListModel::TSensorListModel(QObject* parent) : QAbstractTableModel(parent) {
+    for (int c = 0; c < ListColumnCount; ++c)
+        captions_[c] = QString::fromLatin1(Captions[c]);
+}
+
+TSensorListModel::TSensorListModel(const TStore& store, QObject* parent)
+    : TSensorListModel(parent) {
+    store_ = &store;
+}
+
+void TSensorListModel::RowMade(const TStore& store, uint16_t row) {
+    store_ = &store;
+    TListTexts texts;
+    texts.New(store, row);
+    MakeRow(row, texts.Label, texts.Kind);
+}
+
+void TSensorListModel::RowChanged(const TStore& store, uint16_t row, TDateTime now) {
+    TListTexts texts;
+    texts.Changed(store, row, now);
+    UpdateRow(row, texts.Row());
+    PlaceHealth(row, texts);
+}
+
+void TSensorListModel::SensorCountChanged(uint16_t sensors) {
+    TListTexts texts;
+    SetCaption(0, texts.SensorCaption(sensors));
+}
+
+void TSensorListModel::ReadCountChanged(int32_t reads) {
+    TListTexts texts;
+    SetCaption(2, texts.CountCaption(reads));
+}
+
+void TSensorListModel::RowAged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age) {
+    TListTexts texts;
+    // The health figures only move with the chain, which the store reports through RowChanged;
+    // taking them here too keeps the row right even if a chain changed without one.
+    texts.Aged(store, row, runAvgMoved, age);
+    PlaceHealth(row, texts);
+    AgeRow(row, texts.RunAvg, texts.Age);
+}
+
+void TSensorListModel::PlaceHealth(uint16_t row, const TListTexts& texts) {
+    if (!Has(row))
+        return;
+    rows_[row].Loss = texts.Loss;
+    rows_[row].Routes = texts.Routes;
+}
+
+int TSensorListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(order_.size());
+}
+
+int TSensorListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ListColumnCount;
+}
+
+const std::string& TSensorListModel::Cell(const TRow& r, int column) const {
+    switch (column) {
+    case 0:
+        return r.Label;
+    case 1:
+        return r.Kind;
+    case 2:
+        return r.Count;
+    case 3:
+        return r.Dups;
+    case 4:
+        return r.RunAvg;
+    case 5:
+        return r.Age;
+    case LossColumn:
+        return r.Loss;
+    default:
+        return r.Routes;
+    }
+}
+
+QVariant TSensorListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= static_cast<int>(order_.size()))
+        return {};
+    const uint16_t sensor = order_[index.row()];
+    const TRow& r = rows_[sensor];
+    switch (role) {
+    case Qt::DisplayRole:
+        return Latin1(Cell(r, index.column()));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(Aligns[index.column()] | Qt::AlignVCenter));
+    case Qt::DecorationRole:
+        if (index.column() == 0)
+            return r.Marked ? MarkerImage() : BlankImage();
+        if (index.column() == MarkColumn && alerts_[sensor] != TAlertState::Reporting)
+            return AlertMark(alerts_[sensor]);
+        return {};
+    case Qt::BackgroundRole:
+    case Qt::ForegroundRole:
+        return AlertRoleData(alerts_[sensor], role);
+    case Qt::UserRole:
+        return sensor;
+    default:
+        return {};
+    }
+}
+
+QVariant TSensorListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= ListColumnCount)
+        return {};
+    if (role == Qt::DisplayRole)
+        return captions_[section];
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::Alignment(Aligns[section] | Qt::AlignVCenter));
+    return {};
+}
+
+void TSensorListModel::MakeRow(uint16_t row, std::string_view label, std::string_view kind) {
+    if (row >= MaxSensors)
+        return;
+    if (rows_.size() <= row) {
+        rows_.resize(row + 1);
+        pos_.resize(row + 1, -1);
+    }
+    TRow fresh;
+    fresh.Label = label;
+    fresh.Kind = kind;
+    if (Has(row)) { // made again without a clear: start the row over in place
+        rows_[row] = std::move(fresh);
+        Post(true);
+        return;
+    }
+    const int at = static_cast<int>(order_.size());
+    beginInsertRows(QModelIndex(), at, at);
+    rows_[row] = std::move(fresh);
+    order_.push_back(row);
+    pos_[row] = at;
+    endInsertRows();
+    Post(true);
+}
+
+void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
+    if (!Has(row))
+        return;
+    TRow& r = rows_[row];
+    r.Label = texts.Label;
+    r.Marked = texts.Marked;
+    r.Count = texts.Count;
+    r.Dups = texts.Dups;
+    r.RunAvg = texts.RunAvg;
+    r.Age = texts.Age;
+    Post(true);
+}
+
+void TSensorListModel::SetCaption(int column, std::string_view caption) {
+    if (column < 0 || column >= ListColumnCount)
+        return;
+    QString text = Latin1(caption);
+    if (text == captions_[column])
+        return;
+    captions_[column] = std::move(text);
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void TSensorListModel::BeginAgeing() {
+    ageing_ = true;
+}
+
+void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string_view age) {
+    if (!Has(row))
+        return;
+    TRow& r = rows_[row];
+    if (!runAvg.empty())
+        r.RunAvg = runAvg;
+    r.Age = age;
+    if (!ageing_)
+        Post(sort_.SortColumn == 4);
+}
+
+void TSensorListModel::EndAgeing() {
+    ageing_ = false;
+    // Ageing moves the running averages and nothing else that the order depends on.
+    Post(sort_.SortColumn == 4);
+}
+
+void TSensorListModel::Clear() {
+    beginResetModel();
+    alerts_.fill(TAlertState::Reporting);
+    rows_.clear();
+    order_.clear();
+    pos_.clear();
+    resortPending_ = false;
+    repaintPending_ = false;
+    endResetModel();
+}
+
+void TSensorListModel::SetAlertState(uint16_t row, TAlertState state) {
+    if (row >= MaxSensors || alerts_[row] == state)
+        return;
+    alerts_[row] = state;
+    if (Has(row))
+        Post(false);
+}
+
+void TSensorListModel::ClearAlertStates() {
+    alerts_.fill(TAlertState::Reporting);
+    Post(false);
+}
+
+TAlertState TSensorListModel::AlertState(uint16_t sensorRow) const {
+    return sensorRow < MaxSensors ? alerts_[sensorRow] : TAlertState::Reporting;
+}
+
+void TSensorListModel::ColumnClick(int column) {
+    if (column < 0 || column >= ListColumnCount)
+        return;
+    sort_.ColumnClick(column);
+    Post(true);
+    Flush();
+}
+
+void TSensorListModel::SetSortState(const TSortState& state) {
+    sort_ = state;
+    Post(true);
+    Flush();
+}
+
+uint16_t TSensorListModel::SensorRowAt(int modelRow) const {
+    if (modelRow < 0 || modelRow >= static_cast<int>(order_.size()))
+        return NoRow;
+    return order_[modelRow];
+}
+
+int TSensorListModel::ModelRowOf(uint16_t sensorRow) const {
+    return Has(sensorRow) ? pos_[sensorRow] : -1;
+}
+
+QString TSensorListModel::CellText(uint16_t sensorRow, int column) const {
+    if (!Has(sensorRow) || column < 0 || column >= ListColumnCount)
+        return {};
+    return Latin1(Cell(rows_[sensorRow], column));
+}
+
+bool TSensorListModel::IsMarked(uint16_t sensorRow) const {
+    return Has(sensorRow) && rows_[sensorRow].Marked;
+}
+
+void TSensorListModel::Post(bool resort) {
+    repaintPending_ = true;
+    resortPending_ = resortPending_ || resort;
+    if (flushPosted_)
+        return;
+    flushPosted_ = true;
+    QMetaObject::invokeMethod(this, &TSensorListModel::Flush, Qt::QueuedConnection);
+}
+
+void TSensorListModel::Flush() {
+    flushPosted_ = false;
+    if (resortPending_) {
+        resortPending_ = false;
+        Resort();
+    }
+    if (repaintPending_) {
+        repaintPending_ = false;
+        if (!order_.empty())
+            emit dataChanged(
+                index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+                {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
+    }
+}
+
+void TSensorListModel::Resort() {
+    if (!store_) // no store has reported yet, so no row has come from one
+        return;
+    std::vector<uint16_t> sorted = order_;
+    std::stable_sort(sorted.begin(), sorted.end(), [this](uint16_t a, uint16_t b) {
+        return CompareRows(*store_, sort_, a, b) < 0;
+    });
+    if (sorted == order_)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Selection and current row follow their sensors to the new positions.
+    const QModelIndexList from = persistentIndexList();
+    std::vector<uint16_t> sensors;
+    sensors.reserve(from.size());
+    for (const QModelIndex& i : from)
+        sensors.push_back(order_[i.row()]);
+    order_.swap(sorted);
+    for (size_t k = 0; k < order_.size(); ++k)
+        pos_[order_[k]] = static_cast<int>(k);
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (qsizetype k = 0; k < from.size(); ++k)
+        to.push_back(index(pos_[sensors[k]], from[k].column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int TSensorListModel::ColumnWidth(int column) {
+    return column >= 0 && column < ListColumnCount ? Widths[column] : 0;
+}
+
+QString TSensorListModel::WidestCaption(int column) {
+    switch (column) {
+    case 0:
+        return QStringLiteral("Sensor (%1)").arg(MaxSensors);
+    case 2:
+        return QStringLiteral("Count (%1)").arg(MaxReads);
+    default:
+        return column >= 0 && column < ListColumnCount ? QString::fromLatin1(Captions[column])
+                                                       : QString();
+    }
+}
+
+QStringList TSensorListModel::WidestCells(int column) {
+    switch (column) {
+    case 0:
+        return {QStringLiteral("0000000000000000"), QStringLiteral("FFFFFFFFFFFFFFFF")};
+    case 1: {
+        QStringList kinds;
+        for (const std::string_view name : SensorKindNames)
+            kinds << Latin1(name);
+        return kinds;
+    }
+    case 2:
+    case 3:
+        return {QString::number(MaxReads)};
+    case 4:
+        return {QStringLiteral("9999.99")};
+    case 5:
+        return {QStringLiteral("999999")};
+    case 6:
+        return {QStringLiteral("100.0")};
+    case 7:
+        return {QStringLiteral("999")};
+    default:
+        return {};
+    }
+}
+
+// A small red pennant on a grey staff, drawn once at the screen's pixel density. The mid grey
+// and the red read on light and dark lists alike.
+const QPixmap& TSensorListModel::MarkerImage() {
+    static const QPixmap marker = [] {
+        const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+        QPixmap p(QSize(16, 16) * ratio);
+        p.setDevicePixelRatio(ratio);
+        p.fill(Qt::transparent);
+        QPainter g(&p);
+        g.setRenderHint(QPainter::Antialiasing);
+        g.setPen(QPen(QColor(128, 128, 128), 1.6));
+        g.drawLine(QPointF(3.5, 1.5), QPointF(3.5, 14.5));
+        QPainterPath flag;
+        flag.moveTo(4.5, 2);
+        flag.lineTo(14, 5.5);
+        flag.lineTo(4.5, 9);
+        flag.closeSubpath();
+        g.setPen(QPen(QColor(130, 0, 0), 1));
+        g.setBrush(QColor(220, 30, 30));
+        g.drawPath(flag);
+        return p;
+    }();
+    return marker;
+}
+
+namespace {
+
+// Remembers which sensor was under the pointer at each press. A double click's second press may
+// find another sensor there when the rows were re-sorted since the first: the first one's sensor
+// is selected again and opened. Dragging with the button held selects nothing, since rows may
+// move under a pointer that does not.
+class TPointerPress : public QObject {
+public:
+    TPointerPress(QTreeView* view, TSensorListModel* model)
+        : QObject(view), view_(view), model_(model) {
+        view->viewport()->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        (void)watched;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            first_ = pressed_;
+            pressed_ = SensorAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            return false;
+        case QEvent::MouseMove:
+            return static_cast<QMouseEvent*>(event)->buttons() != Qt::NoButton;
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+                return false;
+            OpenFirst();
+            swallowRelease_ = true;
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (swallowRelease_) {
+                swallowRelease_ = false;
+                return true;
+            }
+            return Redirect(static_cast<QMouseEvent*>(event));
+        default:
+            return false;
+        }
+    }
+
+private:
+    uint16_t SensorAt(const QPoint& at) const {
+        const QModelIndex index = view_->indexAt(at);
+        return index.isValid() ? model_->SensorRowAt(index.row()) : NoRow;
+    }
+    // A release that finds another sensor under the pointer than its press did lands on the
+    // pressed sensor's row instead, where the toolkit completes the click (and a selection it
+    // may have put off until the release).
+    bool Redirect(QMouseEvent* event) {
+        const QPoint at = event->position().toPoint();
+        const int row = model_->ModelRowOf(pressed_);
+        if (redirecting_ || pressed_ == NoRow || SensorAt(at) == pressed_ || row < 0)
+            return false;
+        const QRect cell = view_->visualRect(model_->index(row, view_->columnAt(at.x())));
+        if (!view_->viewport()->rect().contains(cell.center()))
+            return true;
+        QMouseEvent moved(event->type(), QPointF(cell.center()),
+                          view_->viewport()->mapToGlobal(QPointF(cell.center())), event->button(),
+                          event->buttons(), event->modifiers());
+        redirecting_ = true;
+        QCoreApplication::sendEvent(view_->viewport(), &moved);
+        redirecting_ = false;
+        return true;
+    }
+    void OpenFirst() {
+        const uint16_t sensor = first_ != NoRow ? first_ : pressed_;
+        const int row = model_->ModelRowOf(sensor);
+        if (row < 0)
+            return;
+        view_->selectionModel()->setCurrentIndex(
+            model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        emit model_->HistoryRequested(sensor);
+    }
+
+    QTreeView* view_;
+    TSensorListModel* model_;
+    uint16_t pressed_ = NoRow;
+    uint16_t first_ = NoRow;
+    bool swallowRelease_ = false;
+    bool redirecting_ = false;
+};
+
+} // namespace
+
+uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
+    const QItemSelectionModel* sel = view->selectionModel();
+    if (!sel)
+        return NoRow;
+    const QModelIndexList rows = sel->selectedRows();
+    return rows.isEmpty() ? NoRow : model->SensorRowAt(rows.first().row());
+}
+
+void AttachSensorList(QTreeView* view, TSensorListModel* model) {
+    view->setModel(model);
+    view->setRootIsDecorated(false);
+    view->setItemsExpandable(false);
+    view->setUniformRowHeights(true);
+    view->setAllColumnsShowFocus(true);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setIconSize(QSize(16, 16));
+    QHeaderView* header = view->header();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setSortIndicatorShown(false);
+    FitSensorColumns(view, model);
+    QObject::connect(header, &QHeaderView::sectionClicked, model, &TSensorListModel::ColumnClick);
+
+    // Re-sorts move the selected row without changing which sensor is selected; only a change of
+    // sensor counts as a new selection.
+    auto last = std::make_shared<uint16_t>(NoRow);
+    QObject::connect(view->selectionModel(), &QItemSelectionModel::selectionChanged, model,
+                     [view, model, last] {
+                         const uint16_t now = SelectedSensor(view, model);
+                         if (now == *last)
+                             return;
+                         *last = now;
+                         if (now != NoRow)
+                             emit model->SensorSelected(now);
+                     });
+    QObject::connect(model, &QAbstractItemModel::modelReset, view, [last] { *last = NoRow; });
+    new TPointerPress(view, model);
+}
+
+namespace {
+
+int CaptionWidth(const QHeaderView* header, const QString& caption) {
+    QStyleOptionHeader option;
+    option.initFrom(header);
+    option.text = caption;
+    option.fontMetrics = header->fontMetrics();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, &option, header);
+    return std::max(header->style()
+                        ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header)
+                        .width(),
+                    header->fontMetrics().horizontalAdvance(caption) + 2 * margin);
+}
+
+} // namespace
+
+int FitSensorColumns(QTreeView* view, const TSensorListModel* model) {
+    // A cell's text sits between focus margins on both sides; the label column also carries the
+    // marker image. A few pixels more keep the toolkit from eliding a text that just fits.
+    const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view) + 1;
+    const QFontMetrics metrics = view->fontMetrics();
+    int total = 0;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int width = std::max(TSensorListModel::ColumnWidth(c),
+                             CaptionWidth(view->header(), TSensorListModel::WidestCaption(c)));
+        // The Sensor column carries the marker image, the Age column the alert mark.
+        const bool icon = c == 0 || c == AgeColumn;
+        const int extra = 2 * margin + 4 + (icon ? view->iconSize().width() + 2 * margin : 0);
+        for (const QString& cell : TSensorListModel::WidestCells(c))
+            width = std::max(width, metrics.horizontalAdvance(cell) + extra);
+        view->setColumnWidth(c, width);
+        // The list is given room up to Age; the health columns after it are a sideways scroll
+        // away at the first start's size, and in view once the window is widened.
+        if (c <= AgeColumn)
+            total += width;
+    }
+    const int scrollBar = view->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view);
+    return total + scrollBar + 2 * view->frameWidth();
+}
+
+} // namespace corvane

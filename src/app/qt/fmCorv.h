@@ -1,0 +1,172 @@
+// The main window: sensor list, route tree and log pane, the menus that open and close the
+// connections, and the timers that drive expiry and the statistics log. It owns the monitor that
+// every connection's lines go to, and wires the store to the views: the sensor list and the route
+// tree hear it directly, the window itself only for the log pane, the expiry period and the
+// "&By Entry..." command.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/AppIni.h"
+#include "app/FilePlaces.h"
+#include "conn/Conn.h"
+#include "store/Listener.h"
+#include "util/untTime.h"
+
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTimer;
+class QTreeView;
+
+namespace corvane {
+
+class TMonitor;
+class TSensorListModel;
+class TRouteTree;
+class TfrmConnTcp;
+class TfrmConnSer;
+class TfrmHelp;
+class TCorvDialogs;
+class TPublishing;
+class TAlertViews;
+class TListFilterBar;
+class TLinkViews;
+
+// A connection's entry in the Close submenu; clicking it closes that connection.
+class TCloseAction : public QAction, public TCloseItem {
+    Q_OBJECT
+public:
+    TCloseAction(const QString& caption, QMenu* menu, TConn* conn);
+    int Position() const override;
+    TConn* Conn() const { return conn_; }
+
+private:
+    QMenu* menu_;
+    TConn* conn_;
+};
+
+class TfrmCorv : public QMainWindow, public TShellListener {
+    Q_OBJECT
+public:
+    // Runs the start-up sequence; args are the command-line arguments after the program name.
+    // The settings, the logs and the help are found beside programPath, the running program
+    // when it is empty (tests give each window a folder of its own).
+    explicit TfrmCorv(const QStringList& args = {}, const QString& programPath = {},
+                      QWidget* parent = nullptr);
+    // The same with the files where places says; its state file, when set, keeps the window's
+    // size, splitters, columns, log pane and sort order between runs.
+    TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* parent = nullptr);
+    ~TfrmCorv() override;
+
+    // The newest lines kept in the log pane; older ones are dropped from its bottom.
+    static constexpr int LogPaneCapacity = 5000;
+
+    TMonitor& Monitor() { return *monitor_; }
+    TSensorListModel* ListModel() const { return model_.get(); }
+    TRouteTree* Tree() const { return tree_.get(); }
+    TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
+    TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
+    TfrmHelp* HelpWindow() const { return frmHelp.get(); }
+    TLinkViews* LinkViews() const { return linkViews_; }
+    const TFilePlaces& Places() const { return places_; }
+
+    // TShellListener.
+    void AddLogLine(std::string_view message) override;
+    void SetExpireInterval(int milliseconds) override;
+    void EnableByEntry() override;
+
+    // The connections' side.
+    void AttachHandlers(TConn& conn);
+    void ConnStateChanged(TConn& conn, TConnState state);
+    void mniCloseClick(QObject* sender);
+    // Opens a TCP/IP connection to a known target, as the submenu and the command line do.
+    TConn* OpenTcp(const QString& address, int port);
+    void RebuildRecentMenu();
+
+    // Menu commands.
+    void mniSerialClick();
+    void mniTcpIpClick();
+    void mnIPMenuClick(QAction* item);
+    void mniClearAllClick();
+    void mniLogClick();
+    void mniByEntryClick();
+    void mniExportSerNoClick();
+    void miAboutClick();
+    void pmiPrint1Click();
+    void pmiHistClick();
+
+    // Components, named as the help and the tests know them.
+    QTreeView* lvDev;
+    TListFilterBar* pnlFilter; // search field and state choice above lvDev
+    QTreeView* tvDev;
+    QSplitter* Splitter1;
+    QSplitter* Splitter2;
+    QPlainTextEdit* reLog;
+    QLabel* StatusBar1;
+    QLabel* lblAlerts; // "<n> late, <m> silent", right-aligned; hidden while both are 0
+    QLabel* lblLink;   // the rejected share of the last minute; hidden while it is 0
+    QTimer* tmrExpire;
+    QTimer* tmrLog;
+    QMenu* mniClose;
+    QMenu* mniTcpIp;
+    QMenu* pmLog;
+    QMenu* pmLvDev;
+
+signals:
+    // The window has closed: the program ends, whatever other windows are open.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildLayout();
+    void BuildMenus();
+    void BuildPopups();
+    void ReadSettings();
+    void ChooseLogFiles();
+    void WriteSizeReport();
+    void OpenCommandLine(const QStringList& args);
+    void ShowHistory(uint16_t row);
+    // Runs a menu command; an error it raises goes to the error reporting.
+    void Guard(const std::function<void()>& command);
+    QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);
+
+    // Made in this order and gone in the reverse one: the views before the monitor that reports
+    // to them, the alert views, dialogs and publishing after the monitor they use.
+    TFilePlaces places_;
+    // This window's settings file (for the remembered targets) and what it held at start-up.
+    TAppIni settings_;
+    TRunSettings run_;
+    TSystemClock clock_;
+    std::unique_ptr<TSensorListModel> model_;
+    std::unique_ptr<TRouteTree> tree_;
+    std::unique_ptr<TMonitor> monitor_;
+    std::unique_ptr<TAlertViews> alertViews_;
+    TLinkViews* linkViews_ = nullptr;
+    std::unique_ptr<TfrmHelp> frmHelp;
+    TfrmConnTcp* frmConnTcp = nullptr;
+    TfrmConnSer* frmConnSer = nullptr;
+    std::unique_ptr<TCorvDialogs> dialogs_;
+    int logLines_ = 0;
+    // Connections opened from here try again when they fail ([Connections] Reconnect).
+    bool reconnect_ = false;
+    // Declared last: it stops publishing before the monitor it observes goes.
+    std::unique_ptr<TPublishing> publishing_;
+    QAction* mniMqtt = nullptr;
+    void StartPublishing();
+};
+
+// The program ends with its main window: the event loop quits once the window has closed,
+// whatever other windows (the help window) are still open, and SIGINT or SIGTERM close the
+// window as its close button does.
+void EndProgramWithWindow(TfrmCorv& window);
+
+} // namespace corvane
