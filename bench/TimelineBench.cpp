@@ -64,13 +64,3 @@ BENCHMARK(BM_TimelinePaint)->Arg(384)->Arg(1280)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TimelineRepaint)->Arg(384)->Arg(1280)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
