@@ -282,3 +282,43 @@ TEST_F(SensorList, PointerKeepsTheSensorItPressedAcrossResorts) {
 }
 
 } // namespace
+
+TEST_F(SensorList, SeveralUpdatesInOneTurnGiveOneNoticeOverTheChangedRowsOnly) {
+    model.ColumnClick(0);
+    for (uint16_t r = 0; r < 6; ++r)
+        Sensor(r, std::string(1, static_cast<char>('A' + r)), 1, 1, 1);
+    QCoreApplication::processEvents();
+
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    for (int i = 2; i < 5; ++i) {
+        store->Sensors[1].Stats.Count = i;
+        Update(1);
+        store->Sensors[3].Stats.Count = 10 * i;
+        Update(3);
+    }
+    // The cells are current at once; only the notice waits for the end of the turn.
+    EXPECT_EQ(model.CellText(1, 2), "4");
+    EXPECT_EQ(model.CellText(3, 2), "40");
+    EXPECT_EQ(changed.count(), 0);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(changed.count(), 1);
+    const int up = std::min(model.ModelRowOf(1), model.ModelRowOf(3));
+    const int down = std::max(model.ModelRowOf(1), model.ModelRowOf(3));
+    EXPECT_EQ(changed[0][0].value<QModelIndex>().row(), up);
+    EXPECT_EQ(changed[0][1].value<QModelIndex>().row(), down);
+
+    // An expiry tick over every row: one notice, over the columns it touches.
+    changed.clear();
+    model.BeginAgeing();
+    for (uint16_t r = 0; r < 6; ++r)
+        model.AgeRow(r, "", "9");
+    model.EndAgeing();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(changed.count(), 1);
+    const QModelIndex top = changed[0][0].value<QModelIndex>();
+    const QModelIndex bottom = changed[0][1].value<QModelIndex>();
+    EXPECT_EQ(top.row(), 0);
+    EXPECT_EQ(bottom.row(), 5);
+    EXPECT_EQ(top.column(), 4);
+    EXPECT_EQ(model.CellText(5, 5), "9");
+}

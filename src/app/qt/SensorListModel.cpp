@@ -16,8 +16,8 @@
 
 #include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
-#include "util/untConst.h"
 #include "util/qt/Latin1.h"
+#include "util/untConst.h"
 
 namespace corvane {
 
@@ -171,7 +171,7 @@ void TSensorListModel::MakeRow(uint16_t row, std::string_view label, std::string
     fresh.Kind = kind;
     if (Has(row)) { // made again without a clear: start the row over in place
         rows_[row] = std::move(fresh);
-        Post(true);
+        Post(true, row);
         return;
     }
     const int at = static_cast<int>(order_.size());
@@ -180,7 +180,7 @@ void TSensorListModel::MakeRow(uint16_t row, std::string_view label, std::string
     order_.push_back(row);
     pos_[row] = at;
     endInsertRows();
-    Post(true);
+    Post(true, row);
 }
 
 void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
@@ -193,7 +193,7 @@ void TSensorListModel::UpdateRow(uint16_t row, const TRowTexts& texts) {
     r.Dups = texts.Dups;
     r.RunAvg = texts.RunAvg;
     r.Age = texts.Age;
-    Post(true);
+    Post(true, row);
 }
 
 void TSensorListModel::SetCaption(int column, std::string_view caption) {
@@ -217,14 +217,17 @@ void TSensorListModel::AgeRow(uint16_t row, std::string_view runAvg, std::string
     if (!runAvg.empty())
         r.RunAvg = runAvg;
     r.Age = age;
-    if (!ageing_)
-        Post(sort_.SortColumn == 4);
+    // The tick repaints Run Avg to Routes of every aged row once, at its end.
+    if (ageing_)
+        dirty_.push_back(row);
+    else
+        Post(sort_.SortColumn == 4, row, 4, ListColumnCount - 1);
 }
 
 void TSensorListModel::EndAgeing() {
     ageing_ = false;
     // Ageing moves the running averages and nothing else that the order depends on.
-    Post(sort_.SortColumn == 4);
+    Post(sort_.SortColumn == 4, NoRow, 4, ListColumnCount - 1);
 }
 
 void TSensorListModel::Clear() {
@@ -235,6 +238,10 @@ void TSensorListModel::Clear() {
     pos_.clear();
     resortPending_ = false;
     repaintPending_ = false;
+    dirty_.clear();
+    repaintAll_ = false;
+    dirtyFirst_ = ListColumnCount;
+    dirtyLast_ = -1;
     endResetModel();
 }
 
@@ -243,11 +250,12 @@ void TSensorListModel::SetAlertState(uint16_t row, TAlertState state) {
         return;
     alerts_[row] = state;
     if (Has(row))
-        Post(false);
+        Post(false, row);
 }
 
 void TSensorListModel::ClearAlertStates() {
     alerts_.fill(TAlertState::Reporting);
+    repaintAll_ = true;
     Post(false);
 }
 
@@ -259,12 +267,14 @@ void TSensorListModel::ColumnClick(int column) {
     if (column < 0 || column >= ListColumnCount)
         return;
     sort_.ColumnClick(column);
+    repaintAll_ = true;
     Post(true);
     Flush();
 }
 
 void TSensorListModel::SetSortState(const TSortState& state) {
     sort_ = state;
+    repaintAll_ = true;
     Post(true);
     Flush();
 }
@@ -289,9 +299,13 @@ bool TSensorListModel::IsMarked(uint16_t sensorRow) const {
     return Has(sensorRow) && rows_[sensorRow].Marked;
 }
 
-void TSensorListModel::Post(bool resort) {
+void TSensorListModel::Post(bool resort, uint16_t row, int first, int last) {
     repaintPending_ = true;
     resortPending_ = resortPending_ || resort;
+    if (row != NoRow)
+        dirty_.push_back(row);
+    dirtyFirst_ = std::min(dirtyFirst_, first);
+    dirtyLast_ = std::max(dirtyLast_, last);
     if (flushPosted_)
         return;
     flushPosted_ = true;
@@ -306,11 +320,33 @@ void TSensorListModel::Flush() {
     }
     if (repaintPending_) {
         repaintPending_ = false;
-        if (!order_.empty())
-            emit dataChanged(
-                index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
-                {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
+        Repaint();
     }
+}
+
+// One notice for the turn, over the rows and columns that changed since the last: the span of
+// their positions after any re-sort (a re-sort repaints what it moved by itself).
+void TSensorListModel::Repaint() {
+    int top = static_cast<int>(order_.size()), bottom = -1;
+    if (repaintAll_) {
+        top = 0;
+        bottom = top + static_cast<int>(order_.size()) - 1;
+    } else {
+        for (const uint16_t sensor : dirty_)
+            if (Has(sensor)) {
+                top = std::min(top, pos_[sensor]);
+                bottom = std::max(bottom, pos_[sensor]);
+            }
+    }
+    const int first = std::max(dirtyFirst_, 0), last = std::min(dirtyLast_, ListColumnCount - 1);
+    dirty_.clear();
+    repaintAll_ = false;
+    dirtyFirst_ = ListColumnCount;
+    dirtyLast_ = -1;
+    if (top <= bottom && first <= last)
+        emit dataChanged(
+            index(top, first), index(bottom, last),
+            {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
 }
 
 void TSensorListModel::Resort() {

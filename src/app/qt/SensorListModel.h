@@ -104,7 +104,9 @@ private:
         std::string Routes{NoRoutes};
     };
 
-    void Post(bool resort);
+    // Marks a sensor's cells in columns [first, last] for the next repaint and posts the flush.
+    void Post(bool resort, uint16_t row = NoRow, int first = 0, int last = ListColumnCount - 1);
+    void Repaint();
     void Resort();
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
@@ -122,6 +124,11 @@ private:
     bool flushPosted_ = false;
     bool resortPending_ = false;
     bool repaintPending_ = false;
+    // What waits to be repainted: these sensors (all when repaintAll_) in these columns.
+    std::vector<uint16_t> dirty_;
+    bool repaintAll_ = false;
+    int dirtyFirst_ = ListColumnCount;
+    int dirtyLast_ = -1;
 };
 
 // Sets a tree view up as the sensor list: report style, whole-row single selection, column
