@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "util/qt/ErrorReport.h"
 #include "conn/qt/ConnTcp.h"
 #include "gui/QtTestSupport.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 using corvane::test::Pump;

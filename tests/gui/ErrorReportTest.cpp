@@ -5,8 +5,8 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "util/qt/ErrorReport.h"
 #include "gui/QtTestSupport.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 using corvane::test::WaitFor;

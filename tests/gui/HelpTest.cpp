@@ -17,12 +17,12 @@
 #include <QtTest/QTest>
 #include <algorithm>
 
-#include "util/qt/Help.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 #include "output/qt/fmAbout.h"
 #include "output/qt/fmExport.h"
 #include "output/qt/fmHist.h"
+#include "util/qt/Help.h"
 
 using namespace corvane;
 using corvane::test::Pump;

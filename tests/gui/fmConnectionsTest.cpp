@@ -15,11 +15,11 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "util/qt/ErrorReport.h"
 #include "app/qt/fmCorv.h"
 #include "conn/qt/fmConnections.h"
 #include "gui/QtTestSupport.h"
 #include "support/Packets.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 using corvane::test::Pump;

@@ -11,10 +11,10 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
-#include "util/qt/ErrorReport.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 #include "mqtt/Broker.h"
+#include "util/qt/ErrorReport.h"
 
 using namespace corvane;
 using corvane::test::Pump;

@@ -30,11 +30,9 @@
 #include <memory>
 
 #include "app/AppIni.h"
-#include "app/qt/ColourScheme.h"
-#include "util/qt/ErrorReport.h"
-#include "util/qt/Help.h"
-#include "app/qt/ListFilterBar.h"
 #include "app/Monitor.h"
+#include "app/qt/ColourScheme.h"
+#include "app/qt/ListFilterBar.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
 #include "app/qt/fmCorv.h"
@@ -45,6 +43,8 @@
 #include "output/qt/fmSelectEntry.h"
 #include "store/ActivityStore.h"
 #include "support/Packets.h"
+#include "util/qt/ErrorReport.h"
+#include "util/qt/Help.h"
 #include "util/untConst.h"
 
 using namespace corvane;

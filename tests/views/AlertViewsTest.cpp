@@ -7,9 +7,9 @@
 
 #include <string>
 
+#include "app/Monitor.h"
 #include "app/qt/AlertLook.h"
 #include "app/qt/AlertViews.h"
-#include "app/Monitor.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
 #include "support/Packets.h"

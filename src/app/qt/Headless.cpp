@@ -8,7 +8,6 @@
 
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
-#include "util/qt/ErrorReport.h"
 #include "app/FilePlaces.h"
 #include "app/Monitor.h"
 #include "app/qt/Publishing.h"
@@ -18,6 +17,7 @@
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
+#include "util/qt/ErrorReport.h"
 
 namespace corvane {
 
@@ -53,8 +53,7 @@ private:
     std::unique_ptr<TPublishing> publishing_;
 };
 
-THeadless::THeadless(const TFilePlaces& places)
-    : places_(places), settings_(places_.SettingsFile) {
+THeadless::THeadless(const TFilePlaces& places) : places_(places), settings_(places_.SettingsFile) {
     MakeFolder(places_.ConfigFolder);
     SetErrorSink([this](const std::string& message) { listener_.AddLogLine(message); });
     listener_.OnExpireInterval = [this](int ms) { expire_.setInterval(ms); };
@@ -65,9 +64,8 @@ THeadless::THeadless(const TFilePlaces& places)
     for (const char* line : {"Entries Size: 1664", "Repeats Size: 1280", "Sensors Size: 1528000",
                              "NdSerNo Size: 32000", "Reads Size: 3040000"})
         listener_.AddLogLine(line);
-    publishing_ =
-        TPublishing::Create(settings_.File(), monitor_,
-                            [this](std::string_view line) { listener_.AddLogLine(line); });
+    publishing_ = TPublishing::Create(
+        settings_.File(), monitor_, [this](std::string_view line) { listener_.AddLogLine(line); });
 }
 
 THeadless::~THeadless() {

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <string>
 
-#include "util/qt/Help.h"
 #include "app/qt/SensorListModel.h"
+#include "util/qt/Help.h"
 
 namespace corvane {
 

@@ -18,12 +18,10 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "app/qt/AlertViews.h"
 #include "app/AppIni.h"
-#include "util/qt/ErrorReport.h"
-#include "util/qt/Help.h"
-#include "app/qt/ListFilterBar.h"
 #include "app/Monitor.h"
+#include "app/qt/AlertViews.h"
+#include "app/qt/ListFilterBar.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
@@ -35,6 +33,8 @@
 #include "conn/qt/fmConnections.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
+#include "util/qt/ErrorReport.h"
+#include "util/qt/Help.h"
 #include "util/qt/Latin1.h"
 
 namespace corvane {

@@ -6,13 +6,13 @@
 
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
-#include "util/qt/ErrorReport.h"
 #include "app/Monitor.h"
 #include "app/qt/QuitSignals.h"
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorv.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
+#include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"
 #include "util/qt/Latin1.h"
 
@@ -119,7 +119,7 @@ void TfrmCorv::mniTcpIpClick() {
         return;
     // Remembered as soon as the user confirmed it, whether or not the receiver answers.
     settings_.AddRecentAddress(conn->GetAddress().toStdString() + '|' +
-                                   std::to_string(conn->GetPort()));
+                               std::to_string(conn->GetPort()));
     RebuildRecentMenu();
 }
 

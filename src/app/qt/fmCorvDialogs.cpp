@@ -35,8 +35,8 @@ TAboutParams AboutParams(const TRunSettings& settings, const std::string& places
 TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const TRunSettings& settings,
                            const std::string& places)
     : main_(mainWindow), monitor_(monitor),
-      frmAbout_(new TfrmAbout(AboutParams(settings, places), main_)),
-      frmHist_(new TfrmHist(main_)), frmExport_(new TfrmExport(monitor_.Store(), main_)) {
+      frmAbout_(new TfrmAbout(AboutParams(settings, places), main_)), frmHist_(new TfrmHist(main_)),
+      frmExport_(new TfrmExport(monitor_.Store(), main_)) {
     SetHelpContext(frmAbout_, 26);
     SetHelpContext(frmHist_, 11);
     frmExport_->ChooseFile = RunCsvSaveDialog;

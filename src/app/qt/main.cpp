@@ -1,13 +1,13 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "app/qt/ColourScheme.h"
-#include "util/qt/ErrorReport.h"
 #include "app/FilePlaces.h"
-#include "app/qt/Headless.h"
 #include "app/Usage.h"
+#include "app/qt/ColourScheme.h"
+#include "app/qt/Headless.h"
 #include "app/qt/fmCorv.h"
 #include "output/qt/fmAbout.h"
+#include "util/qt/ErrorReport.h"
 
 int main(int argc, char* argv[]) {
     // Answered before the window system starts, so they work without a display.

@@ -3,8 +3,8 @@
 #include <QTcpSocket>
 #include <stdexcept>
 
-#include "util/qt/ErrorReport.h"
 #include "conn/qt/fmConnTcp.h"
+#include "util/qt/ErrorReport.h"
 
 namespace corvane {
 

@@ -15,14 +15,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "util/qt/ErrorReport.h"
 #include "output/CsvExport.h"
 #include "output/qt/TimelineStrip.h"
 #include "output/qt/fmExport.h"
 #include "store/ActivityStore.h"
-#include "util/untConst.h"
+#include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"
 #include "util/qt/Latin1.h"
+#include "util/untConst.h"
 
 namespace corvane {
 
