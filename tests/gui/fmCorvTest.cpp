@@ -92,6 +92,16 @@ struct WindowFixture : ::testing::Test {
     void Start(const QStringList& args = {}) {
         frm = std::make_unique<TfrmCorv>(args, QString::fromStdString(ProgramPath()));
     }
+    // The hand-run pictures: the desktop's colours, short duplicate and alert times so that the
+    // simulator's silenced sensors soon show, connected to the simulator on SHOT_PORT.
+    void StartForPicture() {
+        FollowDesktopColourScheme(*qApp);
+        QFile ini(folder.filePath("corvane.INI"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
+        ini.close();
+        Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    }
 
     QStringList LogLines() const { return frm->reLog->toPlainText().split('\n'); }
     QAction* Action(const char* name) const { return frm->findChild<QAction*>(name); }
@@ -677,12 +687,7 @@ TEST_F(WindowFixture, FilterHidesListRowsWhileTheCaptionsCountTheStore) {
 //   SHOT_PORT=1070 SHOT_FILE=/tmp/x.png QT_QPA_PLATFORM=xcb xvfb-run -a test_fmcorv
 //       --gtest_also_run_disabled_tests --gtest_filter='*AlertScreenshot*'
 TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
-    FollowDesktopColourScheme(*qApp);
-    QFile ini(folder.filePath("corvane.INI"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
-    ini.close();
-    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    ASSERT_NO_FATAL_FAILURE(StartForPicture());
     frm->setGeometry(10, 30, 1250, 900);
     frm->Splitter2->setSizes({800, 444});
     frm->findChild<QAction*>("mniLog")->trigger();
@@ -705,12 +710,7 @@ TEST_F(WindowFixture, DISABLED_AlertScreenshot) {
 //   xvfb-run -a
 //       test_fmcorv --gtest_also_run_disabled_tests --gtest_filter='*FilterScreenshot*'
 TEST_F(WindowFixture, DISABLED_FilterScreenshot) {
-    FollowDesktopColourScheme(*qApp);
-    QFile ini(folder.filePath("corvane.INI"));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[Settings]\nDuplicateTimeSec=1\n[Alerts]\nAlertMinSec=5\n");
-    ini.close();
-    Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
+    ASSERT_NO_FATAL_FAILURE(StartForPicture());
     frm->setGeometry(10, 30, 1250, 860);
     frm->Splitter2->setSizes({800, 444});
     frm->show();
