@@ -1,9 +1,12 @@
 // The service end to end with publishing on: a loopback receiver sends lines as fast as the
 // service takes them, a real broker passes the packet messages on, and a subscriber counts them.
 // Reports lines per second from the first line sent to the last message received, and what the
-// service dropped. Usage: bench_headless [lines] [sensors] [spread]
-// The sensors' serial numbers are 1, 2, 3, ... unless the third argument is "spread": then they
-// are scattered over the 32-bit range, as a real network's are.
+// service dropped. Usage: bench_headless [lines] [sensors] [spread] [rate=N]
+// The sensors' serial numbers are 1, 2, 3, ... unless "spread" is given: then they are scattered
+// over the 32-bit range, as a real network's are. Without a rate the receiver sends everything at
+// once, more than the publisher's queue holds, so some messages are dropped by design; with
+// rate=N it sends N lines a second in 10 ms slices, as a busy station would, and every message
+// should arrive.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -55,6 +59,49 @@ std::pair<double, long> Usage(qint64 pid) {
     return {cpu, rss};
 }
 
+// Waits until the subscriber has n messages or none arrived for quietMs; the time of the last
+// arrival, measured from clock's start, goes to last.
+bool WaitMessages(corvane::testing::TSubscriber& sub, size_t n, const QElapsedTimer& clock,
+                  int quietMs, double& last) {
+    size_t seen = sub.Count();
+    qint64 seenAt = clock.nsecsElapsed();
+    last = double(seenAt) / 1e9;
+    while (seen < n) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const size_t now = sub.Count();
+        if (now != seen) {
+            seen = now;
+            seenAt = clock.nsecsElapsed();
+            last = double(seenAt) / 1e9;
+        } else if ((clock.nsecsElapsed() - seenAt) / 1000000 > quietMs) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Writes data at rate lines a second, a 10 ms slice at a time, keeping the event loop turning.
+void SendPaced(QTcpSocket* station, const QByteArray& data, int lines, int rate) {
+    const double bytesPerLine = double(data.size()) / lines;
+    QElapsedTimer clock;
+    clock.start();
+    qsizetype sent = 0;
+    while (sent < data.size()) {
+        const double due = double(clock.nsecsElapsed()) / 1e9 * rate;
+        // Whole lines only: the slice ends after the last line terminator within it.
+        qsizetype upTo = std::min<qsizetype>(data.size(), qsizetype(due * bytesPerLine));
+        if (upTo > sent) {
+            const qsizetype cut = data.lastIndexOf('\r', upTo - 1);
+            if (cut >= sent) {
+                station->write(data.constData() + sent, cut + 1 - sent);
+                sent = cut + 1;
+            }
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QThread::usleep(2000);
+    }
+}
+
 bool Wait(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
@@ -72,7 +119,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int lines = argc > 1 ? std::atoi(argv[1]) : 200000;
     const int sensors = argc > 2 ? std::atoi(argv[2]) : 2000;
-    const bool spread = argc > 3 && std::string_view(argv[3]) == "spread";
+    bool spread = false;
+    int rate = 0;
+    for (int i = 3; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "spread")
+            spread = true;
+        else if (arg.substr(0, 5) == "rate=")
+            rate = std::atoi(argv[i] + 5);
+    }
 
     corvane::testing::TBroker broker;
     if (!broker.Start()) {
@@ -108,13 +163,18 @@ int main(int argc, char** argv) {
     const double cpuBefore = Usage(service.processId()).first;
     QElapsedTimer clock;
     clock.start();
-    station->write(data);
-    const bool all = Wait([&] { return sub.Count() >= size_t(lines); }, 120000);
-    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (rate > 0)
+        SendPaced(station, data, lines, rate);
+    else
+        station->write(data);
+    double seconds = 0;
+    const bool all = WaitMessages(sub, size_t(lines), clock, 3000, seconds);
     const size_t got = sub.Count();
-    std::printf("lines %d, sensors %d, messages received %zu%s\n", lines, sensors, got,
-                all ? "" : " (gave up waiting)");
-    std::printf("%.3f s, %.0f lines/s end to end with publishing\n", seconds, got / seconds);
+    std::printf("lines %d, sensors %d, %s, messages received %zu%s\n", lines, sensors,
+                rate > 0 ? qPrintable(QString("sent at %1 lines/s").arg(rate)) : "sent at once",
+                got, all ? "" : " (the rest never came)");
+    std::printf("%.3f s to the last message, %.0f messages/s end to end with publishing\n", seconds,
+                got / seconds);
     const auto [cpu, rss] = Usage(service.processId());
     std::printf("service: %.2f CPU s for the lines, %.0f lines per CPU second, %ld kB resident\n",
                 cpu - cpuBefore, lines / (cpu - cpuBefore), rss);
