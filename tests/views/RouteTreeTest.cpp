@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTreeView>
 
@@ -91,10 +92,45 @@ TEST_F(RouteTree, OnlyChangedTextsAreRepainted) {
                               "Last 10 min. Count: 1", "Total Count: 1"};
     tree.SetActivityLines(TOwnerKind::Entry, 0, lines);
     tree.SetActivityLines(TOwnerKind::Entry, 0, lines);
+    tree.SetActivityLines(TOwnerKind::Entry, 0, {"x", "Last 5 min. Count: 1", "y", "z"});
+    EXPECT_EQ(changed.count(), 0); // told once the turn ends
+    QCoreApplication::processEvents();
     ASSERT_EQ(changed.count(), 1);
     const QModelIndex gate = tree.OwnerIndex(TOwnerKind::Entry, 0);
     EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>(), Child(gate, 0));
     EXPECT_EQ(changed.at(0).at(1).value<QModelIndex>(), Child(gate, 3));
+    tree.SetActivityLines(TOwnerKind::Entry, 0, {"x", "Last 5 min. Count: 1", "y", "z"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changed.count(), 1);
+}
+
+// An attached view hears only of lines it shows; once opened, a node shows its newest lines.
+TEST_F(RouteTree, CollapsedNodesAreNotRepainted) {
+    QTreeView view;
+    tree.Attach(&view);
+    tree.AddOwnerNode(TOwnerKind::Entry, 0, "North Gate");
+    tree.AddOwnerNode(TOwnerKind::Entry, 1, "South Gate");
+    const QModelIndex north = tree.OwnerIndex(TOwnerKind::Entry, 0);
+    const QModelIndex south = tree.OwnerIndex(TOwnerKind::Entry, 1);
+    view.expand(tree.RootIndex(TRouteTree::EntryPointsNode));
+    view.expand(north);
+    view.expand(south);
+    view.collapse(tree.RootIndex(TRouteTree::EntryPointsNode)); // south stays open below it
+    view.expand(tree.RootIndex(TRouteTree::EntryPointsNode));
+    view.collapse(north);
+    QSignalSpy changed(model, &QAbstractItemModel::dataChanged);
+    tree.SetActivityLines(TOwnerKind::Entry, 0, {"a", "b", "c", "d"});
+    tree.SetActivityLines(TOwnerKind::Entry, 1, {"e", "f", "g", "h"});
+    QCoreApplication::processEvents();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.at(0).at(0).value<QModelIndex>(), Child(south, 0));
+    view.collapse(tree.RootIndex(TRouteTree::EntryPointsNode));
+    tree.SetActivityLines(TOwnerKind::Entry, 1, {"i", "j", "k", "l"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(changed.count(), 1);
+    view.expand(north);
+    EXPECT_EQ(Children(north), (Texts{"a", "b", "c", "d"}));
+    EXPECT_EQ(Children(south), (Texts{"i", "j", "k", "l"}));
 }
 
 TEST_F(RouteTree, ClearKeepsTheRootsAndStartsOver) {

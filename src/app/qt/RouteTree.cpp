@@ -1,6 +1,7 @@
 #include "app/qt/RouteTree.h"
 
 #include <QHeaderView>
+#include <QPointer>
 #include <QTreeView>
 
 #include "app/qt/AlertLook.h"
@@ -105,12 +106,30 @@ public:
                 changed = true;
             }
         }
-        // One range rather than single cells: a tree view then repaints without looking for each
-        // cell among its rows.
-        if (changed)
-            emit dataChanged(IndexOf(kids.front()), IndexOf(kids[lines.size() - 1]),
-                             {Qt::DisplayRole});
+        if (changed && !nodes_[node].Dirty) {
+            nodes_[node].Dirty = true;
+            dirty_.push_back(node);
+            PostFlush();
+        }
     }
+
+    // The views hear of changed lines once per turn of the event loop, and only where they show
+    // them: a tree view looks for every changed cell among all the rows it has laid out, which for
+    // a node nobody has expanded means searching them all for nothing. A node opened later shows
+    // its lines as they are by then.
+    void Flush() {
+        flushPosted_ = false;
+        for (const int32_t node : dirty_) {
+            nodes_[node].Dirty = false;
+            if (!Shown(node))
+                continue;
+            const std::vector<int32_t>& kids = nodes_[node].Children;
+            emit dataChanged(IndexOf(kids.front()), IndexOf(kids[LineCount - 1]),
+                             {Qt::DisplayRole});
+        }
+        dirty_.clear();
+    }
+    void AddView(QTreeView* view) { views_.emplace_back(view); }
 
     void Clear() {
         for (int32_t root = 0; root < RootCount; ++root) {
@@ -122,6 +141,7 @@ public:
             endRemoveRows();
         }
         nodes_.resize(RootCount);
+        dirty_.clear();
     }
 
 private:
@@ -131,7 +151,32 @@ private:
         std::string Text;
         std::vector<int32_t> Children;
         TAlertState Alert = TAlertState::Reporting;
+        bool Dirty = false; // its lines changed since the views last heard
     };
+    static constexpr size_t LineCount = std::tuple_size_v<TFourLines>;
+
+    void PostFlush() {
+        if (flushPosted_)
+            return;
+        flushPosted_ = true;
+        QMetaObject::invokeMethod(this, &TRouteTreeModel::Flush, Qt::QueuedConnection);
+    }
+    // Whether some attached view shows the node's children: it and every node above it are
+    // expanded there. Without a view every change is told.
+    bool Shown(int32_t node) const {
+        bool any = false;
+        for (const QPointer<QTreeView>& view : views_) {
+            if (!view)
+                continue;
+            any = true;
+            bool open = true;
+            for (int32_t n = node; n != NoNode && open; n = nodes_[n].Parent)
+                open = view->isExpanded(IndexOf(n));
+            if (open)
+                return true;
+        }
+        return !any;
+    }
 
     const std::vector<int32_t>& Kids(const QModelIndex& parent) const {
         return parent.isValid() ? nodes_[parent.internalId()].Children : roots_;
@@ -157,6 +202,9 @@ private:
 
     std::vector<TNode> nodes_;
     std::vector<int32_t> roots_;
+    std::vector<int32_t> dirty_; // nodes whose lines changed, each once
+    bool flushPosted_ = false;
+    std::vector<QPointer<QTreeView>> views_;
 };
 
 TRouteTree::TRouteTree() : model_(std::make_unique<TRouteTreeModel>()) {
@@ -173,6 +221,7 @@ QAbstractItemModel* TRouteTree::Model() const {
 
 void TRouteTree::Attach(QTreeView* view) {
     view->setModel(model_.get());
+    model_->AddView(view);
     view->setHeaderHidden(true);
     view->setUniformRowHeights(true);
     view->setIndentation(19);
