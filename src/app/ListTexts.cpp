@@ -10,7 +10,7 @@ void TListTexts::New(const TStore& store, uint16_t row) {
     Kind = SensorKindName(store.Sensors[row].Kind);
 }
 
-void TListTexts::Changed(const TStore& store, uint16_t row, TDateTime now) {
+void TListTexts::Changed(const TStore& store, uint16_t row, TDateTime now, bool health) {
     const TSensor& s = store.Sensors[row];
     Label = store.SensorLabel(row, label_);
     Marked = s.Marked != 0;
@@ -24,17 +24,20 @@ void TListTexts::Changed(const TStore& store, uint16_t row, TDateTime now) {
     if (s.Stats.LastTime != NoTime)
         age_.AppendInt(SecondsDiff(s.Stats.LastTime, now));
     Age = age_.View();
-    Health(store, row);
+    if (health)
+        Health(store, row);
 }
 
-void TListTexts::Aged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age) {
+void TListTexts::Aged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age,
+                      bool health) {
     runAvg_.Clear();
     age_.Clear();
     if (runAvgMoved)
         runAvg_.AppendFixed2(store.Sensors[row].Stats.RunAvg);
     RunAvg = runAvg_.View();
     Age = age_.AppendInt(age).View();
-    Health(store, row);
+    if (health)
+        Health(store, row);
 }
 
 void TListTexts::Health(const TStore& store, uint16_t row) {

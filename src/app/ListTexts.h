@@ -30,9 +30,9 @@ public:
     // The label and kind of a new row.
     void New(const TStore& store, uint16_t row);
     // Every figure cell after a recomputation, the age counted to now.
-    void Changed(const TStore& store, uint16_t row, TDateTime now);
+    void Changed(const TStore& store, uint16_t row, TDateTime now, bool health = true);
     // An expiry tick's cells: Run Avg only when it moved (else empty), Age, and the health.
-    void Aged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age);
+    void Aged(const TStore& store, uint16_t row, bool runAvgMoved, int32_t age, bool health = true);
     // "Loss %" and "Routes" as the sensor's chain gives them now.
     void Health(const TStore& store, uint16_t row);
 

@@ -63,9 +63,10 @@ void TSensorListModel::RowMade(const TStore& store, uint16_t row) {
 
 void TSensorListModel::RowChanged(const TStore& store, uint16_t row, TDateTime now) {
     TListTexts texts;
-    texts.Changed(store, row, now);
+    texts.Changed(store, row, now, false);
     UpdateRow(row, texts.Row());
-    PlaceHealth(row, texts);
+    if (Has(row))
+        rows_[row].HealthDue = true;
 }
 
 void TSensorListModel::SensorCountChanged(uint16_t sensors) {
@@ -82,16 +83,25 @@ void TSensorListModel::RowAged(const TStore& store, uint16_t row, bool runAvgMov
     TListTexts texts;
     // The health figures only move with the chain, which the store reports through RowChanged;
     // taking them here too keeps the row right even if a chain changed without one.
-    texts.Aged(store, row, runAvgMoved, age);
-    PlaceHealth(row, texts);
+    texts.Aged(store, row, runAvgMoved, age, false);
+    if (Has(row))
+        rows_[row].HealthDue = true;
     AgeRow(row, texts.RunAvg, texts.Age);
 }
 
-void TSensorListModel::PlaceHealth(uint16_t row, const TListTexts& texts) {
-    if (!Has(row))
+// Loss % and Routes walk the sensor's whole chain, which for a sensor that owns the ring is
+// every read held. A busy sensor's reads within one turn would walk it once each; its cells are
+// made instead when the turn's repaint comes, or when somebody reads them first, from the chain
+// as it stands then.
+void TSensorListModel::MakeHealth(uint16_t row) const {
+    const TRow& r = rows_[row];
+    if (!r.HealthDue || !store_)
         return;
-    rows_[row].Loss = texts.Loss;
-    rows_[row].Routes = texts.Routes;
+    TListTexts texts;
+    texts.Health(*store_, row);
+    r.Loss = texts.Loss;
+    r.Routes = texts.Routes;
+    r.HealthDue = false;
 }
 
 int TSensorListModel::rowCount(const QModelIndex& parent) const {
@@ -103,6 +113,8 @@ int TSensorListModel::columnCount(const QModelIndex& parent) const {
 }
 
 const std::string& TSensorListModel::Cell(const TRow& r, int column) const {
+    if (column >= LossColumn)
+        MakeHealth(static_cast<uint16_t>(&r - rows_.data()));
     switch (column) {
     case 0:
         return r.Label;
@@ -320,6 +332,9 @@ void TSensorListModel::Flush() {
     }
     if (repaintPending_) {
         repaintPending_ = false;
+        for (const uint16_t sensor : dirty_)
+            if (Has(sensor))
+                MakeHealth(sensor);
         Repaint();
     }
 }

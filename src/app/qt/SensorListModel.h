@@ -100,8 +100,10 @@ private:
         std::string Dups{NoCount};
         std::string RunAvg{NoCount};
         std::string Age;
-        std::string Loss;
-        std::string Routes{NoRoutes};
+        // Made from the sensor's whole chain, so at most once per turn (see MakeHealth).
+        mutable std::string Loss;
+        mutable std::string Routes{NoRoutes};
+        mutable bool HealthDue = false;
     };
 
     // Marks a sensor's cells in columns [first, last] for the next repaint and posts the flush.
@@ -110,7 +112,7 @@ private:
     void Resort();
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
-    void PlaceHealth(uint16_t row, const TListTexts& texts);
+    void MakeHealth(uint16_t row) const;
 
     const TStore* store_ = nullptr;
     TSortState sort_;
