@@ -90,9 +90,9 @@ void TSensorListModel::RowAged(const TStore& store, uint16_t row, bool runAvgMov
 }
 
 // Loss % and Routes walk the sensor's whole chain, which for a sensor that owns the ring is
-// every read held. A busy sensor's reads within one turn would walk it once each; its cells are
-// made instead when the turn's repaint comes, or when somebody reads them first, from the chain
-// as it stands then.
+// every read held. Making them on every read would walk it once per read, and for rows nobody
+// sees; they are made instead when somebody reads the cell (the view's repaint after the turn),
+// from the chain as it stands then.
 void TSensorListModel::MakeHealth(uint16_t row) const {
     const TRow& r = rows_[row];
     if (!r.HealthDue || !store_)
@@ -332,9 +332,6 @@ void TSensorListModel::Flush() {
     }
     if (repaintPending_) {
         repaintPending_ = false;
-        for (const uint16_t sensor : dirty_)
-            if (Has(sensor))
-                MakeHealth(sensor);
         Repaint();
     }
 }

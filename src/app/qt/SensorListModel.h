@@ -100,7 +100,7 @@ private:
         std::string Dups{NoCount};
         std::string RunAvg{NoCount};
         std::string Age;
-        // Made from the sensor's whole chain, so at most once per turn (see MakeHealth).
+        // Made from the sensor's whole chain, so only when read (see MakeHealth).
         mutable std::string Loss;
         mutable std::string Routes{NoRoutes};
         mutable bool HealthDue = false;
