@@ -15,17 +15,9 @@ bool DarkNow() {
     return qGuiApp && IsDark(QGuiApplication::palette());
 }
 
-QPixmap NewMark() {
-    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-    QPixmap p(QSize(16, 16) * ratio);
-    p.setDevicePixelRatio(ratio);
-    p.fill(Qt::transparent);
-    return p;
-}
-
 // An amber warning triangle with a dark edge and mark: it shows on light and dark rows alike.
 QPixmap LateMark() {
-    QPixmap p = NewMark();
+    QPixmap p = ClearMark();
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     QPainterPath tri;
@@ -44,7 +36,7 @@ QPixmap LateMark() {
 
 // A filled red square with a white cross.
 QPixmap SilentMark() {
-    QPixmap p = NewMark();
+    QPixmap p = ClearMark();
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
     g.setPen(QPen(QColor(110, 0, 0), 1.2));
@@ -57,6 +49,14 @@ QPixmap SilentMark() {
 }
 
 } // namespace
+
+QPixmap ClearMark() {
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap p(QSize(16, 16) * ratio);
+    p.setDevicePixelRatio(ratio);
+    p.fill(Qt::transparent);
+    return p;
+}
 
 QColor AlertTone(TAlertState state) {
     const bool dark = DarkNow();

@@ -12,6 +12,8 @@
 
 namespace corvane {
 
+// A clear 16 by 16 picture at the screen's pixel density, for a mark to be drawn on.
+QPixmap ClearMark();
 // The background tone of a late or silent row on the current palette; invalid when reporting.
 QColor AlertTone(TAlertState state);
 // The 16 by 16 mark of a late or silent row; a null pixmap when reporting.

@@ -34,11 +34,7 @@ constexpr int MarkColumn = 5;
 
 // Unmarked rows get an empty image of the same size, so that every label starts in one column.
 const QPixmap& BlankImage() {
-    static const QPixmap blank = [] {
-        QPixmap p(16, 16);
-        p.fill(Qt::transparent);
-        return p;
-    }();
+    static const QPixmap blank = ClearMark();
     return blank;
 }
 
@@ -434,10 +430,7 @@ QStringList TSensorListModel::WidestCells(int column) {
 // and the red read on light and dark lists alike.
 const QPixmap& TSensorListModel::MarkerImage() {
     static const QPixmap marker = [] {
-        const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
-        QPixmap p(QSize(16, 16) * ratio);
-        p.setDevicePixelRatio(ratio);
-        p.fill(Qt::transparent);
+        QPixmap p = ClearMark();
         QPainter g(&p);
         g.setRenderHint(QPainter::Antialiasing);
         g.setPen(QPen(QColor(128, 128, 128), 1.6));
