@@ -166,6 +166,60 @@ private:
 };
 
 TPauseWatch* pauseWatch = nullptr;
+// Names the events that keep the loop busy longest, when asked to, and keeps the latest
+// top-level events so that a long gap of the heartbeat can be told apart.
+class TTimedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    struct TEvent {
+        int64_t Start, End;
+        int Type;
+        const char* Class;
+    };
+    // The top-level events that ended after `from`, and the time spent in them.
+    void PrintEventsSince(int64_t from) const {
+        double busy = 0;
+        for (const TEvent& e : recent_)
+            if (e.End > from) {
+                busy += (e.End - std::max(e.Start, from)) / 1e6;
+                if (e.End - e.Start > 1'000'000)
+                    std::printf("    %.1f ms: type %d to %s\n", (e.End - e.Start) / 1e6, e.Type,
+                                e.Class);
+            }
+        std::printf("    %.1f ms in events\n", busy);
+    }
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (!qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG"))
+            return QApplication::notify(receiver, event);
+        ++depth_;
+        QElapsedTimer t;
+        t.start();
+        const int64_t start = Now();
+        const int type = event->type();
+        const char* className = receiver->metaObject()->className();
+        const QByteArray who = className + QByteArray(" ") + receiver->objectName().toLatin1();
+        const bool r = QApplication::notify(receiver, event);
+        --depth_;
+        if (depth_ == 0) {
+            if (recent_.size() >= 4096)
+                recent_.erase(recent_.begin(), recent_.begin() + 2048);
+            recent_.push_back({start, Now(), type, className});
+        }
+        if (depth_ == 0 && t.elapsed() > 40) {
+            timespec ts{};
+            clock_gettime(CLOCK_MONOTONIC, &ts);
+            std::printf("  long event: %lld ms, type %d, to %s, ended at %ld.%06ld\n", t.elapsed(),
+                        type, who.data(), static_cast<long>(ts.tv_sec), ts.tv_nsec / 1000);
+        }
+        return r;
+    }
+
+private:
+    int depth_ = 0;
+    std::vector<TEvent> recent_;
+};
+
+TTimedApplication* debugApp = nullptr;
 
 struct TResult {
     double LinesPerSecond;
@@ -193,6 +247,10 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
         longest = std::max(longest, now - last);
+        if (debugApp && now - last > 20'000'000) {
+            std::printf("  gap %.1f ms\n", (now - last) / 1e6);
+            debugApp->PrintEventsSince(Now() - (now - last));
+        }
         const int64_t steady = Now();
         longestOwn = std::max(longestOwn, (steady - lastSteady) / 1e6 -
                                               pauseWatch->PausedMs(lastSteady, steady));
@@ -213,40 +271,14 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
     return {handled / elapsed, longest / 1e6, longestOwn};
 }
 
-// Names the events that keep the loop busy longest, when asked to.
-class TTimedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        if (!qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG"))
-            return QApplication::notify(receiver, event);
-        ++depth_;
-        QElapsedTimer t;
-        t.start();
-        const int type = event->type();
-        const QByteArray who = receiver->metaObject()->className() + QByteArray(" ") +
-                               receiver->objectName().toLatin1();
-        const bool r = QApplication::notify(receiver, event);
-        --depth_;
-        if (depth_ == 0 && t.elapsed() > 40) {
-            timespec ts{};
-            clock_gettime(CLOCK_MONOTONIC, &ts);
-            std::printf("  long event: %lld ms, type %d, to %s, ended at %ld.%06ld\n", t.elapsed(),
-                        type, who.data(), static_cast<long>(ts.tv_sec), ts.tv_nsec / 1000);
-        }
-        return r;
-    }
-
-private:
-    int depth_ = 0;
-};
-
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     TTimedApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("VIEWS_SPEED_DEBUG"))
+        debugApp = &app;
     TPauseWatch watch;
     pauseWatch = &watch;
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;

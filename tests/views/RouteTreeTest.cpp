@@ -133,6 +133,42 @@ TEST_F(RouteTree, CollapsedNodesAreNotRepainted) {
     EXPECT_EQ(Children(south), (Texts{"i", "j", "k", "l"}));
 }
 
+// The column fits the lines on screen, measured over those alone so that a change costs the same
+// however many nodes are open; a long line scrolled into view widens it.
+TEST_F(RouteTree, TheColumnFitsTheLinesInView) {
+    QTreeView view;
+    tree.Attach(&view);
+    view.resize(300, 200);
+    view.show();
+    for (uint16_t s = 0; s < 200; ++s)
+        tree.AddSensorNode(s, s == 199 ? std::string(60, 'W') : "Tank " + std::to_string(s));
+    view.expand(tree.RootIndex(TRouteTree::SensorsNode));
+    QCoreApplication::processEvents();
+    const int shortWidth = view.columnWidth(0);
+    const int longWidth = view.fontMetrics().horizontalAdvance(QString(60, 'W'));
+    EXPECT_LT(shortWidth, longWidth);
+    view.scrollToBottom();
+    QCoreApplication::processEvents();
+    EXPECT_GE(view.columnWidth(0), longWidth);
+
+    // A shown line that grows, and a node opened on a long line, widen it too.
+    view.collapse(tree.RootIndex(TRouteTree::SensorsNode));
+    tree.AddOwnerNode(TOwnerKind::Entry, 0, "North Gate");
+    view.expand(tree.RootIndex(TRouteTree::EntryPointsNode));
+    view.expand(tree.OwnerIndex(TOwnerKind::Entry, 0));
+    QCoreApplication::processEvents();
+    EXPECT_LT(view.columnWidth(0), longWidth);
+    tree.SetActivityLines(TOwnerKind::Entry, 0, {std::string(60, 'W'), "b", "c", "d"});
+    QCoreApplication::processEvents();
+    EXPECT_GE(view.columnWidth(0), longWidth);
+    view.collapse(tree.OwnerIndex(TOwnerKind::Entry, 0));
+    QCoreApplication::processEvents();
+    EXPECT_LT(view.columnWidth(0), longWidth);
+    view.expand(tree.OwnerIndex(TOwnerKind::Entry, 0));
+    QCoreApplication::processEvents();
+    EXPECT_GE(view.columnWidth(0), longWidth);
+}
+
 TEST_F(RouteTree, ClearKeepsTheRootsAndStartsOver) {
     QTreeView view;
     tree.Attach(&view);

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTreeView>
 
 #include "app/qt/AlertLook.h"
@@ -227,9 +228,15 @@ void TRouteTree::Attach(QTreeView* view) {
     view->setIndentation(19);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Long lines scroll sideways instead of being cut short.
-    view->header()->setStretchLastSection(false);
-    view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Long lines scroll sideways instead of being cut short. The width is measured over the lines
+    // on screen only: measured over every open line, as by default, each change of a shown line
+    // cost a thousand text measurements once the sensors were open. Scrolling measures again.
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setResizeContentsPrecision(0);
+    QObject::connect(view->verticalScrollBar(), &QScrollBar::valueChanged, header,
+                     [header] { header->resizeSections(QHeaderView::ResizeToContents); });
 }
 
 int32_t TRouteTree::OwnerNode(TOwnerKind kind, uint8_t index) const {
