@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "util/qt/ErrorReport.h"
+#include "util/qt/FramePace.h"
 
 namespace corvane::test {
 
@@ -31,6 +32,8 @@ void Pump(int ms) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     corvane::TCorvApplication app(argc, argv);
+    // The tests look at the views after each turn of the event loop; the frame pace has its own.
+    corvane::TFramePace::Instance().SetInterval(std::chrono::milliseconds(0));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "util/qt/FramePace.h"
+
 namespace {
 
 class TQtEnvironment : public ::testing::Environment {
@@ -15,6 +17,9 @@ public:
         static char name[] = "test_views";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
+        // The tests look at the views after each turn of the event loop; the frame pace has its
+        // own.
+        corvane::TFramePace::Instance().SetInterval(std::chrono::milliseconds(0));
     }
     void TearDown() override { delete app_; }
 

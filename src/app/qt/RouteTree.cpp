@@ -7,6 +7,7 @@
 
 #include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
+#include "util/qt/FramePace.h"
 
 namespace corvane {
 
@@ -160,7 +161,7 @@ private:
         if (flushPosted_)
             return;
         flushPosted_ = true;
-        QMetaObject::invokeMethod(this, &TRouteTreeModel::Flush, Qt::QueuedConnection);
+        TFramePace::Instance().Ask(this, [this] { Flush(); });
     }
     // Whether some attached view shows the node's children: it and every node above it are
     // expanded there. Without a view every change is told.

@@ -16,6 +16,7 @@
 
 #include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
+#include "util/qt/FramePace.h"
 #include "util/qt/Latin1.h"
 #include "util/untConst.h"
 
@@ -317,7 +318,7 @@ void TSensorListModel::Post(bool resort, uint16_t row, int first, int last) {
     if (flushPosted_)
         return;
     flushPosted_ = true;
-    QMetaObject::invokeMethod(this, &TSensorListModel::Flush, Qt::QueuedConnection);
+    TFramePace::Instance().Ask(this, [this] { Flush(); });
 }
 
 void TSensorListModel::Flush() {
