@@ -43,7 +43,7 @@ const QPixmap& BlankImage() {
 
 TSensorListModel::TSensorListModel(QObject* parent) : QAbstractTableModel(parent) {
     for (int c = 0; c < ListColumnCount; ++c)
-        captions_[c] = QString::fromLatin1(Captions[c]);
+        toldCaptions_[c] = captions_[c] = QString::fromLatin1(Captions[c]);
 }
 
 TSensorListModel::TSensorListModel(const TStore& store, QObject* parent)
@@ -211,8 +211,21 @@ void TSensorListModel::SetCaption(int column, std::string_view caption) {
     QString text = Latin1(caption);
     if (text == captions_[column])
         return;
+    // The caption reads its new text at once; the header hears of it with the frame's catch-up.
+    // A full ring changes the Count caption twice per packet (a read out, a read in), and every
+    // notice lays the header and the list's scroll bars out anew.
     captions_[column] = std::move(text);
-    emit headerDataChanged(Qt::Horizontal, column, column);
+    captionsPending_ = true;
+    Post(false);
+}
+
+void TSensorListModel::TellCaptions() {
+    captionsPending_ = false;
+    for (int c = 0; c < ListColumnCount; ++c)
+        if (toldCaptions_[c] != captions_[c]) {
+            toldCaptions_[c] = captions_[c];
+            emit headerDataChanged(Qt::Horizontal, c, c);
+        }
 }
 
 void TSensorListModel::BeginAgeing() {
@@ -331,31 +344,53 @@ void TSensorListModel::Flush() {
         repaintPending_ = false;
         Repaint();
     }
+    if (captionsPending_)
+        TellCaptions();
 }
 
-// One notice for the turn, over the rows and columns that changed since the last: the span of
-// their positions after any re-sort (a re-sort repaints what it moved by itself).
+// The notices for the frame, over the rows and columns that changed since the last, at their
+// positions after any re-sort (a re-sort repaints what it moved by itself).
 void TSensorListModel::Repaint() {
-    int top = static_cast<int>(order_.size()), bottom = -1;
+    std::vector<int>& rows = repaintRows_;
+    rows.clear();
     if (repaintAll_) {
-        top = 0;
-        bottom = top + static_cast<int>(order_.size()) - 1;
+        if (!order_.empty())
+            rows = {0, static_cast<int>(order_.size()) - 1};
     } else {
         for (const uint16_t sensor : dirty_)
-            if (Has(sensor)) {
-                top = std::min(top, pos_[sensor]);
-                bottom = std::max(bottom, pos_[sensor]);
-            }
+            if (Has(sensor))
+                rows.push_back(pos_[sensor]);
+        std::sort(rows.begin(), rows.end());
+        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     }
     const int first = std::max(dirtyFirst_, 0), last = std::min(dirtyLast_, ListColumnCount - 1);
+    const bool all = repaintAll_;
     dirty_.clear();
     repaintAll_ = false;
     dirtyFirst_ = ListColumnCount;
     dirtyLast_ = -1;
-    if (top <= bottom && first <= last)
-        emit dataChanged(
-            index(top, first), index(bottom, last),
-            {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
+    if (rows.empty() || first > last)
+        return;
+    const QList<int> roles = {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole,
+                              Qt::ForegroundRole};
+    const auto tell = [&](int top, int bottom) {
+        emit dataChanged(index(top, first), index(bottom, last), roles);
+    };
+    // A few scattered rows (a quiet network's frame) are told run by run, so that the view
+    // repaints just them; many are told as one span, since every notice costs the view a walk.
+    size_t runs = 1;
+    for (size_t k = 1; k < rows.size(); ++k)
+        runs += rows[k] != rows[k - 1] + 1 ? 1 : 0;
+    if (all || runs > MaxRepaintRuns) {
+        tell(rows.front(), rows.back());
+        return;
+    }
+    size_t start = 0;
+    for (size_t k = 1; k <= rows.size(); ++k)
+        if (k == rows.size() || rows[k] != rows[k - 1] + 1) {
+            tell(rows[start], rows[k - 1]);
+            start = k;
+        }
 }
 
 void TSensorListModel::Resort() {

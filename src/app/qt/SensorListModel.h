@@ -110,6 +110,7 @@ private:
     void Post(bool resort, uint16_t row = NoRow, int first = 0, int last = ListColumnCount - 1);
     void Repaint();
     void Resort();
+    void TellCaptions();
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
     void MakeHealth(uint16_t row) const;
@@ -122,12 +123,16 @@ private:
     // By sensor row; kept apart from the rows, since a state may come before its row is made.
     std::array<TAlertState, MaxSensors> alerts_{};
     std::array<QString, ListColumnCount> captions_;
+    std::array<QString, ListColumnCount> toldCaptions_; // as the views last heard of them
+    bool captionsPending_ = false;
     bool ageing_ = false;
     bool flushPosted_ = false;
     bool resortPending_ = false;
     bool repaintPending_ = false;
     // What waits to be repainted: these sensors (all when repaintAll_) in these columns.
     std::vector<uint16_t> dirty_;
+    std::vector<int> repaintRows_; // kept to spare an allocation per frame
+    static constexpr size_t MaxRepaintRuns = 16;
     bool repaintAll_ = false;
     int dirtyFirst_ = ListColumnCount;
     int dirtyLast_ = -1;
