@@ -242,8 +242,6 @@ private:
 };
 
 TTimedApplication* debugApp = nullptr;
-    std::printf("trap %p\n", p);
-}
 
 struct TResult {
     double LinesPerSecond;
