@@ -52,10 +52,10 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
     out.SensorName = {};
     if (comma != std::string_view::npos) {
         end = comma;
-        // The fields are viewed in the decoder's own copy of the tail, so that the names stay
-        // valid until the next line whatever becomes of this one.
-        tail_.assign(line.data() + comma + 1, line.size() - comma - 1);
-        std::string_view rest = tail_;
+        // The fields are found in the line itself: searched in the copy just written, each
+        // word read would wait for the copy's stores to land.
+        std::string_view rest = line.substr(comma + 1);
+        const char* const tail = rest.data();
         auto nextField = [&rest, &findComma] {
             const size_t c = findComma(rest);
             const std::string_view field = rest.substr(0, c);
@@ -66,14 +66,21 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
         if (!field1.empty() && !ParseEntryNumber(field1, entryNumber))
             return Reject(TLineFate::BadEntry);
         const std::string_view field2 = nextField();
+        const std::string_view field3 = nextField();
+        // The names are viewed in the decoder's own copy of the tail, so that they stay valid
+        // until the next line whatever becomes of this one.
+        tail_.assign(tail, line.data() + line.size() - tail);
+        const auto inCopy = [this, tail](std::string_view field) {
+            return std::string_view(tail_.data() + (field.data() - tail), field.size());
+        };
         if (!field2.empty()) {
-            out.EntryName = field2;
+            out.EntryName = inCopy(field2);
         } else if (entryNumber != 255) {
             const int n = std::snprintf(entryName_, sizeof entryName_, "Entry %lld",
                                         static_cast<long long>(entryNumber));
             out.EntryName = std::string_view(entryName_, static_cast<size_t>(n));
         }
-        out.SensorName = nextField();
+        out.SensorName = field3.empty() ? std::string_view() : inCopy(field3);
     } else {
         end = line.size();
         const int position =
@@ -91,7 +98,7 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
     // Written in place: on a refused line the packet bytes mean nothing, like the other fields.
     if (!HexToBytesChecked(digits, out.Packet, sizeof out.Packet))
         return Reject(TLineFate::NoPacket);
-    const uint16_t crc = CalcCrc16(out.Packet, 11);
+    const uint16_t crc = CalcPacketCrc16(out.Packet);
     const uint16_t check = static_cast<uint16_t>(out.Packet[11] + 256 * out.Packet[12]);
     if (static_cast<uint16_t>(crc + check) != 0xFFFF)
         return Reject(TLineFate::BadCrc);

@@ -1,6 +1,7 @@
 #include "util/untConst.h"
 
 #include <algorithm>
+#include <array>
 
 namespace corvane {
 
@@ -81,7 +82,14 @@ std::string SerialToHex(int64_t serNo) {
 }
 
 bool IsRepeaterChar(char c) {
-    return c != '\0' && RepeaterChars.find(c) != std::string_view::npos;
+    // Asked for every line: one look-up instead of a search of the alphabet.
+    static constexpr std::array<bool, 256> Repeater = [] {
+        std::array<bool, 256> table{};
+        for (const char r : RepeaterChars)
+            table[static_cast<unsigned char>(r)] = true;
+        return table;
+    }();
+    return Repeater[static_cast<unsigned char>(c)];
 }
 
 int LocatorIndex(const uint8_t* data) {

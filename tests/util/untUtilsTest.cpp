@@ -47,6 +47,16 @@ TEST(Crc16, TableMatchesBitwiseForm) {
     }
     for (size_t n : {1u, 2u, 11u, 100u, 256u})
         EXPECT_EQ(CalcCrc16(buf, static_cast<uint16_t>(n)), BitwiseCrc(buf, n)) << n;
+    // The packet check's own form, at every offset of the random bytes and for each single byte
+    // value at each place.
+    for (size_t at = 0; at + 11 <= sizeof buf; ++at)
+        ASSERT_EQ(CalcPacketCrc16(buf + at), BitwiseCrc(buf + at, 11)) << at;
+    for (size_t place = 0; place < 11; ++place)
+        for (unsigned b = 0; b < 256; ++b) {
+            uint8_t one[11] = {};
+            one[place] = static_cast<uint8_t>(b);
+            ASSERT_EQ(CalcPacketCrc16(one), BitwiseCrc(one, 11)) << place << " " << b;
+        }
 }
 
 TEST(Hex, OnlyUpperCaseDigitsInPairs) {
@@ -68,6 +78,38 @@ TEST(Hex, BytesStopAtMaximumCount) {
     EXPECT_EQ(HexToBytes("A5", out, 4), 1u);
     EXPECT_EQ(out[0], 0xA5);
     EXPECT_EQ(out[1], 0xFF);
+}
+
+// The checked form works eight bytes at a time where it can: every character at every place must
+// still be judged and converted as one at a time would.
+TEST(Hex, CheckedFormJudgesEveryCharacterAtEveryPlace) {
+    const auto oneAtATime = [](std::string_view text, uint8_t* dest) {
+        bool ok = IsHexText(text);
+        for (size_t i = 0; ok && i < text.size() / 2; ++i)
+            ok = HexToBytes(text.substr(2 * i, 2), dest + i, 1) == 1;
+        return ok;
+    };
+    std::mt19937 rng(11);
+    const std::string_view digits = "0123456789ABCDEF";
+    for (size_t count : {1u, 7u, 8u, 9u, 14u, 16u, 20u}) {
+        std::string text(2 * count, '0');
+        for (char& c : text)
+            c = digits[rng() % 16];
+        for (size_t at = 0; at < text.size(); ++at)
+            for (unsigned c = 0; c < 256; ++c) {
+                std::string probe = text;
+                probe[at] = static_cast<char>(c);
+                uint8_t got[20] = {}, want[20] = {};
+                const bool valid = oneAtATime(probe, want);
+                ASSERT_EQ(HexToBytesChecked(probe, got, count), valid)
+                    << count << " " << at << " " << c;
+                if (valid)
+                    ASSERT_EQ(std::string_view(reinterpret_cast<char*>(got), count),
+                              std::string_view(reinterpret_cast<char*>(want), count));
+            }
+    }
+    uint8_t out[14];
+    EXPECT_FALSE(HexToBytesChecked("00", out, 14)); // the length must match
 }
 
 TEST(Fixed2, ExactHalvesRoundAwayFromZeroOthersAsBefore) {
