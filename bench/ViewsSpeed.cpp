@@ -12,8 +12,9 @@
 // Pinned to one processor, the pause watcher shares the event loop's processor, so that a pause
 // of the whole machine shows in both and is not charged to the window. VIEWS_SPEED_DEBUG=1 also
 // times the pieces and names every event that took longer than 40 ms; VIEWS_SPEED_PACED_ONLY=1
-// skips the flat-out runs. VIEWS_SPEED_MQTT=1 publishes to a broker started on loopback, with a
-// subscriber taking the packet messages.
+// skips the flat-out runs, VIEWS_SPEED_QUIET_ONLY=1 all but the 200 lines/s ones.
+// VIEWS_SPEED_MQTT=1 publishes to a broker started on loopback, with a subscriber taking the packet
+// messages. VIEWS_SPEED_SORT=Age (or Sensor, Run Avg) runs one sort only.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -410,11 +411,14 @@ int main(int argc, char* argv[]) {
     };
     for (const TCase& c :
          {TCase{"Sensor", {0, 0}}, TCase{"Age", {5, -1}}, TCase{"Run Avg", {4, -1}}}) {
+        if (const QByteArray only = qgetenv("VIEWS_SPEED_SORT"); !only.isEmpty() && only != c.Name)
+            continue;
         for (int column : c.Clicks)
             if (column >= 0)
                 window.ListModel()->ColumnClick(column);
-        const TResult paced = Run(window, rest, rate, seconds);
-        const TResult flat = qEnvironmentVariableIsSet("VIEWS_SPEED_PACED_ONLY")
+        const bool quietOnly = qEnvironmentVariableIsSet("VIEWS_SPEED_QUIET_ONLY");
+        const TResult paced = quietOnly ? TResult{} : Run(window, rest, rate, seconds);
+        const TResult flat = quietOnly || qEnvironmentVariableIsSet("VIEWS_SPEED_PACED_ONLY")
                                  ? TResult{}
                                  : Run(window, rest, 0, seconds);
         // A quiet network: what the window costs while someone merely watches.
