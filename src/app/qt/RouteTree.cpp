@@ -8,6 +8,7 @@
 #include "app/qt/AlertLook.h"
 #include "store/ActivityStore.h"
 #include "util/qt/FramePace.h"
+#include "util/qt/UnshapedText.h"
 
 namespace corvane {
 
@@ -224,6 +225,7 @@ QAbstractItemModel* TRouteTree::Model() const {
 void TRouteTree::Attach(QTreeView* view) {
     view->setModel(model_.get());
     model_->AddView(view);
+    PreferUnshapedText(view);
     view->setHeaderHidden(true);
     view->setUniformRowHeights(true);
     view->setIndentation(19);

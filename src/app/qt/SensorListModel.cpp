@@ -18,6 +18,7 @@
 #include "store/ActivityStore.h"
 #include "util/qt/FramePace.h"
 #include "util/qt/Latin1.h"
+#include "util/qt/UnshapedText.h"
 #include "util/untConst.h"
 
 namespace corvane {
@@ -578,6 +579,7 @@ uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
 
 void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     view->setModel(model);
+    PreferUnshapedText(view);
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);
