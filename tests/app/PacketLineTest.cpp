@@ -140,6 +140,29 @@ TEST_F(PacketLineTest, TailFields) {
     EXPECT_FALSE(Decode(digits + ", 5"));
 }
 
+// The commas are found many characters a step: names of every length, with commas at every
+// place a step can end, must come out as a plain split of the tail gives them.
+TEST_F(PacketLineTest, TailFieldsOfEveryLengthAndPlace) {
+    const std::string digits = Example.substr(2, 28);
+    for (const std::string& before : {std::string(), std::string("aa"), std::string(13, 'x')})
+        for (size_t entryLength = 0; entryLength < 40; ++entryLength)
+            for (size_t sensorLength : {0u, 1u, 7u, 8u, 15u, 16u, 17u, 33u}) {
+                const std::string entry(entryLength, 'E'), sensor(sensorLength, 'S');
+                for (const std::string& after :
+                     {std::string(), std::string(","), std::string(",x,y,z")}) {
+                    const std::string line = before + digits + ",4," + entry + "," + sensor + after;
+                    ASSERT_TRUE(Decode(line)) << line;
+                    EXPECT_EQ(p.EntryId, 4);
+                    ASSERT_EQ(p.EntryName, entryLength ? entry : "Entry 4") << line;
+                    ASSERT_EQ(p.SensorName, sensor) << line;
+                }
+            }
+    // A comma among the digits ends them early: no packet.
+    std::string broken = digits + ",1,a,b";
+    broken[20] = ',';
+    EXPECT_FALSE(Decode(broken));
+}
+
 TEST(EntryNumberTest, Syntax) {
     int64_t v = 0;
     EXPECT_TRUE(ParseEntryNumber("12", v));
