@@ -39,13 +39,13 @@ inline constexpr std::array<uint16_t, 256> Table2 = MakeTable2();
 // The packet check always covers 11 bytes, and with no initial or final XOR the CRC of a message
 // is the XOR of what each of its bytes gives alone at its place: one table per place, so that the
 // eleven look-ups do not wait on each other as the running register's do.
-constexpr size_t PacketCrcBytes = 11;
-constexpr std::array<std::array<uint16_t, 256>, PacketCrcBytes> MakePlaceTables() {
-    std::array<std::array<uint16_t, 256>, PacketCrcBytes> tables{};
+constexpr size_t kPacketCrcBytes = 11;
+constexpr std::array<std::array<uint16_t, 256>, kPacketCrcBytes> MakePlaceTables() {
+    std::array<std::array<uint16_t, 256>, kPacketCrcBytes> tables{};
     for (unsigned b = 0; b < 256; ++b) {
         // The last byte's own entry, then one zero byte fed in per place further from the end.
         uint16_t crc = Table[b];
-        for (size_t place = PacketCrcBytes; place-- > 0;) {
+        for (size_t place = kPacketCrcBytes; place-- > 0;) {
             tables[place][b] = crc;
             crc = static_cast<uint16_t>((crc >> 8) ^ Table[crc & 0xFF]);
         }

@@ -382,7 +382,7 @@ void TSensorListModel::Repaint() {
     size_t runs = 1;
     for (size_t k = 1; k < rows.size(); ++k)
         runs += rows[k] != rows[k - 1] + 1 ? 1 : 0;
-    if (all || runs > MaxRepaintRuns) {
+    if (all || runs > kMaxRepaintRuns) {
         tell(rows.front(), rows.back());
         return;
     }

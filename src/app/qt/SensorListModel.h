@@ -132,7 +132,7 @@ private:
     // What waits to be repainted: these sensors (all when repaintAll_) in these columns.
     std::vector<uint16_t> dirty_;
     std::vector<int> repaintRows_; // kept to spare an allocation per frame
-    static constexpr size_t MaxRepaintRuns = 16;
+    static constexpr size_t kMaxRepaintRuns = 16;
     bool repaintAll_ = false;
     int dirtyFirst_ = ListColumnCount;
     int dirtyLast_ = -1;
