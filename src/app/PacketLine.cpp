@@ -82,6 +82,8 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
         // The fields are found in the line itself: searched in the copy just written, each
         // read would wait for the copy's stores to land.
         const auto field = [&](size_t k) {
+            if (commas[k] == std::string_view::npos)
+                return std::string_view();
             const size_t from = commas[k] + 1;
             const size_t to = k + 1 < commas.size() ? commas[k + 1] : std::string_view::npos;
             return line.substr(from, to == std::string_view::npos ? to : to - from);
@@ -90,8 +92,8 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
         const std::string_view field1 = field(0);
         if (!field1.empty() && !ParseEntryNumber(field1, entryNumber))
             return Reject(TLineFate::BadEntry);
-        const std::string_view field2 = commas[1] == std::string_view::npos ? "" : field(1);
-        const std::string_view field3 = commas[2] == std::string_view::npos ? "" : field(2);
+        const std::string_view field2 = field(1);
+        const std::string_view field3 = field(2);
         // The names are viewed in the decoder's own copy of the tail, so that they stay valid
         // until the next line whatever becomes of this one.
         tail_.assign(tail, line.data() + line.size() - tail);
