@@ -116,7 +116,7 @@ public:
         }
     }
 
-    // The views hear of changed lines once per turn of the event loop, and only where they show
+    // The views hear of changed lines once per frame (see TFramePace), and only where they show
     // them: a tree view looks for every changed cell among all the rows it has laid out, which for
     // a node nobody has expanded means searching them all for nothing. A node opened later shows
     // its lines as they are by then.

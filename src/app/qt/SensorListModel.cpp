@@ -89,7 +89,7 @@ void TSensorListModel::RowAged(const TStore& store, uint16_t row, bool runAvgMov
 
 // Loss % and Routes walk the sensor's whole chain, which for a sensor that owns the ring is
 // every read held. Making them on every read would walk it once per read, and for rows nobody
-// sees; they are made instead when somebody reads the cell (the view's repaint after the turn),
+// sees; they are made instead when somebody reads the cell (the view's repaint after the frame),
 // from the chain as it stands then.
 void TSensorListModel::MakeHealth(uint16_t row) const {
     const TRow& r = rows_[row];
@@ -352,46 +352,48 @@ void TSensorListModel::Flush() {
 // The notices for the frame, over the rows and columns that changed since the last, at their
 // positions after any re-sort (a re-sort repaints what it moved by itself).
 void TSensorListModel::Repaint() {
+    const int first = std::max(dirtyFirst_, 0), last = std::min(dirtyLast_, ListColumnCount - 1);
+    const bool all = repaintAll_;
     std::vector<int>& rows = repaintRows_;
     rows.clear();
-    if (repaintAll_) {
-        if (!order_.empty())
-            rows = {0, static_cast<int>(order_.size()) - 1};
-    } else {
+    if (!all)
         for (const uint16_t sensor : dirty_)
             if (Has(sensor))
                 rows.push_back(pos_[sensor]);
-        std::sort(rows.begin(), rows.end());
-        rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    }
-    const int first = std::max(dirtyFirst_, 0), last = std::min(dirtyLast_, ListColumnCount - 1);
-    const bool all = repaintAll_;
     dirty_.clear();
     repaintAll_ = false;
     dirtyFirst_ = ListColumnCount;
     dirtyLast_ = -1;
-    if (rows.empty() || first > last)
+    if (first > last || order_.empty())
         return;
     const QList<int> roles = {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole,
                               Qt::ForegroundRole};
     const auto tell = [&](int top, int bottom) {
         emit dataChanged(index(top, first), index(bottom, last), roles);
     };
+    if (all) {
+        tell(0, static_cast<int>(order_.size()) - 1);
+        return;
+    }
+    if (rows.empty())
+        return;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // A few scattered rows (a quiet network's frame) are told run by run, so that the view
     // repaints just them; many are told as one span, since every notice costs the view a walk.
-    size_t runs = 1;
-    for (size_t k = 1; k < rows.size(); ++k)
-        runs += rows[k] != rows[k - 1] + 1 ? 1 : 0;
-    if (all || runs > kMaxRepaintRuns) {
+    std::vector<std::pair<int, int>>& runs = repaintRuns_;
+    runs.clear();
+    for (const int row : rows)
+        if (!runs.empty() && runs.back().second + 1 == row)
+            runs.back().second = row;
+        else
+            runs.emplace_back(row, row);
+    if (runs.size() > kMaxRepaintRuns) {
         tell(rows.front(), rows.back());
         return;
     }
-    size_t start = 0;
-    for (size_t k = 1; k <= rows.size(); ++k)
-        if (k == rows.size() || rows[k] != rows[k - 1] + 1) {
-            tell(rows[start], rows[k - 1]);
-            start = k;
-        }
+    for (const auto& [top, bottom] : runs)
+        tell(top, bottom);
 }
 
 void TSensorListModel::Resort() {

@@ -2,7 +2,7 @@
 // It hears the store directly and makes its cells with ListTexts at the moment the store reports,
 // so that what only an expiry tick moves (Age, Run Avg) stays as it was between ticks; the order
 // is decided from the store's records. Re-sorting and repainting are gathered up and done once
-// per turn of the event loop.
+// per frame of the screen (see TFramePace).
 #pragma once
 
 #include <QAbstractTableModel>
@@ -74,7 +74,7 @@ public:
     QString CellText(uint16_t sensorRow, int column) const;
     bool IsMarked(uint16_t sensorRow) const;
 
-    // Carries out the re-sort and repaint that are waiting for the end of this turn.
+    // Carries out the re-sort and repaint that are waiting for the frame's catch-up.
     void Flush();
     bool HasPendingWork() const { return flushPosted_; }
 
@@ -131,7 +131,9 @@ private:
     bool repaintPending_ = false;
     // What waits to be repainted: these sensors (all when repaintAll_) in these columns.
     std::vector<uint16_t> dirty_;
-    std::vector<int> repaintRows_; // kept to spare an allocation per frame
+    // Kept to spare allocations per frame.
+    std::vector<int> repaintRows_;
+    std::vector<std::pair<int, int>> repaintRuns_;
     static constexpr size_t kMaxRepaintRuns = 16;
     bool repaintAll_ = false;
     int dirtyFirst_ = ListColumnCount;
