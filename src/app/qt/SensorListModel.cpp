@@ -18,6 +18,7 @@
 #include "store/ActivityStore.h"
 #include "util/qt/FramePace.h"
 #include "util/qt/Latin1.h"
+#include "util/qt/PaintCache.h"
 #include "util/qt/UnshapedText.h"
 #include "util/untConst.h"
 
@@ -582,6 +583,11 @@ uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
 void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     view->setModel(model);
     PreferUnshapedText(view);
+    // Sorted by age, every frame moves the rows in view; their cells and the scroll bars are
+    // copied from what was painted before rather than styled anew.
+    view->setItemDelegate(new TCachedCellDelegate(view));
+    view->setVerticalScrollBar(new TCachedScrollBar(Qt::Vertical));
+    view->setHorizontalScrollBar(new TCachedScrollBar(Qt::Horizontal));
     view->setRootIsDecorated(false);
     view->setItemsExpandable(false);
     view->setUniformRowHeights(true);
