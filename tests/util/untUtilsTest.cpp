@@ -103,9 +103,10 @@ TEST(Hex, CheckedFormJudgesEveryCharacterAtEveryPlace) {
                 const bool valid = oneAtATime(probe, want);
                 ASSERT_EQ(HexToBytesChecked(probe, got, count), valid)
                     << count << " " << at << " " << c;
-                if (valid)
+                if (valid) {
                     ASSERT_EQ(std::string_view(reinterpret_cast<char*>(got), count),
                               std::string_view(reinterpret_cast<char*>(want), count));
+                }
             }
     }
     uint8_t out[14];
