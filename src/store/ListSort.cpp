@@ -1,5 +1,7 @@
 #include "store/ListSort.h"
 
+#include <algorithm>
+
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 #include "util/untUtils.h"
@@ -62,6 +64,64 @@ int CompareRows(const TStore& store, const TSortState& state, uint16_t a, uint16
     if (primary != 0)
         return primary;
     return CompareColumn(store, state.TieColumn, state.TieReverse, a, b);
+}
+
+void SortAfterChanges(const TStore& store, const TSortState& state,
+                      const std::vector<uint16_t>& order, std::span<const uint16_t> changed,
+                      std::vector<uint16_t>& sorted) {
+    const auto fullSort = [&] {
+        sorted = order;
+        std::stable_sort(sorted.begin(), sorted.end(), [&](uint16_t a, uint16_t b) {
+            return CompareRows(store, state, a, b) < 0;
+        });
+    };
+    if (changed.size() > order.size() / 8) {
+        fullSort();
+        return;
+    }
+    // A stable sort orders by the columns, then by the place in `order`.
+    uint16_t top = 0;
+    for (const uint16_t row : order)
+        top = std::max(top, row);
+    std::vector<int> at(size_t(top) + 1, -1);
+    for (size_t k = 0; k < order.size(); ++k)
+        at[order[k]] = static_cast<int>(k);
+    const auto before = [&](uint16_t a, uint16_t b) {
+        const int c = CompareRows(store, state, a, b);
+        return c < 0 || (c == 0 && at[a] < at[b]);
+    };
+    std::vector<uint16_t> moving;
+    moving.reserve(changed.size());
+    for (const uint16_t row : changed)
+        if (row <= top && at[row] >= 0)
+            moving.push_back(row);
+    std::sort(moving.begin(), moving.end());
+    moving.erase(std::unique(moving.begin(), moving.end()), moving.end());
+    std::vector<bool> isMoving(size_t(top) + 1, false);
+    for (const uint16_t row : moving)
+        isMoving[row] = true;
+    std::vector<uint16_t> staying;
+    staying.reserve(order.size());
+    for (const uint16_t row : order)
+        if (!isMoving[row])
+            staying.push_back(row);
+    std::sort(moving.begin(), moving.end(), before);
+
+    sorted.clear();
+    sorted.reserve(order.size());
+    auto from = staying.cbegin();
+    for (const uint16_t row : moving) {
+        const auto to = std::lower_bound(from, staying.cend(), row, before);
+        sorted.insert(sorted.end(), from, to);
+        sorted.push_back(row);
+        from = to;
+    }
+    sorted.insert(sorted.end(), from, staying.cend());
+    for (size_t k = 1; k < sorted.size(); ++k)
+        if (!before(sorted[k - 1], sorted[k])) {
+            fullSort();
+            return;
+        }
 }
 
 } // namespace corvane

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "store/ListSort.h"
@@ -72,6 +73,51 @@ TEST_F(ListSortTest, RunAverageSmallestFirstOnFirstClick) {
     TSortState state;
     state.ColumnClick(4);
     EXPECT_EQ(Sorted(state), (std::vector<uint16_t>{fast, slow}));
+}
+
+// The frame's re-sort moves only the rows that changed; whatever changed, the order must be the
+// one a stable sort of the previous order gives, ties included.
+TEST_F(ListSortTest, SortAfterChangesGivesTheStableSortsOrder) {
+    std::mt19937 rng(15);
+    std::vector<uint16_t> rows;
+    for (int i = 0; i < 300; ++i)
+        rows.push_back(Sensor(1000 + i));
+    for (const uint16_t row : rows)
+        if (rng() % 3 != 0) // a third without reads: equal Count, Run Avg and Age
+            Read(row);
+    for (const int column : {4, 5, 2, 0, 4}) {
+        TSortState state;
+        state.ColumnClick(column);
+        std::vector<uint16_t> order = Sorted(state), sorted;
+        for (int step = 0; step < 60; ++step) {
+            std::vector<uint16_t> changed;
+            const int reads = step % 10 == 9 ? 80 : int(rng() % 8); // now and then too many
+            for (int k = 0; k < reads; ++k) {
+                const uint16_t row = rows[rng() % rows.size()];
+                Read(row);
+                // Now and then a row changes without being named, or is named twice.
+                if (rng() % 5 != 0)
+                    changed.push_back(row);
+                if (rng() % 7 == 0)
+                    changed.push_back(row);
+            }
+            Wait(double(rng() % 3)); // often within one second: equal ages
+            std::vector<uint16_t> want = order;
+            std::stable_sort(want.begin(), want.end(), [&](uint16_t a, uint16_t b) {
+                return CompareRows(*store, state, a, b) < 0;
+            });
+            SortAfterChanges(*store, state, order, changed, sorted);
+            ASSERT_EQ(sorted, want) << "column " << column << ", step " << step;
+            order = sorted;
+        }
+    }
+    // A row that is not in the list is no change of its order.
+    TSortState state;
+    std::vector<uint16_t> order = Sorted(state), sorted;
+    const uint16_t missing = order.back();
+    order.pop_back();
+    SortAfterChanges(*store, state, order, std::vector<uint16_t>{missing, 9999}, sorted);
+    EXPECT_EQ(sorted, order);
 }
 
 } // namespace

@@ -400,10 +400,11 @@ void TSensorListModel::Repaint() {
 void TSensorListModel::Resort() {
     if (!store_) // no store has reported yet, so no row has come from one
         return;
-    std::vector<uint16_t> sorted = order_;
-    std::stable_sort(sorted.begin(), sorted.end(), [this](uint16_t a, uint16_t b) {
-        return CompareRows(*store_, sort_, a, b) < 0;
-    });
+    // The rows that changed since the last re-sort wait in dirty_; a new sort state moves them
+    // all.
+    std::vector<uint16_t>& sorted = sorted_;
+    SortAfterChanges(*store_, sort_, order_,
+                     repaintAll_ ? std::span<const uint16_t>(order_) : std::span(dirty_), sorted);
     if (sorted == order_)
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);

@@ -133,6 +133,7 @@ private:
     std::vector<uint16_t> dirty_;
     // Kept to spare allocations per frame.
     std::vector<int> repaintRows_;
+    std::vector<uint16_t> sorted_;
     std::vector<std::pair<int, int>> repaintRuns_;
     static constexpr size_t kMaxRepaintRuns = 16;
     bool repaintAll_ = false;
