@@ -12,11 +12,11 @@
 //
 // Pinned to one processor, the pause watcher shares the event loop's processor, so that a pause
 // of the whole machine shows in both and is not charged to the window. VIEWS_SPEED_DEBUG=1 also
-// times the pieces, names every event that took longer than 40 ms and counts and times the paints
-// of each widget; VIEWS_SPEED_PACED_ONLY=1 skips the flat-out runs, VIEWS_SPEED_QUIET_ONLY=1 all
-// but the 200 lines/s ones. VIEWS_SPEED_MQTT=1 publishes to a broker started on loopback, with a
-// subscriber taking the packet messages. VIEWS_SPEED_SORT=Age (or Sensor, Run Avg) runs one sort
-// only.
+// times the pieces, names every event that took longer than 40 ms (VIEWS_SPEED_LONG_MS) and counts
+// and times the paints of each widget; VIEWS_SPEED_PACED_ONLY=1 skips the flat-out runs,
+// VIEWS_SPEED_QUIET_ONLY=1 all but the 200 lines/s ones. VIEWS_SPEED_MQTT=1 publishes to a broker
+// started on loopback, with a subscriber taking the packet messages. VIEWS_SPEED_SORT=Age (or
+// Sensor, Run Avg) runs one sort only.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -145,6 +145,12 @@ int64_t Now() {
         .count();
 }
 
+int64_t ThreadCpuNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
 // An idle thread that notices when the whole process was not run (the machine paused it): such
 // pauses are no fault of the event loop and are reported apart.
 class TPauseWatch {
@@ -219,35 +225,44 @@ public:
         QElapsedTimer t;
         t.start();
         const int64_t start = Now();
+        const int64_t cpuStart = ThreadCpuNs();
         const int type = event->type();
         const char* className = receiver->metaObject()->className();
         const QByteArray who = className + QByteArray(" ") + receiver->objectName().toLatin1();
         std::string paintAt;
         if (type == QEvent::Paint) {
-            QByteArray where = className;
-            // The toolkit's own parts (qt_…) are named up to the first widget of ours.
-            for (QObject* up = receiver; up; up = up->parent())
-                if (!up->objectName().isEmpty()) {
-                    where += " in " + up->objectName().toLatin1();
-                    if (!up->objectName().startsWith(QLatin1String("qt_")))
-                        break;
-                }
+            QByteArray where = who.trimmed();
+            // The toolkit's own parts (qt_…, or unnamed ones by their class, such as a list's
+            // header) are named up to the first widget of ours.
+            for (QObject* up = receiver->parent(); up; up = up->parent()) {
+                const QString name = up->objectName();
+                where += " in " + (name.isEmpty() ? QByteArray(up->metaObject()->className())
+                                                  : name.toLatin1());
+                if (!name.isEmpty() && !name.startsWith(QLatin1String("qt_")))
+                    break;
+            }
             paintAt = where.toStdString();
         }
         const bool r = QApplication::notify(receiver, event);
-        if (!paintAt.empty())
-            paints_[paintAt].second += double(Now() - start) / 1e6;
+        if (!paintAt.empty()) {
+            auto& [times, ms] = paints_[paintAt];
+            ++times;
+            ms += double(Now() - start) / 1e6;
+        }
         --depth_;
         if (depth_ == 0) {
             if (recent_.size() >= 4096)
                 recent_.erase(recent_.begin(), recent_.begin() + 2048);
             recent_.push_back({start, Now(), type, className});
         }
-        if (depth_ == 0 && t.elapsed() > 40) {
+        if (depth_ == 0 && t.elapsed() > longMs_) {
             timespec ts{};
             clock_gettime(CLOCK_MONOTONIC, &ts);
-            std::printf("  long event: %lld ms, type %d, to %s, ended at %ld.%06ld\n", t.elapsed(),
-                        type, who.data(), static_cast<long>(ts.tv_sec), ts.tv_nsec / 1000);
+            // The thread's own time tells work apart from being left off the processor.
+            std::printf("  long event: %lld ms (%.1f ms on the processor), type %d, to %s, ended "
+                        "at %ld.%06ld\n",
+                        t.elapsed(), (ThreadCpuNs() - cpuStart) / 1e6, type, who.data(),
+                        static_cast<long>(ts.tv_sec), ts.tv_nsec / 1000);
         }
         return r;
     }
@@ -261,6 +276,11 @@ public:
     }
 
 private:
+    // VIEWS_SPEED_LONG_MS lowers the bar for naming an event, to find what makes a gap of a few
+    // milliseconds.
+    const int longMs_ = qEnvironmentVariableIsSet("VIEWS_SPEED_LONG_MS")
+                            ? qEnvironmentVariableIntValue("VIEWS_SPEED_LONG_MS")
+                            : 40;
     int depth_ = 0;
     std::vector<TEvent> recent_;
     std::map<std::string, std::pair<int, double>> paints_; // times, ms
@@ -299,7 +319,15 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
     auto forward = conn->OnLine;
     conn->OnLine = [&handled, forward](TConn& c, std::string_view line) {
         ++handled;
-        return forward(c, line);
+        if (!debugApp)
+            return forward(c, line);
+        // In debug mode a line that takes over 1 ms is named: what it made the window do.
+        const int64_t start = ThreadCpuNs();
+        const auto r = forward(c, line);
+        if (const int64_t took = ThreadCpuNs() - start; took > 1'000'000)
+            std::printf("  line %zu took %.1f ms: %.*s\n", handled, took / 1e6,
+                        static_cast<int>(line.size()), line.data());
+        return r;
     };
 
     TFrameCounter frames(&window);
@@ -349,6 +377,8 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
 }
 
 void Print(const char* sort, const char* what, const TResult& r) {
+    if (r.LinesPerSecond == 0) // a run that was skipped
+        return;
     std::printf(
         "sorted by %-7s %-8s: %7.0f lines/s, longest gap %6.1f ms (%6.1f ms without machine "
         "pauses), %5.1f repaints/s, %5.1f %% of a core\n",
