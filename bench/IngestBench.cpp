@@ -34,6 +34,15 @@ std::vector<std::string> MakeLines(const Network& n, int count) {
     return lines;
 }
 
+// Feeds packets until the ring is full, spread secondsPerLine apart.
+void FillRing(TMonitor& monitor, TManualClock& clock, const std::vector<std::string>& lines,
+              double secondsPerLine) {
+    for (int i = 0; i < MaxReads; ++i) {
+        monitor.ParsePacketLine(nullptr, lines[i & 8191]);
+        clock.AdvanceSeconds(secondsPerLine);
+    }
+}
+
 // Fills the ring with packets spread over the last minutes, then measures further packets.
 template <typename TListener = TNullListener>
 void Ingest(benchmark::State& state, Network n, double secondsPerLine) {
@@ -41,10 +50,7 @@ void Ingest(benchmark::State& state, Network n, double secondsPerLine) {
     TListener views;
     auto monitor = std::make_unique<TMonitor>(clock, views);
     const auto lines = MakeLines(n, 8192);
-    for (int i = 0; i < MaxReads; ++i) {
-        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
-        clock.AdvanceSeconds(secondsPerLine);
-    }
+    FillRing(*monitor, clock, lines, secondsPerLine);
     size_t i = 0;
     for (auto _ : state) {
         monitor->ParsePacketLine(nullptr, lines[i++ & 8191]);
@@ -84,10 +90,7 @@ void ResortAfterFrame(benchmark::State& state) {
     TNullListener views;
     auto monitor = std::make_unique<TMonitor>(clock, views);
     const auto lines = MakeLines({2000, 32, 32}, 8192);
-    for (int i = 0; i < MaxReads; ++i) {
-        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
-        clock.AdvanceSeconds(0.01);
-    }
+    FillRing(*monitor, clock, lines, 0.01);
     const TStore& store = monitor->Store();
     TSortState sort;
     sort.ColumnClick(4);
@@ -127,10 +130,7 @@ void ExpiryTick(benchmark::State& state) {
     TListener views;
     auto monitor = std::make_unique<TMonitor>(clock, views);
     const auto lines = MakeLines({2000, 32, 32}, 8192);
-    for (int i = 0; i < MaxReads; ++i) {
-        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
-        clock.AdvanceSeconds(0.01);
-    }
+    FillRing(*monitor, clock, lines, 0.01);
     for (auto _ : state) {
         clock.AdvanceSeconds(1);
         monitor->ExpireTick();
@@ -151,10 +151,7 @@ void ExpiryTickWithAlerts(benchmark::State& state) {
     auto monitor = std::make_unique<TMonitor>(clock, views);
     monitor->Store().Alerts.Settings.AlertMinSec = 0;
     const auto lines = MakeLines({2000, 32, 32}, 8192);
-    for (int i = 0; i < MaxReads; ++i) {
-        monitor->ParsePacketLine(nullptr, lines[i & 8191]);
-        clock.AdvanceSeconds(0.01);
-    }
+    FillRing(*monitor, clock, lines, 0.01);
     clock.AdvanceSeconds(1000);
     for (int i = 0; i < 8192; ++i)
         if (i % 2000 >= 500 && lines[i].front() != 'a')
