@@ -3,7 +3,6 @@
 // list and the tree would show.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <numeric>
 #include <vector>
 
@@ -96,12 +95,7 @@ void ResortAfterFrame(benchmark::State& state) {
     sort.ColumnClick(4);
     std::vector<uint16_t> order(store.SensorCount), sorted, changed;
     std::iota(order.begin(), order.end(), uint16_t{0});
-    const auto fullSort = [&](std::vector<uint16_t>& rows) {
-        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
-            return CompareRows(store, sort, a, b) < 0;
-        });
-    };
-    fullSort(order);
+    StableSortRows(store, sort, order);
     size_t i = MaxReads;
     for (auto _ : state) {
         state.PauseTiming();
@@ -114,7 +108,7 @@ void ResortAfterFrame(benchmark::State& state) {
         state.ResumeTiming();
         if (state.range(0) == 0) {
             sorted = order;
-            fullSort(sorted);
+            StableSortRows(store, sort, sorted);
         } else {
             SortAfterChanges(store, sort, order, changed, sorted);
         }

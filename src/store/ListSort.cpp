@@ -66,14 +66,17 @@ int CompareRows(const TStore& store, const TSortState& state, uint16_t a, uint16
     return CompareColumn(store, state.TieColumn, state.TieReverse, a, b);
 }
 
+void StableSortRows(const TStore& store, const TSortState& state, std::vector<uint16_t>& rows) {
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](uint16_t a, uint16_t b) { return CompareRows(store, state, a, b) < 0; });
+}
+
 void SortAfterChanges(const TStore& store, const TSortState& state,
                       const std::vector<uint16_t>& order, std::span<const uint16_t> changed,
                       std::vector<uint16_t>& sorted) {
     const auto fullSort = [&] {
         sorted = order;
-        std::stable_sort(sorted.begin(), sorted.end(), [&](uint16_t a, uint16_t b) {
-            return CompareRows(store, state, a, b) < 0;
-        });
+        StableSortRows(store, state, sorted);
     };
     if (changed.size() > order.size() / 8) {
         fullSort();
@@ -90,16 +93,15 @@ void SortAfterChanges(const TStore& store, const TSortState& state,
         const int c = CompareRows(store, state, a, b);
         return c < 0 || (c == 0 && at[a] < at[b]);
     };
+    // Each row of the list once, however often it was named.
+    std::vector<bool> isMoving(size_t(top) + 1, false);
     std::vector<uint16_t> moving;
     moving.reserve(changed.size());
     for (const uint16_t row : changed)
-        if (row <= top && at[row] >= 0)
+        if (row <= top && at[row] >= 0 && !isMoving[row]) {
+            isMoving[row] = true;
             moving.push_back(row);
-    std::sort(moving.begin(), moving.end());
-    moving.erase(std::unique(moving.begin(), moving.end()), moving.end());
-    std::vector<bool> isMoving(size_t(top) + 1, false);
-    for (const uint16_t row : moving)
-        isMoving[row] = true;
+        }
     std::vector<uint16_t> staying;
     staying.reserve(order.size());
     for (const uint16_t row : order)

@@ -35,6 +35,9 @@ int CompareColumn(const TStore& store, int column, bool reverse, uint16_t a, uin
 // The list's comparison: the primary column, then the tie column.
 int CompareRows(const TStore& store, const TSortState& state, uint16_t a, uint16_t b);
 
+// The rows in the list's order; rows that compare equal keep their order.
+void StableSortRows(const TStore& store, const TSortState& state, std::vector<uint16_t>& rows);
+
 // The order a stable sort of `order` gives, into `sorted`. `order` was in that order before the
 // rows in `changed` changed; those few are taken out and put back where they belong, and one pass
 // over the result checks that it is what the stable sort gives (ties keep their places in

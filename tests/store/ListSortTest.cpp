@@ -103,9 +103,7 @@ TEST_F(ListSortTest, SortAfterChangesGivesTheStableSortsOrder) {
             }
             Wait(double(rng() % 3)); // often within one second: equal ages
             std::vector<uint16_t> want = order;
-            std::stable_sort(want.begin(), want.end(), [&](uint16_t a, uint16_t b) {
-                return CompareRows(*store, state, a, b) < 0;
-            });
+            StableSortRows(*store, state, want);
             SortAfterChanges(*store, state, order, changed, sorted);
             ASSERT_EQ(sorted, want) << "column " << column << ", step " << step;
             order = sorted;

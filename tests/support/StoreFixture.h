@@ -23,9 +23,7 @@ protected:
         std::vector<uint16_t> rows(store->SensorCount);
         for (uint16_t i = 0; i < rows.size(); ++i)
             rows[i] = i;
-        std::stable_sort(rows.begin(), rows.end(), [&](uint16_t a, uint16_t b) {
-            return CompareRows(*store, state, a, b) < 0;
-        });
+        StableSortRows(*store, state, rows);
         return rows;
     }
 
