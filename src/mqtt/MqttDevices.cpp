@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "mqtt/MqttNames.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
@@ -94,7 +95,7 @@ void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
         .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
         .Field("count", int64_t(store.TotalCount(TOwnerKind::Repeat, index)));
-    topic_ = base_ + "/repeater/" + std::string(1, id);
+    topic_ = base_ + "/repeater/" + TopicLevel(std::string_view(&id, 1));
     Send(topic_, j.End(), 0, true);
 }
 

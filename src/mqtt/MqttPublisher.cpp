@@ -1,23 +1,14 @@
 #include "mqtt/MqttPublisher.h"
 
 #include <mosquitto.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <climits>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "app/PacketLine.h"
+#include "mqtt/MqttNames.h"
 #include "store/ActivityStore.h"
 #include "util/untConst.h"
 
@@ -38,15 +29,11 @@ void AppendHex(std::string& out, const uint8_t* bytes, size_t n) {
     }
 }
 
-// What the library's code says, in words.
-std::string Reason(int rc) {
+} // namespace
+
+std::string MqttReason(int rc) {
     return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
 }
-
-// Days since 1899-12-30 to seconds since 1970-01-01, both on the local wall clock.
-constexpr double UnixEpochDays = 25569.0;
-
-} // namespace
 
 std::string_view DeviceStateName(TAlertState state) {
     switch (state) {
@@ -59,43 +46,10 @@ std::string_view DeviceStateName(TAlertState state) {
     }
 }
 
-std::string FormatIsoTime(TDateTime wall) {
-    auto ms = static_cast<int64_t>(std::llround((wall - UnixEpochDays) * 86400000.0));
-    int64_t secs = ms / 1000;
-    ms %= 1000;
-    if (ms < 0) {
-        ms += 1000;
-        --secs;
-    }
-    // The zone's rules are asked once per second of reads: they decide the fields and the offset
-    // together, so a change of summer time shows the offset that was in force at that instant.
-    // Within the second only the milliseconds change.
-    thread_local int64_t cachedSecs = INT64_MIN;
-    thread_local char text[40];
-    thread_local int length = 0;
-    if (secs != cachedSecs) {
-        const auto t = static_cast<time_t>(secs);
-        std::tm fields{};
-        if (localtime_r(&t, &fields) == nullptr)
-            fields = std::tm{};
-        const long offset = fields.tm_gmtoff;
-        length = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.000%c%02ld:%02ld",
-                               fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday,
-                               fields.tm_hour, fields.tm_min, fields.tm_sec, offset < 0 ? '-' : '+',
-                               std::labs(offset) / 3600, std::labs(offset) % 3600 / 60);
-        cachedSecs = secs;
-    }
-    std::string out(text, size_t(length));
-    const size_t dot = out.find('.'); // after the seconds, whatever width the year took
-    out[dot + 1] = char('0' + ms / 100);
-    out[dot + 2] = char('0' + ms / 10 % 10);
-    out[dot + 3] = char('0' + ms % 10);
-    return out;
-}
-
 TMqttPublisher::TMqttPublisher(TMqttSettings settings, TLog log)
-    : settings_(std::move(settings)), log_(std::move(log)), sensorStates_(MaxSensors),
-      repeatStates_(MaxRepeats), entryStates_(MaxEntries) {
+    : settings_(MqttSettingsAsUtf8(settings)), rawSettings_(std::move(settings)),
+      log_(std::move(log)), sensorStates_(MaxSensors), repeatStates_(MaxRepeats),
+      entryStates_(MaxEntries) {
     base_ = settings_.Topic + '/' + settings_.Station;
     packetTopic_ = base_ + "/packet";
     statusTopic_ = base_ + "/status";
@@ -123,13 +77,39 @@ bool TMqttPublisher::Start() {
         log_("MQTT broker " + BrokerName() + " not used: " + std::string(what));
         return false;
     };
+    if (const std::string problem = MqttSettingsProblem(rawSettings_); !problem.empty())
+        return fail(problem);
     if (!mosq_)
         mosq_ = mosquitto_new(settings_.ClientId.c_str(), true, this);
     if (!mosq_)
         return fail(std::strerror(errno));
+    if (const int rc = Configure(); rc != MOSQ_ERR_SUCCESS)
+        return fail(mosquitto_strerror(rc));
+    if (wakeFd_ < 0)
+        wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0)
+        return fail(std::strerror(errno));
+    retry_.Reset();
+    stream_.Reset();
+    // The first attempt is made here, so that settings the library cannot use at all are said
+    // at once; the thread makes every later one.
+    const int rc =
+        mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port, KeepAliveSec);
+    if (rc == MOSQ_ERR_INVAL)
+        return fail(mosquitto_strerror(rc));
+    if (rc != MOSQ_ERR_SUCCESS)
+        ReportLost(MqttReason(rc));
+    stopping_ = false;
+    running_ = true;
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+int TMqttPublisher::Configure() {
     mosquitto_connect_callback_set(mosq_, &TMqttPublisher::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &TMqttPublisher::OnDisconnect);
     mosquitto_publish_callback_set(mosq_, &TMqttPublisher::OnPublish);
+    mosquitto_message_callback_set(mosq_, &TMqttPublisher::OnMessage);
     if (!settings_.User.empty())
         mosquitto_username_pw_set(mosq_, settings_.User.c_str(),
                                   settings_.Password.empty() ? nullptr
@@ -140,26 +120,11 @@ bool TMqttPublisher::Start() {
         const char* caPath = ca ? nullptr : "/etc/ssl/certs";
         const int rc = mosquitto_tls_set(mosq_, ca, caPath, nullptr, nullptr, nullptr);
         if (rc != MOSQ_ERR_SUCCESS)
-            return fail(mosquitto_strerror(rc));
+            return rc;
     }
     static constexpr char Offline[] = "offline";
-    mosquitto_will_set(mosq_, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1, true);
-    if (wakeFd_ < 0)
-        wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0)
-        return fail(std::strerror(errno));
-    retry_.Reset();
-    // The first attempt is made here, so that settings the library cannot use at all are said
-    // at once; the thread makes every later one.
-    const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port, 30);
-    if (rc == MOSQ_ERR_INVAL)
-        return fail(mosquitto_strerror(rc));
-    if (rc != MOSQ_ERR_SUCCESS)
-        ReportLost(Reason(rc));
-    stopping_ = false;
-    running_ = true;
-    thread_ = std::thread([this] { Run(); });
-    return true;
+    return mosquitto_will_set(mosq_, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1,
+                              true);
 }
 
 void TMqttPublisher::Stop() {
@@ -169,201 +134,11 @@ void TMqttPublisher::Stop() {
     stopping_ = true;
     Wake();
     thread_.join();
+    endState_ = connected_.load() ? "connected"
+                : everConnected_  ? "lost (" + lastLost_ + ")"
+                                  : "never connected";
     connected_ = false;
     Poll();
-}
-
-void TMqttPublisher::Wake() {
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
-}
-
-namespace {
-void DrainWake(int fd) {
-    uint64_t count;
-    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
-}
-} // namespace
-
-void TMqttPublisher::Run() {
-    using Clock = std::chrono::steady_clock;
-    bool hadSocket = mosquitto_socket(mosq_) >= 0;
-    Clock::time_point next = Clock::now();
-    if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next());
-    while (!stopping_.load()) {
-        if (mosquitto_socket(mosq_) >= 0) {
-            hadSocket = true;
-            Service(1000);
-            continue;
-        }
-        if (hadSocket) {
-            // Gone, whether refused, failed or dropped: whatever the library held goes with it.
-            hadSocket = false;
-            connected_ = false;
-            dropped_ += uint64_t(pending_.exchange(0));
-            next = Clock::now() + std::chrono::seconds(retry_.Next());
-        }
-        DropQueued();
-        const auto now = Clock::now();
-        if (now >= next) {
-            if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next());
-            continue;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-        pollfd wake{wakeFd_, POLLIN, 0};
-        if (::poll(&wake, 1, int(std::min<int64_t>(wait.count() + 1, 1000))) > 0)
-            DrainWake(wakeFd_);
-    }
-    Farewell();
-}
-
-bool TMqttPublisher::Attempt() {
-    const int rc = mosquitto_reconnect_async(mosq_);
-    if (rc == MOSQ_ERR_SUCCESS)
-        return true;
-    ReportLost(Reason(rc));
-    return false;
-}
-
-void TMqttPublisher::Service(int timeoutMs) {
-    const int sock = mosquitto_socket(mosq_);
-    pollfd fds[2] = {{sock, short(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
-                     {wakeFd_, POLLIN, 0}};
-    {
-        // Asleep only with nothing queued; the intake wakes the thread only while it sleeps.
-        std::lock_guard lock(queueMutex_);
-        if (queued_ > 0 && connected_.load())
-            timeoutMs = 0;
-        else
-            idle_ = true;
-    }
-    const int n = ::poll(fds, 2, timeoutMs);
-    {
-        std::lock_guard lock(queueMutex_);
-        idle_ = false;
-    }
-    if (n > 0 && (fds[1].revents & POLLIN))
-        DrainWake(wakeFd_);
-    int rc = MOSQ_ERR_SUCCESS;
-    if (n > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP)))
-        rc = mosquitto_loop_read(mosq_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && connected_.load())
-        HandOver();
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
-        rc = mosquitto_loop_write(mosq_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0)
-        rc = mosquitto_loop_misc(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
-        ReportLost(Reason(rc));
-}
-
-void TMqttPublisher::HandOver() {
-    {
-        std::lock_guard lock(queueMutex_);
-        if (queued_ == 0)
-            return;
-        std::swap(queue_, work_);
-        worked_ = queued_;
-        queued_ = 0;
-    }
-    // The batch leaves in as few segments as it fills rather than one per message.
-    const int sock = mosquitto_socket(mosq_);
-    const int on = 1, off = 0;
-    ::setsockopt(sock, IPPROTO_TCP, TCP_CORK, &on, sizeof on);
-    for (size_t i = 0; i < worked_; ++i) {
-        const TOutMessage& m = work_[i];
-        if (pending_.load() >= QueueMax) {
-            ++dropped_;
-            continue;
-        }
-        ++pending_;
-        const int rc = mosquitto_publish(mosq_, nullptr, m.Topic.c_str(), int(m.Payload.size()),
-                                         m.Payload.data(), m.Qos, m.Retain);
-        if (rc != MOSQ_ERR_SUCCESS) {
-            int pending = pending_.load();
-            while (pending > 0 && !pending_.compare_exchange_weak(pending, pending - 1)) {
-            }
-            ++dropped_;
-        }
-    }
-    ::setsockopt(sock, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
-    worked_ = 0;
-}
-
-void TMqttPublisher::DropQueued() {
-    std::lock_guard lock(queueMutex_);
-    dropped_ += queued_;
-    queued_ = 0;
-}
-
-void TMqttPublisher::Farewell() {
-    if (mosquitto_socket(mosq_) < 0) {
-        DropQueued();
-        return;
-    }
-    if (connected_.load()) {
-        HandOver();
-        static constexpr char Offline[] = "offline";
-        mosquitto_publish(mosq_, nullptr, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1,
-                          true);
-    }
-    mosquitto_disconnect(mosq_);
-    // What is still unwritten gets a second at most.
-    for (int i = 0; i < 10 && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_); ++i) {
-        pollfd out{mosquitto_socket(mosq_), POLLOUT, 0};
-        ::poll(&out, 1, 100);
-        if (mosquitto_loop_write(mosq_, 1) != MOSQ_ERR_SUCCESS)
-            break;
-    }
-    DropQueued();
-}
-
-void TMqttPublisher::Report(std::string text) {
-    std::lock_guard lock(eventsMutex_);
-    events_.push_back(std::move(text));
-}
-
-void TMqttPublisher::ReportLost(std::string_view reason) {
-    if (reported_ == 0)
-        return;
-    reported_ = 0;
-    Report("MQTT broker " + BrokerName() + " lost: " + std::string(reason));
-}
-
-void TMqttPublisher::OnConnect(mosquitto* m, void* obj, int rc) {
-    auto* self = static_cast<TMqttPublisher*>(obj);
-    if (rc != 0) {
-        self->ReportLost(mosquitto_connack_string(rc));
-        return;
-    }
-    static constexpr char Online[] = "online";
-    mosquitto_publish(m, nullptr, self->statusTopic_.c_str(), int(sizeof Online - 1), Online, 1,
-                      true);
-    self->connected_ = true;
-    self->retry_.Reset();
-    if (self->reported_ != 1) {
-        self->reported_ = 1;
-        self->Report("MQTT broker " + self->BrokerName() + " connected");
-    }
-}
-
-void TMqttPublisher::OnDisconnect(mosquitto*, void* obj, int rc) {
-    auto* self = static_cast<TMqttPublisher*>(obj);
-    self->connected_ = false;
-    // What the library still held for the lost connection is gone with it.
-    self->dropped_ += uint64_t(self->pending_.exchange(0));
-    if (rc != 0)
-        self->ReportLost(Reason(rc));
-}
-
-void TMqttPublisher::OnPublish(mosquitto*, void* obj, int) {
-    auto* self = static_cast<TMqttPublisher*>(obj);
-    int pending = self->pending_.load();
-    while (pending > 0 && !self->pending_.compare_exchange_weak(pending, pending - 1)) {
-    }
-    ++self->sent_;
 }
 
 bool TMqttPublisher::Send(const std::string& topic, std::string_view payload, int qos,
@@ -407,7 +182,11 @@ void TMqttPublisher::Poll() {
 
 std::string TMqttPublisher::Summary() const {
     std::string text = "MQTT broker " + BrokerName() + ": ";
-    text += connected_.load() ? "connected" : "not connected";
+    // Once stopped, what the broker's connection was when the run ended.
+    if (!endState_.empty())
+        text += endState_;
+    else
+        text += connected_.load() ? "connected" : "not connected";
     return text + ", " + std::to_string(Sent()) + " sent, " + std::to_string(Dropped()) +
            " dropped";
 }

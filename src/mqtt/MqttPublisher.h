@@ -10,6 +10,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -20,11 +21,14 @@
 
 #include "app/ReadObserver.h"
 #include "conn/Backoff.h"
+#include "mqtt/BrokerStream.h"
 #include "mqtt/ServiceSettings.h"
 #include "store/Alerts.h"
+#include "util/IsoTime.h"
 #include "util/JsonText.h"
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace corvane {
 
@@ -35,6 +39,11 @@ public:
     // Messages waiting for the network thread, and messages handed to the library and not yet
     // written to the broker: each at most this many.
     static constexpr int QueueMax = 10000;
+    // The keep-alive asked of the broker; a CONNECT unanswered for ConnectAnswerSec counts as
+    // lost; the waits between attempts start short again once a connection stayed up StayUpSec.
+    static constexpr int KeepAliveSec = 30;
+    static constexpr int ConnectAnswerSec = 10;
+    static constexpr int StayUpSec = 60;
 
     using TLog = std::function<void(std::string_view)>;
     TMqttPublisher(TMqttSettings settings, TLog log);
@@ -64,7 +73,8 @@ public:
     uint64_t Dropped() const { return dropped_.load(); }
     uint64_t Sent() const { return sent_.load(); }
     bool Connected() const { return connected_.load(); }
-    // "MQTT broker host:port: connected, n sent, m dropped" (or "not connected").
+    // "MQTT broker host:port: connected, n sent, m dropped" (or "not connected"); once stopped,
+    // what the connection was at the end: "connected", "lost (<reason>)" or "never connected".
     std::string Summary() const;
     const std::string& TopicBase() const { return base_; }
     const TMqttSettings& Settings() const { return settings_; }
@@ -77,8 +87,13 @@ private:
         bool Retain = false;
     };
 
-    void Run(); // the network thread
+    int Configure(); // callbacks, credentials, TLS and the last will; a library code
+    void Run();      // the network thread
     bool Attempt();
+    TBrokerStream::TVerdict Vet(int sock);
+    void Watch();                         // the unanswered connect, the bytes, the back-off
+    void Drop(const std::string& reason); // ends a connection the broker abused
+    void Forget();                        // the library's state made anew after such an end
     void Service(int timeoutMs);
     void HandOver();
     void DropQueued();
@@ -95,8 +110,10 @@ private:
     static void OnConnect(mosquitto* m, void* self, int rc);
     static void OnDisconnect(mosquitto* m, void* self, int rc);
     static void OnPublish(mosquitto* m, void* self, int mid);
+    static void OnMessage(mosquitto* m, void* self, const mosquitto_message* message);
 
-    TMqttSettings settings_;
+    TMqttSettings settings_;    // as the broker wants them (UTF-8)
+    TMqttSettings rawSettings_; // as written in the settings file
     TLog log_;
     std::string base_;
     std::string packetTopic_;
@@ -104,7 +121,15 @@ private:
     mosquitto* mosq_ = nullptr;
     bool running_ = false;
     std::thread thread_;
-    TBackoff retry_; // network thread only, once started
+    // Network thread only, once started.
+    TBackoff retry_;
+    TBrokerStream stream_;
+    std::chrono::steady_clock::time_point socketSince_;
+    std::chrono::steady_clock::time_point connectedSince_;
+    bool unexpected_ = false; // the broker sent what nothing asked for
+    bool everConnected_ = false;
+    std::string lastLost_;
+    std::string endState_; // set by Stop
     int wakeFd_ = -1;
     std::atomic<bool> stopping_{false};
     // The intake's side of the queue; the network thread swaps it with its own, keeping the
@@ -131,8 +156,7 @@ private:
     TStore* alertStore_ = nullptr; // the store whose alerts are followed
 };
 
-// A wall-clock instant (UTC-based, as TClock::WallNow) as ISO 8601 local time with milliseconds
-// and the offset from UTC in force at that instant: "2026-12-08T15:20:39.123+01:00".
-std::string FormatIsoTime(TDateTime wall);
+// A library result code in words.
+std::string MqttReason(int rc);
 
 } // namespace corvane

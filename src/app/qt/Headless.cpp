@@ -14,6 +14,7 @@
 #include "app/qt/QuitSignals.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
+#include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/ServiceSettings.h"
 #include "output/LogCorv.h"
@@ -175,6 +176,13 @@ int RunHeadless(int argc, char** argv) {
     const TFilePlaces places =
         FilePlacesForThisRun(QCoreApplication::applicationFilePath().toStdString());
     SetErrorReportPath(places.ErrorReport);
+    // Publishing that cannot start would leave the service running without it, unnoticed.
+    const TMqttSettings mqtt = ReadMqttSettings(TAppIni(places.SettingsFile).File());
+    if (const std::string problem = MqttSettingsProblem(mqtt);
+        !mqtt.Host.empty() && !problem.empty()) {
+        std::fprintf(stderr, "corvane: %s\n", problem.c_str());
+        return 2;
+    }
     THeadless service(places);
     OnQuitSignals(&app, [&service] { service.Quit(); });
     service.Open(targets);

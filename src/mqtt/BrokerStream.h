@@ -1,0 +1,42 @@
+// What a broker may send a run that only publishes: answers to what the run sent (CONNACK,
+// PUBACK, PUBREC, PUBCOMP, PINGRESP) and DISCONNECT, each a few bytes. A PUBLISH, or a packet
+// that announces more than a few kilobytes, is a broker that is broken or hostile: the library
+// would keep every unreleased QoS 2 message and allocate whatever length a packet announces, so
+// the publisher looks at each packet's fixed header before the library reads it.
+// Qt-free; the socket is asked what it holds without taking anything from it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace corvane {
+
+class TBrokerStream {
+public:
+    // Control packets to a publisher hold a few bytes (a v5 CONNACK's properties a few
+    // hundred); this leaves room for any well-meant one.
+    static constexpr uint32_t MaxPacketBytes = 4096;
+
+    enum class TVerdict {
+        Fine,       // the library may read
+        NeedMore,   // a fixed header is only partly there: wait for the rest before reading
+        Unexpected, // drop the connection
+    };
+
+    // A new connection: its stream starts at offset 0.
+    void Reset() { next_ = 0; }
+    // consumed: how many of the connection's bytes the library has taken; head: the first
+    // bytes it has not taken yet (at most five are looked at).
+    TVerdict Check(uint64_t consumed, std::string_view head);
+
+private:
+    uint64_t next_ = 0; // offset of the next packet's first byte
+};
+
+// How many bytes of a TCP connection the reader has taken, and up to five of those it has not
+// taken yet, without taking any. False when the socket cannot tell.
+bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLength);
+// Bytes received on a TCP connection since it was opened; 0 when the socket cannot tell.
+uint64_t BytesReceived(int socket);
+
+} // namespace corvane
