@@ -31,6 +31,18 @@ bool TcpInfo(int socket, tcp_info& info) {
            size >= offsetof(tcp_info, tcpi_bytes_received) + sizeof info.tcpi_bytes_received;
 }
 
+// The kernel's connection states after the peer's FIN (its tcp_states.h; the C library's names
+// for them clash with the kernel header that has the byte count).
+enum : uint8_t { kTimeWait = 6, kCloseWait = 8, kLastAck = 9, kClosing = 11 };
+
+// The peer's FIN takes a place in the byte count though it carries no byte.
+uint64_t DataBytesReceived(const tcp_info& info) {
+    const uint8_t state = info.tcpi_state;
+    const bool finReceived =
+        state == kTimeWait || state == kCloseWait || state == kLastAck || state == kClosing;
+    return info.tcpi_bytes_received - (finReceived && info.tcpi_bytes_received > 0 ? 1 : 0);
+}
+
 } // namespace
 
 TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view head) {
@@ -71,7 +83,7 @@ bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLe
             continue;
         const ssize_t n = ::recv(socket, head, 5, MSG_PEEK | MSG_DONTWAIT);
         headLength = n > 0 ? size_t(n) : 0;
-        consumed = info.tcpi_bytes_received - uint64_t(after);
+        consumed = DataBytesReceived(info) - uint64_t(after);
         return true;
     }
     return false;
@@ -79,7 +91,7 @@ bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLe
 
 uint64_t BytesReceived(int socket) {
     tcp_info info{};
-    return TcpInfo(socket, info) ? info.tcpi_bytes_received : 0;
+    return TcpInfo(socket, info) ? DataBytesReceived(info) : 0;
 }
 
 } // namespace corvane

@@ -13,6 +13,31 @@
 
 namespace corvane {
 
+int ReadFromBroker(mosquitto* mosq, TBrokerStream& stream, bool plain, bool peerClosed) {
+    const int sock = mosquitto_socket(mosq);
+    uint64_t consumed = 0;
+    char head[5];
+    size_t length = 0;
+    // Enciphered bytes cannot be looked at: under TLS only their amount is judged (Watch).
+    if (plain && sock >= 0 && ReadStreamHead(sock, consumed, head, length)) {
+        switch (stream.Check(consumed, std::string_view(head, length))) {
+        case TBrokerStream::TVerdict::Unexpected:
+            return ReadUnexpected;
+        case TBrokerStream::TVerdict::NeedMore:
+            // The rest of a header is on its way, unless the broker has gone: then the library
+            // reads to the end and tidies up.
+            if (!peerClosed) {
+                ::poll(nullptr, 0, 10);
+                return MOSQ_ERR_SUCCESS;
+            }
+            break;
+        case TBrokerStream::TVerdict::Fine:
+            break;
+        }
+    }
+    return mosquitto_loop_read(mosq, 1);
+}
+
 void TMqttPublisher::Wake() {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
@@ -78,8 +103,9 @@ bool TMqttPublisher::Attempt() {
 
 void TMqttPublisher::Service(int timeoutMs) {
     const int sock = mosquitto_socket(mosq_);
-    pollfd fds[2] = {{sock, short(POLLIN | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
-                     {wakeFd_, POLLIN, 0}};
+    pollfd fds[2] = {
+        {sock, short(POLLIN | POLLRDHUP | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
+        {wakeFd_, POLLIN, 0}};
     {
         // Asleep only with nothing queued; the intake wakes the thread only while it sleeps.
         std::lock_guard lock(queueMutex_);
@@ -96,18 +122,11 @@ void TMqttPublisher::Service(int timeoutMs) {
     if (n > 0 && (fds[1].revents & POLLIN))
         DrainWake(wakeFd_);
     int rc = MOSQ_ERR_SUCCESS;
-    if (n > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
-        switch (Vet(sock)) {
-        case TBrokerStream::TVerdict::Unexpected:
+    if (n > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP | POLLRDHUP))) {
+        rc = ReadFromBroker(mosq_, stream_, !settings_.Tls, fds[0].revents & POLLRDHUP);
+        if (rc == ReadUnexpected) {
             Drop("unexpected message from the broker");
             return;
-        case TBrokerStream::TVerdict::NeedMore:
-            // The rest of a header is on its way; the socket stays readable meanwhile.
-            ::poll(nullptr, 0, 10);
-            break;
-        case TBrokerStream::TVerdict::Fine:
-            rc = mosquitto_loop_read(mosq_, 1);
-            break;
         }
     }
     if (unexpected_ && mosquitto_socket(mosq_) >= 0) {
@@ -236,19 +255,6 @@ void TMqttPublisher::OnPublish(mosquitto*, void* obj, int) {
     while (pending > 0 && !self->pending_.compare_exchange_weak(pending, pending - 1)) {
     }
     ++self->sent_;
-}
-
-TBrokerStream::TVerdict TMqttPublisher::Vet(int sock) {
-    if (settings_.Tls) {
-        // The bytes are enciphered: only their amount can be judged, after the library read.
-        return TBrokerStream::TVerdict::Fine;
-    }
-    uint64_t consumed = 0;
-    char head[5];
-    size_t length = 0;
-    if (!ReadStreamHead(sock, consumed, head, length))
-        return TBrokerStream::TVerdict::Fine;
-    return stream_.Check(consumed, std::string_view(head, length));
 }
 
 void TMqttPublisher::Watch() {

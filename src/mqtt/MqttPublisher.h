@@ -90,7 +90,6 @@ private:
     int Configure(); // callbacks, credentials, TLS and the last will; a library code
     void Run();      // the network thread
     bool Attempt();
-    TBrokerStream::TVerdict Vet(int sock);
     void Watch();                         // the unanswered connect, the bytes, the back-off
     void Drop(const std::string& reason); // ends a connection the broker abused
     void Forget();                        // the library's state made anew after such an end
@@ -155,6 +154,12 @@ private:
     std::string topic_;
     TStore* alertStore_ = nullptr; // the store whose alerts are followed
 };
+
+// One read of what the broker sent: on a plain connection the next packet's fixed header is
+// looked at first, and the library reads only what a publisher may be sent. Returns the
+// library's result, or ReadUnexpected for a packet nothing asked for.
+constexpr int ReadUnexpected = -100;
+int ReadFromBroker(mosquitto* mosq, TBrokerStream& stream, bool plain, bool peerClosed);
 
 // A library result code in words.
 std::string MqttReason(int rc);
