@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     libmosquitto-dev mosquitto mosquitto-clients openssl python3
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev systemd man-db
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -16,12 +16,13 @@ for f in bin/corvane bin/corvane-sim share/corvane/Corvane.html \
     share/icons/hicolor/16x16/apps/org.example.corvane.png \
     share/icons/hicolor/48x48/apps/org.example.corvane.png \
     share/icons/hicolor/256x256/apps/org.example.corvane.png \
-    share/man/man1/corvane.1.gz share/man/man1/corvane-sim.1.gz; do
+    share/man/man1/corvane.1.gz share/man/man1/corvane-sim.1.gz \
+    lib/systemd/system/corvane@.service; do
     [ -e "$dest/usr/$f" ] || { echo "not installed: $f"; missing=1; }
 done
 [ $missing -eq 0 ]
 # No test binaries, libraries or headers in an installed tree.
-extra=$(cd "$dest/usr" && find . -type f | grep -Ev '^\./(bin/corvane(-sim)?|share/(corvane|applications|metainfo|icons|man|doc)/.*)$' || true)
+extra=$(cd "$dest/usr" && find . -type f | grep -Ev '^\./(bin/corvane(-sim)?|lib/systemd/system/corvane@\.service|share/(corvane|applications|metainfo|icons|man|doc)/.*)$' || true)
 [ -z "$extra" ] || { echo "unexpected files:"; echo "$extra"; exit 1; }
 # The metainfo carries this version, the manual page too.
 grep -q "release version=\"$version\"" "$dest/usr/share/metainfo/org.example.corvane.metainfo.xml"
