@@ -257,6 +257,33 @@ TEST(About, ListsTheStartUpParameters) {
     EXPECT_FALSE(about.ProgramIcon->pixmap().isNull());
 }
 
+// Silver with a navy name on a light desktop; a dark desktop's own colours on a dark one, and the
+// box follows a change of scheme while it is open.
+TEST(About, BannerFollowsTheLightAndTheDarkScheme) {
+    TfrmAbout about(TAboutParams{});
+    QPalette light = about.palette();
+    light.setColor(QPalette::Window, QColor(239, 239, 239));
+    light.setColor(QPalette::WindowText, Qt::black);
+    about.setPalette(light);
+    EXPECT_EQ(about.Banner->palette().color(QPalette::Window), QColor(192, 192, 192));
+    EXPECT_EQ(about.Title->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(40, 40, 40));
+    dark.setColor(QPalette::AlternateBase, QColor(60, 60, 60));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Link, QColor(120, 170, 255));
+    // The desktop's scheme reaches the box through the application's palette.
+    const QPalette before = QApplication::palette();
+    about.setPalette(QPalette());
+    QApplication::setPalette(dark);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(about.Banner->palette().color(QPalette::Window), QColor(60, 60, 60));
+    EXPECT_EQ(about.Banner->palette().color(QPalette::WindowText), QColor(230, 230, 230));
+    EXPECT_EQ(about.Title->palette().color(QPalette::WindowText), QColor(120, 170, 255));
+    QApplication::setPalette(before);
+}
+
 TEST(About, WebAddressOpensOrSaysItCannot) {
     TfrmAbout about(TAboutParams{});
     std::vector<QUrl> opened;

@@ -137,15 +137,13 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
 
     QFrame* panel1 = Panel(this);
     panel1->setAutoFillBackground(true);
-    QPalette silver = panel1->palette();
-    silver.setColor(QPalette::Window, QColor(192, 192, 192));
-    silver.setColor(QPalette::WindowText, Qt::black);
-    panel1->setPalette(silver);
+    Banner = panel1;
     QLabel* name = Line("Corvane", panel1, true);
     QFont big = name->font();
     big.setPixelSize(24);
     name->setFont(big);
-    name->setStyleSheet("color: navy");
+    Title = name;
+    ColourBanner();
     auto* top = new QVBoxLayout(panel1);
     top->setContentsMargins(6, 4, 6, 4);
     top->setSpacing(0);
@@ -191,6 +189,28 @@ TfrmAbout::TfrmAbout(const TAboutParams& params, QWidget* parent)
     layout->addWidget(new QLabel("Parameters:", this));
     layout->addWidget(mParams, 1);
     layout->addWidget(Button1, 0, Qt::AlignHCenter);
+}
+
+void TfrmAbout::ColourBanner() {
+    // Silver with a navy name on a light desktop; on a dark one the same roles from its own
+    // palette, as every other window has them, so the banner never glares.
+    const QPalette desktop = palette();
+    const bool dark = desktop.color(QPalette::Window).lightness() < 128;
+    QPalette banner = desktop;
+    banner.setColor(QPalette::Window,
+                    dark ? desktop.color(QPalette::AlternateBase) : QColor(192, 192, 192));
+    banner.setColor(QPalette::WindowText, dark ? desktop.color(QPalette::WindowText) : Qt::black);
+    Banner->setPalette(banner);
+    QPalette title = banner;
+    title.setColor(QPalette::WindowText, dark ? desktop.color(QPalette::Link) : QColor(0, 0, 128));
+    Title->setPalette(title);
+}
+
+void TfrmAbout::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (Banner && (event->type() == QEvent::PaletteChange ||
+                   event->type() == QEvent::ApplicationPaletteChange))
+        ColourBanner();
 }
 
 void TfrmAbout::LBURLClick() {

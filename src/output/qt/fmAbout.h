@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -50,9 +51,17 @@ public:
     QLabel* LBURL = nullptr;
     QPlainTextEdit* mParams = nullptr;
     QPushButton* Button1 = nullptr;
+    QFrame* Banner = nullptr; // the name, the line about the maker and the version
+    QLabel* Title = nullptr;
 
 public slots:
     void LBURLClick();
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void ColourBanner();
 };
 
 } // namespace corvane
