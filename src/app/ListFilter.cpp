@@ -65,6 +65,10 @@ bool TListFilter::Matches(const TStore& store, uint16_t row) const {
         if (store.Alerts.State(TAlertKind::Sensor, row) != TAlertState::Silent)
             return false;
         break;
+    case TStateChoice::LateOrSilent:
+        if (store.Alerts.State(TAlertKind::Sensor, row) == TAlertState::Reporting)
+            return false;
+        break;
     }
     if (needle_.empty())
         return true;

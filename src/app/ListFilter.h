@@ -12,9 +12,10 @@ namespace corvane {
 
 class TStore;
 
-// The choice beside the search field; Late and Silent show exactly the sensors in that state,
-// so that the rows shown agree with the status bar's late and silent counts.
-enum class TStateChoice : uint8_t { All, Late, Silent };
+// The choice beside the search field, in its order; Late and Silent show exactly the sensors in
+// that state, so that the rows shown agree with the status bar's late and silent counts, and
+// LateOrSilent shows both, the worst first of all.
+enum class TStateChoice : uint8_t { All, Late, Silent, LateOrSilent };
 
 class TListFilter {
 public:

@@ -88,6 +88,9 @@ TEST_F(ListFilterTest, StateChoiceShowsExactlyTheSensorsInThatState) {
     filter.SetState(TStateChoice::Silent);
     EXPECT_EQ(Shown(""), Rows{gone});
     EXPECT_EQ(Shown("tank"), Rows{});
+    filter.SetState(TStateChoice::LateOrSilent);
+    EXPECT_EQ(Shown(""), (Rows{quiet, gone}));
+    EXPECT_EQ(Shown("tank"), Rows{quiet});
     filter.SetState(TStateChoice::All);
     EXPECT_EQ(Shown("tank"), (Rows{steady, quiet}));
 

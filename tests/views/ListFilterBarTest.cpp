@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
 
@@ -147,6 +148,12 @@ TEST_F(FilterBar, NewRowsAndChangedStatesAreJudgedAsTheyCome) {
     ASSERT_EQ(store->Alerts.State(TAlertKind::Sensor, row), TAlertState::Late);
     model.SetAlertState(row, TAlertState::Late);
     EXPECT_EQ(Shown(), Names{"Pump"});
+    // Late or silent shows the late one too; Silent alone does not.
+    bar->cbxState->setCurrentIndex(3);
+    EXPECT_EQ(bar->cbxState->currentText(), "Late or silent");
+    EXPECT_EQ(Shown(), Names{"Pump"});
+    bar->cbxState->setCurrentIndex(2);
+    EXPECT_EQ(Shown(), Names{});
 
     // Clear All empties the list; what comes after it is judged by the filter still set.
     model.Clear();
@@ -156,6 +163,39 @@ TEST_F(FilterBar, NewRowsAndChangedStatesAreJudgedAsTheyCome) {
     Sensor(0, "Tank", 1);
     Sensor(1, "Pump", 1);
     EXPECT_EQ(Shown(), Names{"Pump"});
+}
+
+// While a filter is on, how many rows it leaves stands beside the field, and a filter that
+// leaves none says so where the rows would be.
+TEST_F(FilterBar, SaysHowManyRowsItShowsAndWhenNoneMatches) {
+    view.resize(400, 300);
+    view.show();
+    Sensor(0, "Tank 1", 5);
+    Sensor(1, "Pump", 9);
+    Sensor(2, "Tank 2", 7);
+    Shown();
+    EXPECT_FALSE(bar->lblShown->isVisibleTo(bar.get()));
+    EXPECT_FALSE(bar->lblNoMatch->isVisibleTo(&view));
+    bar->edtFilter->setText("tank");
+    Shown();
+    EXPECT_TRUE(bar->lblShown->isVisibleTo(bar.get()));
+    EXPECT_EQ(bar->lblShown->text(), "2 of 3 sensors shown");
+    EXPECT_FALSE(bar->lblNoMatch->isVisibleTo(&view));
+    bar->edtFilter->setText("valve");
+    Shown();
+    EXPECT_EQ(bar->lblShown->text(), "0 of 3 sensors shown");
+    EXPECT_TRUE(bar->lblNoMatch->isVisibleTo(&view));
+    EXPECT_EQ(bar->lblNoMatch->text(), "No sensor matches");
+    EXPECT_EQ(bar->lblNoMatch->geometry(), view.viewport()->rect());
+    // A new sensor that matches takes the word's place at once.
+    Sensor(3, "Valve", 1);
+    EXPECT_FALSE(bar->lblNoMatch->isVisibleTo(&view));
+    EXPECT_EQ(Shown(), Names{"Valve"});
+    EXPECT_EQ(bar->lblShown->text(), "1 of 4 sensors shown");
+    bar->edtFilter->clear();
+    Shown();
+    EXPECT_FALSE(bar->lblShown->isVisibleTo(bar.get()));
+    EXPECT_FALSE(bar->lblNoMatch->isVisibleTo(&view));
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "app/qt/ListFilterBar.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QShortcut>
 #include <QTreeView>
@@ -26,14 +28,26 @@ TListFilterBar::TListFilterBar(const TStore& store, QTreeView* list, TSensorList
     edtFilter->setClearButtonEnabled(true);
     cbxState = new QComboBox(this);
     cbxState->setObjectName("cbxState");
-    cbxState->addItems({"All", "Late", "Silent"});
+    cbxState->addItems({"All", "Late", "Silent", "Late or silent"});
     cbxState->setToolTip(tr("Show every sensor, or only those late or silent"));
     SetHelpContext(edtFilter, 7);
     SetHelpContext(cbxState, 7);
+    lblShown = new QLabel(this);
+    lblShown->setObjectName("lblShown");
+    lblShown->setTextFormat(Qt::PlainText);
+    lblShown->hide();
+    // Over the list's empty page, where the rows would be.
+    lblNoMatch = new QLabel(tr("No sensor matches"), list_->viewport());
+    lblNoMatch->setObjectName("lblNoMatch");
+    lblNoMatch->setAlignment(Qt::AlignCenter);
+    lblNoMatch->setForegroundRole(QPalette::PlaceholderText);
+    lblNoMatch->hide();
+    list_->viewport()->installEventFilter(this);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(edtFilter, 1);
+    row->addWidget(lblShown);
     row->addWidget(cbxState);
 
     connect(edtFilter, &QLineEdit::textChanged, this, &TListFilterBar::TakeText);
@@ -67,28 +81,56 @@ void TListFilterBar::TakeText(const QString& text) {
 
 void TListFilterBar::Apply() {
     const bool active = filter_.IsActive();
-    if (!active && !anyHidden_)
-        return;
-    const QModelIndex root;
     const int n = model_->rowCount();
+    if (!active && !anyHidden_) {
+        ShowCount(n, n);
+        return;
+    }
+    const QModelIndex root;
+    int shown = 0;
     for (int r = 0; r < n; ++r) {
         const bool hide = active && !filter_.Matches(store_, model_->SensorRowAt(r));
         // Setting a row to what it already is still costs the view a new layout.
         if (list_->isRowHidden(r, root) != hide)
             list_->setRowHidden(r, root, hide);
+        shown += hide ? 0 : 1;
     }
     anyHidden_ = active;
+    ShowCount(shown, n);
     DropHiddenSelection();
+}
+
+void TListFilterBar::ShowCount(int shown, int all) {
+    const bool active = filter_.IsActive();
+    lblShown->setVisible(active);
+    if (active)
+        lblShown->setText(tr("%1 of %2 sensors shown").arg(shown).arg(all));
+    const bool none = active && shown == 0;
+    if (none)
+        lblNoMatch->setGeometry(list_->viewport()->rect());
+    lblNoMatch->setVisible(none);
+}
+
+bool TListFilterBar::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::Resize)
+        lblNoMatch->setGeometry(list_->viewport()->rect());
+    return QWidget::eventFilter(watched, event);
 }
 
 void TListFilterBar::ApplyRows(int first, int last) {
     if (!filter_.IsActive())
         return;
+    bool shownAny = false;
     for (int r = first; r <= last; ++r)
         if (!filter_.Matches(store_, model_->SensorRowAt(r))) {
             list_->setRowHidden(r, QModelIndex(), true);
             anyHidden_ = true;
+        } else {
+            shownAny = true;
         }
+    // The count follows at the next repaint of the rows; a row that shows does so at once.
+    if (shownAny)
+        lblNoMatch->hide();
 }
 
 void TListFilterBar::DropHiddenSelection() {

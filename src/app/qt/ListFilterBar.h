@@ -11,6 +11,7 @@
 #include "app/ListFilter.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QTreeView;
 
@@ -36,6 +37,11 @@ public:
 
     QLineEdit* edtFilter;
     QComboBox* cbxState;
+    QLabel* lblShown;   // "<n> of <m> sensors shown" while a filter is on
+    QLabel* lblNoMatch; // "No sensor matches", in the list's place
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void TakeText(const QString& text);
@@ -43,6 +49,8 @@ private:
     void ApplyRows(int first, int last);
     // A selected sensor that stopped matching is no longer selected.
     void DropHiddenSelection();
+    // The count beside the field and the word in the list's place, for shown of all rows.
+    void ShowCount(int shown, int all);
 
     const TStore& store_;
     QTreeView* list_;
