@@ -55,4 +55,15 @@ std::string_view TListTexts::CountCaption(int32_t reads) {
     return caption_.Append("Count (").AppendInt(reads).Append(")").View();
 }
 
+std::string AlertTip(TAlertState state, int32_t silence, float usualGap) {
+    if (state == TAlertState::Reporting)
+        return {};
+    std::string tip = state == TAlertState::Late ? "Late" : "Silent";
+    if (silence >= 0)
+        tip += ": no read for " + std::to_string(silence) + " s";
+    if (usualGap >= 0)
+        tip += ", usual gap " + std::to_string(static_cast<int64_t>(usualGap + 0.5f)) + " s";
+    return tip;
+}
+
 } // namespace corvane

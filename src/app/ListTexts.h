@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "store/Alerts.h"
 #include "store/Listener.h"
 #include "store/Store.h"
 #include "util/TextBuffer.h"
@@ -53,5 +55,12 @@ private:
     TTextBuffer<32> caption_;
     char loss_[16], routes_[16];
 };
+
+// What a row's alert mark means, for its tooltip: "Late: no read for 95 s, usual gap 30 s" (the
+// gap left out when none is known, below 0); empty while the sensor reports.
+std::string AlertTip(TAlertState state, int32_t silence, float usualGap);
+
+// The marker beside a sensor's label.
+constexpr std::string_view MarkedTip = "Marked packet type";
 
 } // namespace corvane

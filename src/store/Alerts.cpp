@@ -62,6 +62,18 @@ void TAlerts::Back(TAlertKind kind, uint16_t index, TTrack& track, TDateTime now
     track.LastRead = now;
 }
 
+int32_t TAlerts::Silence(TAlertKind kind, uint16_t index, TDateTime now) const {
+    const size_t count = kind == TAlertKind::Sensor   ? sensors_.size()
+                         : kind == TAlertKind::Repeat ? repeats_.size()
+                                                      : entries_.size();
+    if (index >= count)
+        return -1;
+    const TTrack* track = kind == TAlertKind::Sensor   ? &sensors_[index]
+                          : kind == TAlertKind::Repeat ? &repeats_[index]
+                                                       : &entries_[index];
+    return track->LastRead == NoTime ? -1 : SecondsDiff(track->LastRead, now);
+}
+
 bool TAlerts::OwnerUsualGap(TAlertKind kind, uint8_t index, float& gap) const {
     const bool entry = kind == TAlertKind::Entry;
     const auto& reads = store_.Reads;

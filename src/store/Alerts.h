@@ -59,6 +59,9 @@ public:
     void Clear();
 
     TAlertState State(TAlertKind kind, uint16_t index) const;
+    // Whole seconds since the record's newest read seen (also after it expired) at now; -1
+    // when none was seen.
+    int32_t Silence(TAlertKind kind, uint16_t index, TDateTime now) const;
     int32_t LateCount() const { return late_; }
     int32_t SilentCount() const { return silent_; }
 

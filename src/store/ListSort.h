@@ -28,6 +28,12 @@ struct TSortState {
     // Run Avg and Age start reversed; Loss % starts largest first and Routes fewest first, so a
     // first click on either shows the sensors most at risk on top.
     static bool DefaultReverse(int column) { return column == 4 || column == 5; }
+    // Whether the shown values of the sort column rise down the list: labels, kinds, ages and
+    // routes rise in their natural order, the counts, Run Avg and Loss % fall in theirs.
+    bool Ascending() const {
+        const bool naturalRise = SortColumn <= 1 || SortColumn == 5 || SortColumn == RoutesColumn;
+        return naturalRise != SortReverse;
+    }
 };
 
 // One column's comparison of rows a and b (negative: a first), natural or reversed.

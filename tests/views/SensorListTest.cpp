@@ -357,3 +357,54 @@ TEST_F(SensorList, SeveralUpdatesInOneTurnAreToldOnceOverTheChangedRowsOnly) {
     EXPECT_EQ(top.column(), 4);
     EXPECT_EQ(model.CellText(5, 5), "9");
 }
+
+namespace {
+
+// The marks explain themselves on hovering, and the header shows which column sorts which way.
+TEST_F(SensorList, MarksHaveTooltipsAndTheSortedColumnItsIndicator) {
+    Sensor(0, "Tank", 5, 10.0f, 0, true);
+    Sensor(1, "Pump", 5, 10.0f, 0);
+    model.Flush();
+    const auto tip = [&](uint16_t sensor, int column) {
+        return model.index(model.ModelRowOf(sensor), column).data(Qt::ToolTipRole).toString();
+    };
+    EXPECT_EQ(tip(0, 0), "Marked packet type");
+    EXPECT_EQ(tip(1, 0), "");
+    EXPECT_EQ(tip(1, 5), "") << "reporting";
+
+    // Four counted gaps of 10 s, then 95 s of silence.
+    store->Alerts.Settings.AlertMinSec = 0;
+    for (uint16_t row : {0, 1}) {
+        store->Alerts.OnRead(row, NoIndex, NoIndex, clock.Now());
+        store->Sensors[row].Stats.AvgGap = 10.0f;
+        store->Sensors[row].Stats.LastTime = clock.Now();
+    }
+    clock.AdvanceSeconds(40);
+    store->Alerts.Judge(clock.Now());
+    model.SetAlertState(0, store->Alerts.State(TAlertKind::Sensor, 0));
+    EXPECT_EQ(tip(0, 5), "Late: no read for 40 s, usual gap 10 s");
+    clock.AdvanceSeconds(61);
+    store->Alerts.Judge(clock.Now());
+    model.SetAlertState(1, store->Alerts.State(TAlertKind::Sensor, 1));
+    EXPECT_EQ(tip(1, 5), "Silent: no read for 101 s, usual gap 10 s");
+
+    QTreeView view;
+    AttachSensorList(&view, &model);
+    QHeaderView* header = view.header();
+    EXPECT_TRUE(header->isSortIndicatorShown());
+    EXPECT_EQ(header->sortIndicatorSection(), 0);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder) << "labels A to Z";
+    model.ColumnClick(2);
+    EXPECT_EQ(header->sortIndicatorSection(), 2);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder) << "largest count first";
+    model.ColumnClick(5);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder) << "longest silence first";
+    model.ColumnClick(5);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    model.ColumnClick(6);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder) << "largest loss first";
+    model.ColumnClick(7);
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::AscendingOrder) << "fewest routes first";
+}
+
+} // namespace

@@ -90,6 +90,8 @@ signals:
     // A row became selected in an attached view / was double-clicked there.
     void SensorSelected(quint16 row);
     void HistoryRequested(quint16 row);
+    // The sort state changed, by a header click or a remembered order.
+    void SortChanged();
 
 private:
     struct TRow {
@@ -114,6 +116,7 @@ private:
     bool Has(uint16_t row) const { return row < pos_.size() && pos_[row] >= 0; }
     const std::string& Cell(const TRow& r, int column) const;
     void MakeHealth(uint16_t row) const;
+    QVariant ToolTip(uint16_t sensor, int column) const;
 
     const TStore* store_ = nullptr;
     TSortState sort_;
