@@ -1,15 +1,6 @@
 #include "app/qt/SensorListModel.h"
 
-#include <QGuiApplication>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
-#include <QScrollBar>
-#include <QStyle>
-#include <QStyleOptionHeader>
-#include <QTreeView>
+#include <QPixmap>
 
 #include <algorithm>
 #include <memory>
@@ -19,8 +10,6 @@
 #include "store/ActivityStore.h"
 #include "util/qt/FramePace.h"
 #include "util/qt/Latin1.h"
-#include "util/qt/PaintCache.h"
-#include "util/qt/UnshapedText.h"
 #include "util/untConst.h"
 
 namespace corvane {
@@ -332,108 +321,6 @@ QString TSensorListModel::CellText(uint16_t sensorRow, int column) const {
 
 bool TSensorListModel::IsMarked(uint16_t sensorRow) const {
     return Has(sensorRow) && rows_[sensorRow].Marked;
-}
-
-void TSensorListModel::Post(bool resort, uint16_t row, int first, int last) {
-    repaintPending_ = true;
-    resortPending_ = resortPending_ || resort;
-    if (row != NoRow)
-        dirty_.push_back(row);
-    dirtyFirst_ = std::min(dirtyFirst_, first);
-    dirtyLast_ = std::max(dirtyLast_, last);
-    if (flushPosted_)
-        return;
-    flushPosted_ = true;
-    TFramePace::Instance().Ask(this, [this] { Flush(); });
-}
-
-void TSensorListModel::Flush() {
-    flushPosted_ = false;
-    if (resortPending_) {
-        resortPending_ = false;
-        Resort();
-    }
-    if (repaintPending_) {
-        repaintPending_ = false;
-        Repaint();
-    }
-    if (captionsPending_)
-        TellCaptions();
-}
-
-// The notices for the frame, over the rows and columns that changed since the last, at their
-// positions after any re-sort (a re-sort repaints what it moved by itself).
-void TSensorListModel::Repaint() {
-    const int first = std::max(dirtyFirst_, 0), last = std::min(dirtyLast_, ListColumnCount - 1);
-    const bool all = repaintAll_;
-    std::vector<int>& rows = repaintRows_;
-    rows.clear();
-    if (!all)
-        for (const uint16_t sensor : dirty_)
-            if (Has(sensor))
-                rows.push_back(pos_[sensor]);
-    dirty_.clear();
-    repaintAll_ = false;
-    dirtyFirst_ = ListColumnCount;
-    dirtyLast_ = -1;
-    if (first > last || order_.empty())
-        return;
-    const QList<int> roles = {Qt::DisplayRole, Qt::DecorationRole, Qt::BackgroundRole,
-                              Qt::ForegroundRole};
-    const auto tell = [&](int top, int bottom) {
-        emit dataChanged(index(top, first), index(bottom, last), roles);
-    };
-    if (all) {
-        tell(0, static_cast<int>(order_.size()) - 1);
-        return;
-    }
-    if (rows.empty())
-        return;
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    // A few scattered rows (a quiet network's frame) are told run by run, so that the view
-    // repaints just them; many are told as one span, since every notice costs the view a walk.
-    std::vector<std::pair<int, int>>& runs = repaintRuns_;
-    runs.clear();
-    for (const int row : rows)
-        if (!runs.empty() && runs.back().second + 1 == row)
-            runs.back().second = row;
-        else
-            runs.emplace_back(row, row);
-    if (runs.size() > kMaxRepaintRuns) {
-        tell(rows.front(), rows.back());
-        return;
-    }
-    for (const auto& [top, bottom] : runs)
-        tell(top, bottom);
-}
-
-void TSensorListModel::Resort() {
-    if (!store_) // no store has reported yet, so no row has come from one
-        return;
-    // The rows that changed since the last re-sort wait in dirty_; a new sort state moves them
-    // all.
-    std::vector<uint16_t>& sorted = sorted_;
-    SortAfterChanges(*store_, sort_, order_,
-                     repaintAll_ ? std::span<const uint16_t>(order_) : std::span(dirty_), sorted);
-    if (sorted == order_)
-        return;
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // Selection and current row follow their sensors to the new positions.
-    const QModelIndexList from = persistentIndexList();
-    std::vector<uint16_t> sensors;
-    sensors.reserve(from.size());
-    for (const QModelIndex& i : from)
-        sensors.push_back(order_[i.row()]);
-    order_.swap(sorted);
-    for (size_t k = 0; k < order_.size(); ++k)
-        pos_[order_[k]] = static_cast<int>(k);
-    QModelIndexList to;
-    to.reserve(from.size());
-    for (qsizetype k = 0; k < from.size(); ++k)
-        to.push_back(index(pos_[sensors[k]], from[k].column()));
-    changePersistentIndexList(from, to);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 } // namespace corvane
