@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
 
 #include "E2eSupport.h"
 #include "mqtt/Broker.h"
@@ -41,6 +44,10 @@ public:
             process_.waitForFinished(5000);
         }
     }
+    // Runs in the started program's process before the program itself, to set up its files.
+    void OnChildStart(const std::function<void()>& prepare) {
+        process_.setChildProcessModifier(prepare);
+    }
     bool Start(const QStringList& args) {
         process_.start(dir_.filePath("corvane"), QStringList{"--headless"} + args);
         return process_.waitForStarted(10000);
@@ -54,6 +61,11 @@ public:
         return WaitFor([&] { return Count(text) >= n; }, ms);
     }
     void Signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
+    // Lines in the packet log, without its header.
+    int LoggedPackets() const {
+        QFile log(dir_.filePath("corvane_01.txt"));
+        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count("\r\n")) - 1 : 0;
+    }
     QProcess& Process() { return process_; }
 
 private:
@@ -106,6 +118,33 @@ TEST(Headless, ServesAReceiverWithoutADisplayAndStopsOnSigterm) {
     EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.Process().exitCode(), 0);
     EXPECT_TRUE(WaitFor([&] { return station->state() != QAbstractSocket::ConnectedState; }));
+}
+
+// As some supervisors start programs: standard input, output and error closed, or only some.
+TEST(Headless, RunsWithItsStandardFilesClosed) {
+    for (const std::vector<int>& closed : std::vector<std::vector<int>>{{0, 1, 2}, {1}}) {
+        SCOPED_TRACE(closed.size() == 3 ? "all closed" : "standard output closed");
+        QTcpServer receiver;
+        ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+        THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+        run.OnChildStart([closed] {
+            for (int fd : closed)
+                ::close(fd);
+        });
+        ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
+        ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+        QTcpSocket* station = receiver.nextPendingConnection();
+        for (uint32_t i = 0; i < 3; ++i)
+            station->write(Line(SensorLine(0x300 + i, ",1,Gate")));
+        ASSERT_TRUE(WaitFor([&] { return run.LoggedPackets() == 3; }, 10000));
+        // Its log lines went where nothing of its own listens: it runs until told to stop.
+        WaitFor([] { return false; }, 300);
+        ASSERT_EQ(run.Process().state(), QProcess::Running);
+        run.Signal(SIGTERM);
+        ASSERT_TRUE(run.Process().waitForFinished(5000));
+        EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.Process().exitCode(), 0);
+    }
 }
 
 TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
