@@ -44,6 +44,11 @@ public:
             process_.waitForFinished(5000);
         }
     }
+    void SetEnv(const QString& name, const QString& value) {
+        QProcessEnvironment env = process_.processEnvironment();
+        env.insert(name, value);
+        process_.setProcessEnvironment(env);
+    }
     // Runs in the started program's process before the program itself, to set up its files.
     void OnChildStart(const std::function<void()>& prepare) {
         process_.setChildProcessModifier(prepare);
@@ -144,6 +149,32 @@ TEST(Headless, RunsWithItsStandardFilesClosed) {
         ASSERT_TRUE(run.Process().waitForFinished(5000));
         EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(run.Process().exitCode(), 0);
+    }
+}
+
+// A folder for settings and logs that nobody, not even root, can write to.
+TEST(Headless, AFolderThatCannotBeWrittenEndsTheRunAtOnceWithTheReason) {
+    QTemporaryDir places;
+    QFile plain(places.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QString tooLong = places.path();
+    while (tooLong.size() <= 5000)
+        tooLong += "/abcdefghij";
+    const std::vector<std::pair<QString, QString>> cases{
+        {plain.fileName(), "Not a directory"},
+        {plain.fileName() + "/corvane", "Not a directory"},
+        {tooLong, "File name too long"}};
+    for (const auto& [home, reason] : cases) {
+        SCOPED_TRACE(reason.toStdString());
+        THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+        run.SetEnv("CORVANE_HOME", home);
+        ASSERT_TRUE(run.Start({"-I1"}));
+        ASSERT_TRUE(run.Process().waitForFinished(10000));
+        EXPECT_EQ(run.Process().exitCode(), 2);
+        EXPECT_EQ(QString::fromLatin1(run.Process().readAllStandardError()),
+                  "corvane: cannot write to " + home + ": " + reason + "\n");
+        EXPECT_TRUE(run.Out().isEmpty());
     }
 }
 

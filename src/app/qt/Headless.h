@@ -30,7 +30,8 @@ private:
 
 // True when the arguments ask for the service.
 bool WantsHeadless(int argc, char** argv);
-// Runs the service to its end: 0 after a quit signal, 2 on a usage error.
+// Runs the service to its end: 0 after a quit signal, 2 on a usage error or when its settings
+// or logs' folder cannot be written.
 int RunHeadless(int argc, char** argv);
 
 } // namespace corvane
