@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 #include "app/AppIni.h"
@@ -46,7 +47,7 @@ private:
     TFilePlaces places_;
     TAppIni settings_;
     TSystemClock clock_;
-    THeadlessListener listener_{clock_, stdout};
+    THeadlessListener listener_{clock_, STDOUT_FILENO};
     TNullListListener list_;
     TNullTreeListener tree_;
     TMonitor monitor_{clock_, {listener_, list_, tree_}};
@@ -150,13 +151,20 @@ void THeadless::Quit() {
 
 } // namespace
 
+THeadlessListener::THeadlessListener(const TClock& clock, int fd)
+    : clock_(clock), out_(fd, QueuedLines, [this](std::string_view m) { return Stamped(m); }) {}
+
+std::string THeadlessListener::Stamped(std::string_view message) const {
+    std::string line = FormatIsoTime(clock_.WallNow()).substr(0, 19);
+    line[10] = ' ';
+    line += ' ';
+    line += message;
+    return line;
+}
+
 void THeadlessListener::AddLogLine(std::string_view message) {
-    if (message.empty())
-        return;
-    std::string stamp = FormatIsoTime(clock_.WallNow()).substr(0, 19);
-    stamp[10] = ' ';
-    std::fprintf(out_, "%s %.*s\n", stamp.c_str(), int(message.size()), message.data());
-    std::fflush(out_);
+    if (!message.empty())
+        out_.Push(message);
 }
 
 void THeadlessListener::SetExpireInterval(int milliseconds) {
