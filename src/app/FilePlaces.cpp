@@ -1,6 +1,9 @@
 #include "app/FilePlaces.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
 #include <system_error>
@@ -128,6 +131,22 @@ bool MakeFolder(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     return IsFolder(folder);
+}
+
+std::string CannotWriteTo(const std::string& folder) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (!ec && !IsFolder(folder))
+        ec = std::make_error_code(std::errc::not_a_directory);
+    if (ec)
+        return "cannot write to " + folder + ": " + std::strerror(ec.value());
+    const std::string probe = Join(folder, ".corvane-probe-" + std::to_string(getpid()));
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return "cannot write to " + folder + ": " + std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return {};
 }
 
 std::string DescribePlaces(const TFilePlaces& places) {

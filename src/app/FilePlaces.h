@@ -42,6 +42,12 @@ TFilePlaces BesideProgram(const std::string& programPath);
 // Creates a folder and its missing parents; false when it cannot be made.
 bool MakeFolder(const std::string& folder);
 
+// Whether this run can keep its files in the folder: it is made (with its parents) and a file is
+// created and removed in it. Empty when that works, else "cannot write to <folder>: <reason>"
+// with the C library's text for what failed. A run that cannot write its logs says so at once
+// rather than losing them without a word.
+std::string CannotWriteTo(const std::string& folder);
+
 // The folders for the About box: one line for the settings, one for the logs.
 std::string DescribePlaces(const TFilePlaces& places);
 

@@ -1,5 +1,7 @@
 #include "conn/Conn.h"
 
+#include <chrono>
+
 namespace corvane {
 
 std::string_view ConnStateName(TConnState state) {
@@ -70,8 +72,19 @@ void TConn::CountLine(TLineFate fate) {
     Link.Count(fate, Clock != nullptr ? Clock->Now() : 0.0);
 }
 
+double TConn::RunSeconds() const {
+    if (Clock != nullptr)
+        return Clock->Now() * 86400.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+void TConn::NoteConnected() {
+    Retry.Connected(RunSeconds());
+}
+
 int TConn::AnnounceRetry() {
-    const int wait = Retry.Next();
+    const int wait = Retry.Next(RunSeconds());
     ReportMessage("Reconnecting to " + GetDescription() + " in " + std::to_string(wait) + " s");
     return wait;
 }

@@ -41,11 +41,12 @@ public:
     std::function<void(std::string_view)> OnMessage;
     std::string RxBuffer;
     // Tries again after a refusal, a drop or a device going away, waiting longer each time, until
-    // the connection is closed; the waits start over once it is back.
+    // the connection is closed; the waits start over once it has stayed up for a minute.
     bool Reconnect = false;
     TBackoff Retry;
     // What became of the lines received since the connection opened; the counts start over when
-    // it closes. Clock gives their time for the last minute's figures (none: totals only).
+    // it closes. Clock gives their time for the last minute's figures (none: totals only) and
+    // how long a connection lasted (none: the machine's steady clock).
     TLinkStats Link;
     const TClock* Clock = nullptr;
 
@@ -61,8 +62,13 @@ public:
     void ReportMessage(std::string_view text);
     // Counts a line: the base counts the short ones, the line's owner what it made of the rest.
     void CountLine(TLineFate fate);
+    // What a transport does once connected (or its port opened): the waits may start over.
+    void NoteConnected();
     // Writes "Reconnecting to <description> in <n> s" and returns the wait in seconds.
     int AnnounceRetry();
+
+private:
+    double RunSeconds() const;
 };
 
 } // namespace corvane

@@ -113,6 +113,31 @@ TEST_F(FilePlacesTest, ThisRunSeesTheRealFolderAndMakesMissingFolders) {
     EXPECT_FALSE(MakeFolder((file / "x").string()));
 }
 
+// Every failure here stops root as well as anyone else: tests may run as root, for whom a folder
+// without write permission is no obstacle.
+TEST_F(FilePlacesTest, AFolderThatCannotBeWrittenIsNamedWithTheReason) {
+    const std::string deep = (root / "logs" / "site7").string();
+    EXPECT_EQ(CannotWriteTo(deep), "");
+    EXPECT_TRUE(fs::is_directory(deep));
+    EXPECT_TRUE(fs::is_empty(deep));    // the probe is gone again
+    EXPECT_EQ(CannotWriteTo(deep), ""); // already there
+
+    const fs::path file = root / "plain";
+    FILE* f = std::fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    // The folder is a plain file, or lies under one.
+    EXPECT_EQ(CannotWriteTo(file.string()),
+              "cannot write to " + file.string() + ": Not a directory");
+    const std::string under = (file / "corvane").string();
+    EXPECT_EQ(CannotWriteTo(under), "cannot write to " + under + ": Not a directory");
+    // A path longer than any the system takes.
+    std::string tooLong = root.string();
+    while (tooLong.size() <= 5000)
+        tooLong += "/abcdefghij";
+    EXPECT_EQ(CannotWriteTo(tooLong), "cannot write to " + tooLong + ": File name too long");
+}
+
 TEST(Usage, HelpAndVersionAreAnsweredOthersStartTheProgram) {
     EXPECT_EQ(VersionLine(), "corvane " CORVANE_VERSION);
     EXPECT_EQ(EarlyAnswer({"--version"}), VersionLine() + "\n");

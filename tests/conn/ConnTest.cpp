@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "conn/Conn.h"
+#include "util/untTime.h"
 
 using namespace corvane;
 
@@ -147,7 +148,7 @@ TEST(ConnState, HandlersThatAreNotSetAreNotCalled) {
 }
 
 namespace {
-TEST(Backoff, DoublesUpToAMinuteAndStartsOverAfterAConnection) {
+TEST(Backoff, DoublesUpToAMinute) {
     TFakeConn conn;
     std::vector<std::string> said;
     conn.OnMessage = [&](std::string_view m) { said.emplace_back(m); };
@@ -156,7 +157,48 @@ TEST(Backoff, DoublesUpToAMinuteAndStartsOverAfterAConnection) {
         waits.push_back(conn.AnnounceRetry());
     EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60, 60}));
     EXPECT_EQ(said[2], "Reconnecting to Fake in 4 s");
-    conn.Retry.Reset();
-    EXPECT_EQ(conn.AnnounceRetry(), 1);
+}
+
+// A peer that accepts and drops at once, or after anything short of a minute, is tried ever less
+// often; only a connection that lasted a minute makes the next wait the first one again.
+TEST(Backoff, StartsOverOnlyAfterAConnectionStayedUpAMinute) {
+    TManualClock clock;
+    TFakeConn conn;
+    conn.Clock = &clock;
+    std::vector<int> waits;
+    auto flap = [&](double upSec) {
+        conn.NoteConnected();
+        clock.AdvanceSeconds(upSec);
+        waits.push_back(conn.AnnounceRetry());
+        clock.AdvanceSeconds(waits.back());
+    };
+    for (int i = 0; i < 8; ++i)
+        flap(0);
+    EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60}));
+
+    waits.clear();
+    flap(59.9);
+    flap(60);
+    flap(1);
+    flap(3600);
+    EXPECT_EQ(waits, (std::vector<int>{60, 1, 2, 1}));
+
+    // Refusals after a long connection: its reset counts once, not for each failed attempt.
+    waits.clear();
+    for (int i = 0; i < 3; ++i)
+        waits.push_back(conn.AnnounceRetry());
+    EXPECT_EQ(waits, (std::vector<int>{2, 4, 8}));
+}
+
+// The publisher's way: its own steady time line, no connection object.
+TEST(Backoff, TakesAnyTimeLineInSeconds) {
+    TBackoff retry;
+    EXPECT_EQ(retry.Next(1000.0), 1);
+    retry.Connected(1001.0);
+    EXPECT_EQ(retry.Next(1002.0), 2);
+    retry.Connected(1010.0);
+    EXPECT_EQ(retry.Next(1070.0), 1);
+    retry.Reset();
+    EXPECT_EQ(retry.Next(), 1);
 }
 } // namespace

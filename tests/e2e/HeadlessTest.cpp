@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
 
 #include "E2eSupport.h"
 #include "mqtt/Broker.h"
@@ -41,6 +44,15 @@ public:
             process_.waitForFinished(5000);
         }
     }
+    void SetEnv(const QString& name, const QString& value) {
+        QProcessEnvironment env = process_.processEnvironment();
+        env.insert(name, value);
+        process_.setProcessEnvironment(env);
+    }
+    // Runs in the started program's process before the program itself, to set up its files.
+    void OnChildStart(const std::function<void()>& prepare) {
+        process_.setChildProcessModifier(prepare);
+    }
     bool Start(const QStringList& args) {
         process_.start(dir_.filePath("corvane"), QStringList{"--headless"} + args);
         return process_.waitForStarted(10000);
@@ -54,6 +66,11 @@ public:
         return WaitFor([&] { return Count(text) >= n; }, ms);
     }
     void Signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
+    // Lines in the packet log, without its header.
+    int LoggedPackets() const {
+        QFile log(dir_.filePath("corvane_01.txt"));
+        return log.open(QIODevice::ReadOnly) ? int(log.readAll().count("\r\n")) - 1 : 0;
+    }
     QProcess& Process() { return process_; }
 
 private:
@@ -108,6 +125,158 @@ TEST(Headless, ServesAReceiverWithoutADisplayAndStopsOnSigterm) {
     EXPECT_TRUE(WaitFor([&] { return station->state() != QAbstractSocket::ConnectedState; }));
 }
 
+// A pipe for the program's standard output that the test reads only when it chooses to.
+class TOutPipe {
+public:
+    TOutPipe() {
+        int fds[2];
+        EXPECT_EQ(::pipe2(fds, O_CLOEXEC), 0);
+        read_ = fds[0];
+        write_ = fds[1];
+        ::fcntl(read_, F_SETFL, O_NONBLOCK);
+    }
+    ~TOutPipe() {
+        ::close(read_);
+        CloseWriteEnd();
+    }
+    // Makes the pipe the standard output of a program started by run.
+    void Attach(THeadlessRun& run) const {
+        run.OnChildStart([fd = write_] { ::dup2(fd, STDOUT_FILENO); });
+    }
+    // Only the program holds the writing end from here on.
+    void CloseWriteEnd() {
+        if (write_ >= 0)
+            ::close(write_);
+        write_ = -1;
+    }
+    QByteArray ReadAvailable() const {
+        QByteArray text;
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(read_, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, n);
+        return text;
+    }
+
+private:
+    int read_ = -1;
+    int write_ = -1;
+};
+
+// The counts in "<n> log lines dropped: ..." lines, added up, and how many such lines there were.
+std::pair<int, int> DroppedCounts(const QByteArray& text) {
+    static const QRegularExpression dropped(
+        "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d (\\d+) log lines dropped: standard output is "
+        "not being read$",
+        QRegularExpression::MultilineOption);
+    int count = 0;
+    int lines = 0;
+    for (auto it = dropped.globalMatch(QString::fromLatin1(text)); it.hasNext(); ++lines)
+        count += it.next().captured(1).toInt();
+    return {count, lines};
+}
+
+TEST(Headless, AStandardOutputNobodyReadsHoldsUpNeitherTheIntakeNorTheQuit) {
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+    THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+    TOutPipe out;
+    out.Attach(run);
+    ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
+    out.CloseWriteEnd();
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* station = receiver.nextPendingConnection();
+    // A sensor heard through four entry points has no room for a fifth: every packet through
+    // that one makes a log line. Far more of them than the pipe holds.
+    constexpr int kLines = 4000;
+    auto sendThroughFifth = [&] {
+        QByteArray data;
+        for (int i = 0; i < kLines; ++i)
+            data += Line(SensorLine(0x123456, ",5,Gate 5", '\0', uint8_t(i)));
+        station->write(data);
+    };
+    for (int entry = 1; entry <= 4; ++entry)
+        station->write(Line(SensorLine(0x123456, ',' + std::to_string(entry) + ",Gate")));
+    sendThroughFifth();
+    ASSERT_TRUE(WaitFor([&] { return run.LoggedPackets() == 4 + kLines; }, 30000))
+        << run.LoggedPackets();
+
+    // Read again, the output brings what waited and how many lines it missed: none goes
+    // without being counted.
+    QByteArray text;
+    const QByteArray noRoom = "Sensor: 1193046 out of Entry space\n";
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            text += out.ReadAvailable();
+            return int(text.count(noRoom)) + DroppedCounts(text).first == kLines;
+        },
+        10000))
+        << text.count(noRoom) << " + " << DroppedCounts(text).first;
+    EXPECT_GT(DroppedCounts(text).first, 0);
+    EXPECT_EQ(DroppedCounts(text).second, 1);
+    EXPECT_TRUE(text.startsWith(QByteArray(text.left(20)) + "Entries Size: 1664\n"));
+
+    // Left unread once more and full, the output does not hold up the quit.
+    sendThroughFifth();
+    ASSERT_TRUE(WaitFor([&] { return run.LoggedPackets() == 4 + 2 * kLines; }, 30000));
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(run.Process().waitForFinished(3000));
+    EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.Process().exitCode(), 0);
+}
+
+// As some supervisors start programs: standard input, output and error closed, or only some.
+TEST(Headless, RunsWithItsStandardFilesClosed) {
+    for (const std::vector<int>& closed : std::vector<std::vector<int>>{{0, 1, 2}, {1}}) {
+        SCOPED_TRACE(closed.size() == 3 ? "all closed" : "standard output closed");
+        QTcpServer receiver;
+        ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+        THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+        run.OnChildStart([closed] {
+            for (int fd : closed)
+                ::close(fd);
+        });
+        ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
+        ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+        QTcpSocket* station = receiver.nextPendingConnection();
+        for (uint32_t i = 0; i < 3; ++i)
+            station->write(Line(SensorLine(0x300 + i, ",1,Gate")));
+        ASSERT_TRUE(WaitFor([&] { return run.LoggedPackets() == 3; }, 10000));
+        // Its log lines went where nothing of its own listens: it runs until told to stop.
+        WaitFor([] { return false; }, 300);
+        ASSERT_EQ(run.Process().state(), QProcess::Running);
+        run.Signal(SIGTERM);
+        ASSERT_TRUE(run.Process().waitForFinished(5000));
+        EXPECT_EQ(run.Process().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.Process().exitCode(), 0);
+    }
+}
+
+// A folder for settings and logs that nobody, not even root, can write to.
+TEST(Headless, AFolderThatCannotBeWrittenEndsTheRunAtOnceWithTheReason) {
+    QTemporaryDir places;
+    QFile plain(places.filePath("plain"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    QString tooLong = places.path();
+    while (tooLong.size() <= 5000)
+        tooLong += "/abcdefghij";
+    const std::vector<std::pair<QString, QString>> cases{
+        {plain.fileName(), "Not a directory"},
+        {plain.fileName() + "/corvane", "Not a directory"},
+        {tooLong, "File name too long"}};
+    for (const auto& [home, reason] : cases) {
+        SCOPED_TRACE(reason.toStdString());
+        THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+        run.SetEnv("CORVANE_HOME", home);
+        ASSERT_TRUE(run.Start({"-I1"}));
+        ASSERT_TRUE(run.Process().waitForFinished(10000));
+        EXPECT_EQ(run.Process().exitCode(), 2);
+        EXPECT_EQ(QString::fromLatin1(run.Process().readAllStandardError()),
+                  "corvane: cannot write to " + home + ": " + reason + "\n");
+        EXPECT_TRUE(run.Out().isEmpty());
+    }
+}
+
 TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
     quint16 port = 0;
     {
@@ -131,8 +300,10 @@ TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
     ASSERT_TRUE(run.WaitOut("Adding Entry 0"));
     first->close(); // the receiver restarts
 
-    // After a connection the waits start over, and the reconnected receiver is polled again.
-    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 1 s", 2));
+    // A connection that lasted less than a minute does not start the waits over; the
+    // reconnected receiver is polled again.
+    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 4 s"));
+    EXPECT_EQ(run.Count("Reconnecting to Local in 1 s"), 1);
     ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
     QTcpSocket* second = receiver.nextPendingConnection();
     ASSERT_TRUE(WaitFor([&] { return second->bytesAvailable() >= 4; }));

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 #include "app/AppIni.h"
@@ -27,22 +28,27 @@ namespace {
 constexpr char Usage[] =
     "Usage: corvane --headless -I[port] | -A address[:port] | -S<n> ... (at least one connection)";
 
-// The service's parts, made and torn down in order.
+// The service's parts, made and torn down in order. Made, it has read its settings and nothing
+// else; Start sets the rest going.
 class THeadless {
 public:
     explicit THeadless(const TFilePlaces& places);
     ~THeadless();
+    // Why the run could not keep its settings or logs where they go; empty when it can.
+    std::string FolderProblem() const;
+    void Start();
     void Open(const std::vector<TCmdTarget>& targets);
     void Quit();
 
 private:
-    void ReadSettings();
+    bool KeepsLogs() const { return run_.LogIntervalMs != 0 || run_.LogPackets; }
+    void ChooseLogFiles();
     void Attach(TConn& conn);
 
     TFilePlaces places_;
     TAppIni settings_;
     TSystemClock clock_;
-    THeadlessListener listener_{clock_, stdout};
+    THeadlessListener listener_{clock_, STDOUT_FILENO};
     TNullListListener list_;
     TNullTreeListener tree_;
     TMonitor monitor_{clock_, {listener_, list_, tree_}};
@@ -54,14 +60,25 @@ private:
     std::unique_ptr<TPublishing> publishing_;
 };
 
-THeadless::THeadless(const TFilePlaces& places) : places_(places), settings_(places_.SettingsFile) {
-    MakeFolder(places_.ConfigFolder);
+THeadless::THeadless(const TFilePlaces& places)
+    : places_(places), settings_(places_.SettingsFile), run_(settings_.ReadRunSettings()) {}
+
+std::string THeadless::FolderProblem() const {
+    std::string problem = CannotWriteTo(places_.ConfigFolder);
+    if (problem.empty() && KeepsLogs())
+        problem = CannotWriteTo(places_.DataFolder);
+    return problem;
+}
+
+void THeadless::Start() {
     SetErrorSink([this](const std::string& message) { listener_.AddLogLine(message); });
     listener_.OnExpireInterval = [this](int ms) { expire_.setInterval(ms); };
     QObject::connect(&expire_, &QTimer::timeout, [this] { monitor_.ExpireTick(); });
     expire_.start(1000);
     QObject::connect(&log_, &QTimer::timeout, [this] { monitor_.LogTick(); });
-    ReadSettings();
+    monitor_.ApplySettings(run_);
+    ChooseLogFiles();
+    reconnect_ = ReadReconnect(settings_.File(), true);
     for (const char* line : {"Entries Size: 1664", "Repeats Size: 1280", "Sensors Size: 1528000",
                              "NdSerNo Size: 32000", "Reads Size: 3040000"})
         listener_.AddLogLine(line);
@@ -79,20 +96,14 @@ THeadless::~THeadless() {
     SetErrorSink(nullptr);
 }
 
-void THeadless::ReadSettings() {
-    run_ = settings_.ReadRunSettings();
-    const TRunSettings& run = run_;
-    monitor_.ApplySettings(run);
-    const bool statsLog = run.LogIntervalMs != 0;
-    // The same places as the window: beside a writable program, else the user's own folders.
-    if (statsLog || monitor_.LogPackets)
-        MakeFolder(places_.DataFolder);
-    if (statsLog) {
+// The same places as the window: beside a writable program, else the user's own folders. The
+// folders were found writable before the run began.
+void THeadless::ChooseLogFiles() {
+    if (run_.LogIntervalMs != 0) {
         monitor_.StatsLogPath = NextLogFileName(places_.LogBase + ".LOG");
-        log_.start(run.LogIntervalMs);
+        log_.start(run_.LogIntervalMs);
     }
     monitor_.PacketLogPath = NextLogFileName(places_.LogBase + ".txt");
-    reconnect_ = ReadReconnect(settings_.File(), true);
 }
 
 void THeadless::Attach(TConn& conn) {
@@ -141,13 +152,20 @@ void THeadless::Quit() {
 
 } // namespace
 
+THeadlessListener::THeadlessListener(const TClock& clock, int fd)
+    : clock_(clock), out_(fd, QueuedLines, [this](std::string_view m) { return Stamped(m); }) {}
+
+std::string THeadlessListener::Stamped(std::string_view message) const {
+    std::string line = FormatIsoTime(clock_.WallNow()).substr(0, 19);
+    line[10] = ' ';
+    line += ' ';
+    line += message;
+    return line;
+}
+
 void THeadlessListener::AddLogLine(std::string_view message) {
-    if (message.empty())
-        return;
-    std::string stamp = FormatIsoTime(clock_.WallNow()).substr(0, 19);
-    stamp[10] = ' ';
-    std::fprintf(out_, "%s %.*s\n", stamp.c_str(), int(message.size()), message.data());
-    std::fflush(out_);
+    if (!message.empty())
+        out_.Push(message);
 }
 
 void THeadlessListener::SetExpireInterval(int milliseconds) {
@@ -184,6 +202,11 @@ int RunHeadless(int argc, char** argv) {
         return 2;
     }
     THeadless service(places);
+    if (const std::string problem = service.FolderProblem(); !problem.empty()) {
+        std::fprintf(stderr, "corvane: %s\n", problem.c_str());
+        return 2;
+    }
+    service.Start();
     OnQuitSignals(&app, [&service] { service.Quit(); });
     service.Open(targets);
     return app.exec();

@@ -3,34 +3,42 @@
 // to standard output, one stamped line each.
 #pragma once
 
-#include <cstdio>
 #include <functional>
+#include <string>
 #include <string_view>
 
+#include "output/LineQueue.h"
 #include "store/Listener.h"
 #include "util/untTime.h"
 
 namespace corvane {
 
-// Writes log lines as "yyyy-mm-dd hh:nn:ss <message>", flushed at once. The service has no list
-// and no tree: their null listeners stand in.
+// Writes log lines as "yyyy-mm-dd hh:nn:ss <message>" to a descriptor through a queue of their
+// own thread, so that an output nobody reads holds up neither the intake nor the quit. The
+// service has no list and no tree: their null listeners stand in.
 class THeadlessListener : public TNullShellListener {
 public:
-    THeadlessListener(const TClock& clock, std::FILE* out) : clock_(clock), out_(out) {}
+    // Lines that may wait for a slow reader, on top of what the pipe itself holds.
+    static constexpr size_t QueuedLines = 1000;
+
+    THeadlessListener(const TClock& clock, int fd);
     void AddLogLine(std::string_view message) override;
     void SetExpireInterval(int milliseconds) override;
+    // The line as written, without its line end.
+    std::string Stamped(std::string_view message) const;
 
     // Where the expiry period goes; set by the runner.
     std::function<void(int)> OnExpireInterval;
 
 private:
     const TClock& clock_;
-    std::FILE* out_;
+    TLineQueue out_;
 };
 
 // True when the arguments ask for the service.
 bool WantsHeadless(int argc, char** argv);
-// Runs the service to its end: 0 after a quit signal, 2 on a usage error.
+// Runs the service to its end: 0 after a quit signal, 2 on a usage error or when its settings
+// or logs' folder cannot be written.
 int RunHeadless(int argc, char** argv);
 
 } // namespace corvane

@@ -292,9 +292,18 @@ void TfrmCorv::ReadSettings() {
 }
 
 void TfrmCorv::ChooseLogFiles() {
-    // The logs' folder is made only when a log will be written this run.
-    if (tmrLog->interval() != 0 || monitor_->LogPackets)
-        MakeFolder(places_.DataFolder);
+    // The logs' folder is made only when a log will be written this run. A folder that cannot
+    // be written is said at once, over the window; the run goes on without logs.
+    const bool keepsLogs = tmrLog->interval() != 0 || monitor_->LogPackets;
+    const std::string logProblem = keepsLogs ? CannotWriteTo(places_.DataFolder) : "";
+    const std::string problem = CannotWriteTo(places_.ConfigFolder);
+    if (!problem.empty() || !logProblem.empty())
+        PostWarning(this, problem.empty() ? logProblem : problem);
+    if (!logProblem.empty()) {
+        monitor_->LogPackets = false;
+        tmrLog->stop();
+        return;
+    }
     if (tmrLog->interval() != 0) {
         monitor_->StatsLogPath = NextLogFileName(places_.LogBase + ".LOG");
         tmrLog->start();

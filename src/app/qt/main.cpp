@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "app/FilePlaces.h"
+#include "app/StandardFiles.h"
 #include "app/Usage.h"
 #include "app/qt/ColourScheme.h"
 #include "app/qt/Headless.h"
@@ -10,6 +11,8 @@
 #include "util/qt/ErrorReport.h"
 
 int main(int argc, char* argv[]) {
+    // Before anything opens a descriptor of its own.
+    corvane::OpenMissingStandardFiles();
     // Answered before the window system starts, so they work without a display.
     if (const auto answer = corvane::EarlyAnswer(std::vector<std::string>(argv + 1, argv + argc))) {
         std::fputs(answer->c_str(), stdout);

@@ -86,7 +86,7 @@ void TConnSer::Close() {
 
 void TConnSer::PortOpened() {
     WasOpened = true;
-    Retry.Reset();
+    NoteConnected();
     if (reportedOpen_) {
         RxBuffer.clear(); // opened again after a retry: the Close entry is still there
         return;

@@ -105,7 +105,7 @@ void TConnTcp::SocketConnected() {
     WasConnected = true;
     attemptConnected_ = true;
     retrying_ = false;
-    Retry.Reset();
+    NoteConnected();
     RxBuffer.clear();
     if (!reportedOpen_) {
         reportedOpen_ = true;

@@ -71,6 +71,15 @@ void PostError(const std::string& message) {
     QTimer::singleShot(0, qApp, [message] { ReportError(message); });
 }
 
+void PostWarning(QWidget* parent, const std::string& message) {
+    QTimer::singleShot(0, parent, [parent, message] {
+        QMessageBox box(QMessageBox::Warning, QCoreApplication::applicationName(),
+                        QString::fromStdString(message), QMessageBox::Ok, parent);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+    });
+}
+
 bool TCorvApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);

@@ -15,6 +15,10 @@ void ReportError(const std::string& message);
 // modal message box must not run in the middle of that object's own work.
 void PostError(const std::string& message);
 
+// A warning about the run's circumstances (no error of the program): a message box over parent,
+// from the event loop, so that it shows once the window is up. Not written to the report.
+void PostWarning(QWidget* parent, const std::string& message);
+
 // The error report file: the one set for this run, else the program's path with the extension
 // ".err".
 std::string ErrorReportPath();
