@@ -23,10 +23,8 @@ using TLines = std::vector<std::string>;
 
 constexpr size_t kMaxValueLength = 2047;
 constexpr size_t kMaxRecentAddresses = 10;
-const std::string kSettings = "Settings";
 const std::string kIpAddresses = "IP Addresses";
 const std::string kSerialPorts = "Serial Ports";
-const std::string kAlerts = "Alerts";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -213,7 +211,9 @@ private:
     std::string path_;
 };
 
-std::optional<int32_t> ParseInteger(std::string_view s) {
+} // namespace
+
+std::optional<int32_t> ParseIniInteger(std::string_view s) {
     s = Trim(s);
     bool negative = false;
     if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
@@ -251,8 +251,6 @@ std::optional<int32_t> ParseInteger(std::string_view s) {
     return int32_t(value);
 }
 
-} // namespace
-
 std::string TIniFile::ReadString(const std::string& section, const std::string& key,
                                  const std::string& def) const {
     auto lines = LoadLines(path_);
@@ -268,7 +266,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
 
 int32_t TIniFile::ReadInteger(const std::string& section, const std::string& key,
                               int32_t def) const {
-    return ParseInteger(ReadString(section, key, "")).value_or(def);
+    return ParseIniInteger(ReadString(section, key, "")).value_or(def);
 }
 
 bool TIniFile::ReadBool(const std::string& section, const std::string& key, bool def) const {
@@ -332,50 +330,6 @@ std::string SettingsPathFor(const std::string& programPath) {
     return programPath.substr(0, dot) + ".INI";
 }
 
-int32_t TAppIni::ReadDuplicateTimeSec() const {
-    return file_.ReadInteger(kSettings, "DuplicateTimeSec", 9);
-}
-bool TAppIni::ReadDuplicateCRCCheck() const {
-    return file_.ReadBool(kSettings, "DuplicateCRCCheck", false);
-}
-bool TAppIni::ReadLogPackets() const {
-    return file_.ReadBool(kSettings, "LogPackets", false);
-}
-int32_t TAppIni::ReadLogRateSec() const {
-    return file_.ReadInteger(kSettings, "LogRateSec", 0);
-}
-int32_t TAppIni::ReadPoints2Average() const {
-    return file_.ReadInteger(kSettings, "Points2Average", 10);
-}
-int32_t TAppIni::ReadMaxAge() const {
-    return file_.ReadInteger(kSettings, "MaxAge", 10800);
-}
-
-TRunSettings TAppIni::ReadRunSettings() const {
-    TRunSettings run;
-    run.Store.DuplicateTimeSec = ReadDuplicateTimeSec();
-    run.Store.DuplicateCRCCheck = ReadDuplicateCRCCheck();
-    run.LogPackets = ReadLogPackets();
-    run.LogRateSec = ReadLogRateSec();
-    const int64_t interval = int64_t(run.LogRateSec) * 1000;
-    run.LogIntervalMs = interval > 0 && interval <= INT32_MAX ? int(interval) : 0;
-    run.Store.Points2Average = ReadPoints2Average();
-    run.Store.MaxAge = ReadMaxAge();
-    run.Alerts = ReadAlertSettings();
-    run.SerialPorts = ReadSerialPorts();
-    return run;
-}
-
-TAlertSettings TAppIni::ReadAlertSettings() const {
-    const TAlertSettings defaults;
-    TAlertSettings a;
-    a.LateFactor = file_.ReadInteger(kAlerts, "LateFactor", defaults.LateFactor);
-    a.SilentFactor = file_.ReadInteger(kAlerts, "SilentFactor", defaults.SilentFactor);
-    a.AlertMinSec = file_.ReadInteger(kAlerts, "AlertMinSec", defaults.AlertMinSec);
-    a.Alerts = file_.ReadBool(kAlerts, "Alerts", defaults.Alerts);
-    return a;
-}
-
 void TAppIni::ReadRecentAddresses(std::vector<std::string>& list) const {
     for (auto& entry : file_.ReadSection(kIpAddresses))
         list.push_back(std::move(entry.second));
@@ -418,7 +372,7 @@ std::map<int, std::string> TAppIni::ReadSerialPorts() const {
     std::map<int, std::string> ports;
     for (auto& [key, device] : file_.ReadSection(kSerialPorts)) {
         // Only a key written as the plain number names a port, as a lookup by number finds it.
-        const std::optional<int32_t> port = ParseInteger(key);
+        const std::optional<int32_t> port = ParseIniInteger(key);
         if (port && std::to_string(*port) == key && !device.empty())
             ports.emplace(*port, device);
     }

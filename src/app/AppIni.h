@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -50,6 +52,14 @@ private:
     std::string path_;
 };
 
+// An integer as the settings file writes it: signed decimal, "0x"/"0X" or "$" hexadecimal (up to
+// 32 bits as the number's bit pattern); nullopt when empty, unreadable or out of range.
+std::optional<int32_t> ParseIniInteger(std::string_view text);
+
+// The lines that say which settings read at start-up were out of range and replaced, in the
+// order read, for the log.
+using TSettingWarnings = std::vector<std::string>;
+
 // The program's path with its extension replaced by ".INI" (an extensionless program gets the
 // extension added).
 std::string SettingsPathFor(const std::string& programPath);
@@ -66,6 +76,7 @@ struct TRunSettings {
     int32_t LogRateSec = 0;
     // Device paths by serial port number, from section "Serial Ports" ("1=/dev/ttyUSB0").
     std::map<int, std::string> SerialPorts;
+    TSettingWarnings Warnings;
 };
 
 class TAppIni {
@@ -78,9 +89,13 @@ public:
     bool ReadLogPackets() const;          // default false
     int32_t ReadLogRateSec() const;       // default 0
     int32_t ReadPoints2Average() const;   // default 10
-    int32_t ReadMaxAge() const;           // default 10800
-    // Section "Alerts": LateFactor 3, SilentFactor 10, AlertMinSec 30, Alerts 1 by default.
-    TAlertSettings ReadAlertSettings() const;
+    // Default 10800; at least 1 (the store would hold no read). Values out of range are
+    // replaced by the default, with a line in warnings when given.
+    int32_t ReadMaxAge(TSettingWarnings* warnings = nullptr) const;
+    // Section "Alerts": LateFactor 3 (2..100), SilentFactor 10 (above LateFactor, up to 1000;
+    // twice LateFactor by default when that is 10 or more), AlertMinSec 30 (at least 1), Alerts
+    // 1 by default, ranges as ReadMaxAge.
+    TAlertSettings ReadAlertSettings(TSettingWarnings* warnings = nullptr) const;
     TRunSettings ReadRunSettings() const;
 
     // Appends the remembered targets ("address|port") in file order.

@@ -61,7 +61,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
         if (entry == NoIndex) {
             entry = st.AddEntry(p.EntryId);
             if (entry == NoIndex) {
-                views_.Shell.AddLogLine("Unable to add entry");
+                Say(entryRefused_, "Unable to add entry");
                 return;
             }
             newEntry = true;
@@ -79,7 +79,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
         if (repeat == NoIndex) {
             repeat = st.AddRepeat(p.RepeaterId);
             if (repeat == NoIndex) {
-                views_.Shell.AddLogLine("Unable to add repeater");
+                Say(repeatRefused_, "Unable to add repeater");
                 if (newEntry)
                     st.TakeBackEntry();
                 return;
@@ -93,7 +93,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
     if (newSensor) {
         row = st.AddSensor(p.Kind, p.SerNo);
         if (row == NoRow) {
-            views_.Shell.AddLogLine("Unable to add sensor");
+            Say(sensorRefused_, "Unable to add sensor");
             if (newEntry)
                 st.TakeBackEntry();
             if (newRepeat)
@@ -130,6 +130,11 @@ void TMonitor::ApplySettings(const TRunSettings& run) {
     store_->Settings = run.Store;
     store_->Alerts.Settings = run.Alerts;
     LogPackets = run.LogPackets;
+}
+
+void TMonitor::Say(TRateLimitedMessage& message, std::string_view text) {
+    if (std::string_view line = message.Occur(clock_, text); !line.empty())
+        views_.Shell.AddLogLine(line);
 }
 
 void TMonitor::AddOwnerNode(TOwnerKind kind, uint8_t index) {

@@ -9,6 +9,7 @@
 #include "app/PacketLine.h"
 #include "app/ReadObserver.h"
 #include "store/ActivityStore.h"
+#include "util/RateLimitedMessage.h"
 
 namespace corvane {
 
@@ -54,6 +55,8 @@ private:
     // Opens this run's log for one write (see the .cpp); result as TLogCorv::Open.
     int OpenRunLog(TLogCorv& log, std::string& path, bool& created, const char* header,
                    std::string_view what);
+    // Writes the message's line, when it has one for this occurrence.
+    void Say(TRateLimitedMessage& message, std::string_view text);
 
     const TClock& clock_;
     TViews views_;
@@ -61,6 +64,11 @@ private:
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;
     bool entryNamesFullReported_ = false;
+    // A receiver can send what the store refuses with every packet: each refusal is said once
+    // and then at most once a minute.
+    TRateLimitedMessage entryRefused_;
+    TRateLimitedMessage repeatRefused_;
+    TRateLimitedMessage sensorRefused_;
     bool packetLogCreated_ = false; // this run's first write has made its file
     bool statsLogCreated_ = false;
 };

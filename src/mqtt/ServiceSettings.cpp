@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/AppIni.h"
+#include "app/SettingRange.h"
 
 namespace corvane {
 
@@ -17,7 +18,7 @@ TMqttSettings ReadMqttSettings(const TIniFile& file) {
     const std::string s = "MQTT";
     TMqttSettings m;
     m.Host = file.ReadString(s, "Host", "");
-    m.Port = file.ReadInteger(s, "Port", 1883);
+    m.Port = ReadIntegerInRange(file, s, "Port", 1883, 1, 65535, &m.Warnings);
     m.Topic = file.ReadString(s, "Topic", "corvane");
     m.Station = file.ReadString(s, "Station", "");
     if (m.Station.empty())
@@ -29,7 +30,8 @@ TMqttSettings ReadMqttSettings(const TIniFile& file) {
     m.Password = file.ReadString(s, "Password", "");
     m.Tls = file.ReadBool(s, "TLS", false);
     m.CaFile = file.ReadString(s, "CAFile", "");
-    m.StateEverySec = file.ReadInteger(s, "StateEverySec", 60);
+    // A day at most: the states are what a subscriber that joins late sees first.
+    m.StateEverySec = ReadIntegerInRange(file, s, "StateEverySec", 60, 1, 86400, &m.Warnings);
     return m;
 }
 

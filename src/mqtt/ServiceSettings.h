@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace corvane {
 
@@ -19,6 +20,9 @@ struct TMqttSettings {
     bool Tls = false;
     std::string CaFile;
     int StateEverySec = 60;
+    // A Port or StateEverySec out of range (1..65535, 1..86400) is replaced by its default and
+    // said here, for the log.
+    std::vector<std::string> Warnings;
 };
 
 TMqttSettings ReadMqttSettings(const TIniFile& file);

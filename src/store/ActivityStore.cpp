@@ -236,7 +236,7 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
         uint8_t k = FindSlot(e.Id, s.EntrySlotIds, s.EntrySlotCount);
         if (k == NoIndex) {
             if (s.EntrySlotCount >= EntrySlotMax) {
-                LogOutOfSpace(s.SerNo, " out of Entry space");
+                LogOutOfSpace(entrySpaceRefused_, s.SerNo, " out of Entry space");
             } else {
                 k = s.EntrySlotCount++;
                 s.EntrySlotIds[k] = e.Id;
@@ -255,7 +255,7 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
         uint8_t k = FindSlot(p.Id, s.RepeatSlotIds, s.RepeatSlotCount);
         if (k == NoIndex) {
             if (s.RepeatSlotCount >= RepeatSlotMax) {
-                LogOutOfSpace(s.SerNo, " out of Repeat space");
+                LogOutOfSpace(repeatSpaceRefused_, s.SerNo, " out of Repeat space");
             } else {
                 k = s.RepeatSlotCount++;
                 s.RepeatSlotIds[k] = p.Id;
@@ -271,10 +271,11 @@ void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) 
     }
 }
 
-void TStore::LogOutOfSpace(int64_t serNo, std::string_view what) {
+void TStore::LogOutOfSpace(TRateLimitedMessage& message, int64_t serNo, std::string_view what) {
     TTextBuffer<64> text;
     text.Append("Sensor: ").AppendInt(serNo).Append(what);
-    views_.Shell.AddLogLine(text.View());
+    if (std::string_view line = message.Occur(clock_, text.View()); !line.empty())
+        views_.Shell.AddLogLine(line);
 }
 
 void TStore::UnlinkRead(int32_t i) {

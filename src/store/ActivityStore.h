@@ -8,6 +8,7 @@
 #include "store/KeptStats.h"
 #include "store/Listener.h"
 #include "store/Store.h"
+#include "util/RateLimitedMessage.h"
 
 namespace corvane {
 
@@ -114,7 +115,7 @@ private:
     // Unlinks the ring's oldest read and counts it out of the disordered reads; the caller
     // refreshes its sensor and moves the tail.
     void UnlinkOldest();
-    void LogOutOfSpace(int64_t serNo, std::string_view what);
+    void LogOutOfSpace(TRateLimitedMessage& message, int64_t serNo, std::string_view what);
     void RefreshOwner(TOwnerKind kind, uint8_t index);
     void AgeRows(TDateTime now);
 
@@ -147,6 +148,10 @@ private:
     // While the clock has gone back, reads are not in time order in their chains and recent
     // counts are taken by walking; this many removals make the ring ordered again.
     int32_t disorderedReads_ = 0;
+    // Every read of a sensor through one more entry point or repeater than it has slots for is
+    // refused a slot: said once, then at most once a minute for all sensors together.
+    TRateLimitedMessage entrySpaceRefused_;
+    TRateLimitedMessage repeatSpaceRefused_;
 
     // Rows by serial number, open addressing over twice as many slots as rows; NoRow = empty.
     static constexpr int SerNoIndexBits = 12;

@@ -135,6 +135,66 @@ TEST_F(SettingsTest, AlertValuesFromFileAndDefaults) {
     EXPECT_TRUE(ini.ReadAlertSettings().Alerts);
 }
 
+// A value that would stop what it tunes from working takes its default, and a line for the log
+// says so with the value as written; values the run can work with are kept without a word.
+TEST_F(SettingsTest, OutOfRangeValuesTakeTheirDefaultsAndSaySo) {
+    WriteIni("[Alerts]\r\nLateFactor=0\r\nSilentFactor=-4\r\nAlertMinSec=$0\r\n"
+             "[Settings]\r\nMaxAge= -1 \r\nDuplicateTimeSec=-5\r\nPoints2Average=0\r\n"
+             "LogRateSec=-1\r\n");
+    const TRunSettings run = TAppIni(Program()).ReadRunSettings();
+    EXPECT_EQ(run.Alerts.LateFactor, 3);
+    EXPECT_EQ(run.Alerts.SilentFactor, 10);
+    EXPECT_EQ(run.Alerts.AlertMinSec, 30);
+    EXPECT_EQ(run.Store.MaxAge, 10800);
+    EXPECT_EQ(run.Warnings, (TSettingWarnings{
+                                "[Settings] MaxAge=-1 is out of range; using 10800",
+                                "[Alerts] LateFactor=0 is out of range; using 3",
+                                "[Alerts] SilentFactor=-4 is out of range; using 10",
+                                "[Alerts] AlertMinSec=$0 is out of range; using 30",
+                            }));
+    // Accepted as ever: no duplicates, no blending, no statistics log.
+    EXPECT_EQ(run.Store.DuplicateTimeSec, -5);
+    EXPECT_EQ(run.Store.Points2Average, 0);
+    EXPECT_EQ(run.LogIntervalMs, 0);
+
+    WriteIni("[Alerts]\nLateFactor=abc\nAlertMinSec=\n[Settings]\nMaxAge=1\n");
+    EXPECT_TRUE(TAppIni(Program()).ReadRunSettings().Warnings.empty()); // unreadable: default
+}
+
+TEST_F(SettingsTest, AlertFactorRangesAndSilentAboveLate) {
+    struct TCase {
+        const char* text;
+        int32_t late, silent;
+        std::vector<std::string> warnings;
+    };
+    const TCase cases[] = {
+        {"LateFactor=2\nSilentFactor=3", 2, 3, {}},
+        {"LateFactor=100\nSilentFactor=1000", 100, 1000, {}},
+        {"LateFactor=1", 3, 10, {"[Alerts] LateFactor=1 is out of range; using 3"}},
+        {"LateFactor=101", 3, 10, {"[Alerts] LateFactor=101 is out of range; using 3"}},
+        {"SilentFactor=1001", 3, 10, {"[Alerts] SilentFactor=1001 is out of range; using 10"}},
+        // A silent sensor is late first; past a LateFactor of 10 the default moves with it.
+        {"LateFactor=5\nSilentFactor=5",
+         5,
+         10,
+         {"[Alerts] SilentFactor=5 is out of range; using 10"}},
+        {"LateFactor=20", 20, 40, {}},
+        {"LateFactor=20\nSilentFactor=15",
+         20,
+         40,
+         {"[Alerts] SilentFactor=15 is out of range; using 40"}},
+        {"LateFactor=9", 9, 10, {}},
+    };
+    for (const TCase& c : cases) {
+        WriteIni("[Alerts]\n"s + c.text + "\n");
+        TSettingWarnings warnings;
+        const TAlertSettings a = TAppIni(Program()).ReadAlertSettings(&warnings);
+        EXPECT_EQ(a.LateFactor, c.late) << c.text;
+        EXPECT_EQ(a.SilentFactor, c.silent) << c.text;
+        EXPECT_EQ(warnings, c.warnings) << c.text;
+    }
+}
+
 TEST_F(SettingsTest, RewritingTheAddressListKeepsTheAlertsSection) {
     const std::string alerts = "[Alerts]\r\nLateFactor=5\r\nAlerts=0\r\n";
     WriteIni("[IP Addresses]\r\n" + alerts);

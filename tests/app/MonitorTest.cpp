@@ -173,6 +173,44 @@ TEST_F(MonitorTest, RefusedEntryAndRepeater) {
     EXPECT_EQ(store.RepeatCount, 32); // the alphabet has only 32 letters
 }
 
+// A receiver sending new serial numbers or entry numbers into full tables: each refusal is said
+// once and then at most once a minute, with the count held back; the store stays as it was.
+TEST_F(MonitorTest, AFullTableSaysSoOnceAMinute) {
+    const TDateTime start = EncodeDateTime(2025, 3, 4, 9, 15, 0);
+    clock.Set(start);
+    for (uint32_t i = 0; i < MaxSensors; ++i)
+        Line(SensorLine(i + 1, ",1"));
+    views.Log.clear();
+    for (uint32_t i = 0; i < 5000; ++i) {
+        EXPECT_TRUE(Line(SensorLine(10000 + i, ",1")));
+        clock.AdvanceSeconds(0.01);
+    }
+    EXPECT_EQ(views.Log, std::vector<std::string>{"Unable to add sensor"});
+    EXPECT_EQ(store.SensorCount, MaxSensors);
+    EXPECT_EQ(store.ReadCount, MaxSensors);
+
+    clock.Set(start + 60.0 / 86400); // a minute after the line
+    Line(SensorLine(20000, ",1"));
+    ASSERT_EQ(views.Log.size(), 2u);
+    EXPECT_EQ(views.Log[1], "Unable to add sensor (4999 more refused since 09:15:00)");
+    EXPECT_EQ(CheckInvariants(store), "");
+}
+
+TEST_F(MonitorTest, AFullEntryTableSaysSoOnceAMinute) {
+    clock.Set(EncodeDateTime(2025, 3, 4, 22, 0, 5));
+    for (int i = 0; i < MaxEntries; ++i)
+        Line(SensorLine(1, "," + std::to_string(i)));
+    views.Log.clear();
+    for (int i = 0; i < 100; ++i)
+        Line(SensorLine(2, "," + std::to_string(100 + i)));
+    EXPECT_EQ(views.Log, std::vector<std::string>{"Unable to add entry"});
+    EXPECT_EQ(store.EntryCount, MaxEntries);
+    EXPECT_EQ(store.SensorCount, 1); // a refused entry point's packet makes no sensor
+    clock.AdvanceSeconds(60);
+    Line(SensorLine(2, ",300"));
+    EXPECT_EQ(views.Log.back(), "Unable to add entry (99 more refused since 22:00:05)");
+}
+
 TEST_F(MonitorTest, ExpiryIntervalFollowsTheSensorCount) {
     for (uint32_t i = 0; i < 100; ++i)
         Line(SensorLine(i + 1));

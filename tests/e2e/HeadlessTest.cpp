@@ -97,7 +97,7 @@ TEST(Headless, WithoutAConnectionItSaysHowToCallItAndExits2) {
 TEST(Headless, ServesAReceiverWithoutADisplayAndStopsOnSigterm) {
     QTcpServer receiver;
     ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
-    THeadlessRun run("[Settings]\r\nLogPackets=1\r\n");
+    THeadlessRun run("[Settings]\r\nLogPackets=1\r\n[Alerts]\r\nSilentFactor=0\r\n");
     ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
     ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
     QTcpSocket* station = receiver.nextPendingConnection();
@@ -114,6 +114,7 @@ TEST(Headless, ServesAReceiverWithoutADisplayAndStopsOnSigterm) {
     for (const QByteArray& line : lines)
         EXPECT_TRUE(stamped.match(QString::fromLatin1(line)).hasMatch()) << line.toStdString();
     EXPECT_TRUE(run.Out().contains(" Entries Size: 1664\n"));
+    EXPECT_EQ(run.Count(" [Alerts] SilentFactor=0 is out of range; using 10\n"), 1);
 
     QElapsedTimer stopping;
     stopping.start();

@@ -13,7 +13,10 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTreeView>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sys/stat.h>
 
 #include "app/AppIni.h"
 #include "app/FilePlaces.h"
@@ -108,6 +111,39 @@ TEST_F(WindowStateTest, CorruptOrForeignStateKeepsTheWindowOnScreen) {
     EXPECT_TRUE(Available().contains(frm->geometry()))
         << frm->geometry().x() << "," << frm->geometry().y() << " " << frm->width() << "x"
         << frm->height() << " on " << Available().width() << "x" << Available().height();
+}
+
+// A FIFO where the state file belongs would block the start on its missing writer; it is left
+// unread, and the save replaces it with a state the next run takes back.
+TEST_F(WindowStateTest, AFifoAsStateFileIsSkippedAndReplacedAtSave) {
+    std::filesystem::create_directories(folder.filePath("state").toStdString());
+    ASSERT_EQ(::mkfifo(places.StateFile.c_str(), 0600), 0);
+    {
+        auto frm = Start();
+        EXPECT_EQ(frm->size(), QSize(690, 500));
+        frm->ListModel()->ColumnClick(3);
+        frm->close();
+    }
+    ASSERT_TRUE(std::filesystem::is_regular_file(places.StateFile));
+    auto frm = Start();
+    EXPECT_EQ(frm->ListModel()->SortState().SortColumn, 3);
+}
+
+// A state file grown far past any saved state is not taken in, however sound its start.
+TEST_F(WindowStateTest, AnOversizedStateFileIsSkippedAndReplacedAtSave) {
+    {
+        QSettings state(QString::fromStdString(places.StateFile), QSettings::IniFormat);
+        state.setValue("Window/SortColumn", 2);
+    }
+    std::ofstream(places.StateFile, std::ios::app) << "\n;" << std::string(1024 * 1024, 'x');
+    {
+        auto frm = Start();
+        EXPECT_EQ(frm->ListModel()->SortState().SortColumn, 0);
+        frm->close();
+    }
+    EXPECT_LT(std::filesystem::file_size(places.StateFile), 64u * 1024);
+    auto frm = Start();
+    EXPECT_EQ(frm->ListModel()->SortState().SortColumn, 0);
 }
 
 TEST(WindowState, FitOnScreenMovesAndShrinks) {

@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include "app/Monitor.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 #include "mqtt/Broker.h"
@@ -44,6 +45,20 @@ struct ServiceWindow : ::testing::Test {
     }
     int LogCount(const QString& text) const { return int(frm->reLog->toPlainText().count(text)); }
 };
+
+// Settings out of range are replaced at start-up, and the log pane says which, after the size
+// report that opens it.
+TEST_F(ServiceWindow, OutOfRangeSettingsAreNamedInTheLogPane) {
+    corvane::testing::TBroker broker;
+    ASSERT_TRUE(broker.Start());
+    Start(QString("[Alerts]\r\nLateFactor=0\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\n"
+                  "StateEverySec=-5\r\n")
+              .arg(broker.Port())
+              .toLatin1());
+    EXPECT_EQ(LogCount("[Alerts] LateFactor=0 is out of range; using 3"), 1);
+    EXPECT_EQ(LogCount("[MQTT] StateEverySec=-5 is out of range; using 60"), 1);
+    EXPECT_EQ(frm->Monitor().Store().Alerts.Settings.LateFactor, 3);
+}
 
 TEST_F(ServiceWindow, ConnectMenuShowsThePublishingStateAndDrops) {
     corvane::testing::TBroker broker;

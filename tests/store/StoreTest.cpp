@@ -81,7 +81,8 @@ TEST_F(RingTest, SlotsAreMadeInOrderOfFirstHearingAndLimited) {
     const auto& slotNodes = views.SlotNodes[std::make_pair(s, int(TOwnerKind::Entry))];
     ASSERT_EQ(slotNodes.size(), 4u);
     EXPECT_EQ(slotNodes[0], "Name1");
-    EXPECT_EQ(std::count(views.Log.begin(), views.Log.end(), "Sensor: -5 out of Entry space"), 2);
+    // Said once; a second refusal within the minute is only counted.
+    EXPECT_EQ(std::count(views.Log.begin(), views.Log.end(), "Sensor: -5 out of Entry space"), 1);
     EXPECT_EQ(store->ReadCount, 6); // the reads are still stored and chained
 
     for (int i = 0; i < 17; ++i)
@@ -89,6 +90,23 @@ TEST_F(RingTest, SlotsAreMadeInOrderOfFirstHearingAndLimited) {
     EXPECT_EQ(t.RepeatSlotCount, 16);
     EXPECT_EQ(views.Log.back(), "Sensor: -5 out of Repeat space");
     EXPECT_EQ(CheckInvariants(*store), "");
+}
+
+// Every read through a route a sensor has no slot left for is refused one; the line says so once
+// a minute for all sensors together.
+TEST_F(RingTest, RefusedSlotsAreSaidOnceAMinute) {
+    clock.Set(EncodeDateTime(2025, 7, 8, 6, 30, 45));
+    for (int serNo = 1; serNo <= 50; ++serNo) {
+        const uint16_t s = Sensor(serNo);
+        for (int i = 0; i <= RepeatSlotMax; ++i)
+            Read(s, NoIndex, Repeat(RepeaterChars[i]));
+    }
+    EXPECT_EQ(views.Log, std::vector<std::string>{"Sensor: 1 out of Repeat space"});
+    clock.AdvanceSeconds(60);
+    Read(Sensor(7), NoIndex, Repeat(RepeaterChars[20]));
+    EXPECT_EQ(views.Log.back(), "Sensor: 7 out of Repeat space (49 more refused since 06:30:45)");
+    EXPECT_EQ(store->Sensors[Sensor(7)].RepeatSlots[0].Count, 1); // the reads are kept
+    EXPECT_EQ(store->ReadCount, 50 * (RepeatSlotMax + 1) + 1);
 }
 
 TEST_F(RingTest, ClearForgetsEverythingAndStartsAtIndexZero) {

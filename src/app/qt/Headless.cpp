@@ -82,6 +82,8 @@ void THeadless::Start() {
     for (const char* line : {"Entries Size: 1664", "Repeats Size: 1280", "Sensors Size: 1528000",
                              "NdSerNo Size: 32000", "Reads Size: 3040000"})
         listener_.AddLogLine(line);
+    for (const std::string& line : run_.Warnings)
+        listener_.AddLogLine(line);
     publishing_ = TPublishing::Create(
         settings_.File(), monitor_, [this](std::string_view line) { listener_.AddLogLine(line); });
 }

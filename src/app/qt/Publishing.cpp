@@ -14,6 +14,8 @@ std::unique_ptr<TPublishing> TPublishing::Create(const TIniFile& file, TMonitor&
     const TMqttSettings settings = ReadMqttSettings(file);
     if (settings.Host.empty())
         return nullptr;
+    for (const std::string& line : settings.Warnings)
+        log(line);
     return std::unique_ptr<TPublishing>(new TPublishing(settings, monitor, std::move(log)));
 }
 

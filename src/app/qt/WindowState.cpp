@@ -13,13 +13,14 @@
 
 #include <vector>
 
+#include "app/StateFile.h"
 #include "app/qt/SensorListModel.h"
+#include "app/qt/WindowStateFile.h"
 #include "app/qt/fmCorv.h"
 
 namespace corvane {
 
 namespace {
-const char* const kGroup = "Window";
 
 bool OnSomeScreen(const QRect& frame) {
     for (const QScreen* screen : QGuiApplication::screens())
@@ -46,17 +47,15 @@ QRect FitOnScreen(const QRect& frame, const QRect& available) {
 
 namespace {
 
-// A state saved before the list had its later columns knows only the first ones (states without
-// a count come from the six-column list): those added since keep the widths they start with.
-void RestoreColumns(QHeaderView& header, const QSettings& state) {
+// A state saved before the list had its later columns knows only the first ones: those added
+// since keep the widths they start with.
+void RestoreColumns(QHeaderView& header, const TSavedWindowState& saved) {
     std::vector<int> start;
     for (int c = 0; c < header.count(); ++c)
         start.push_back(header.sectionSize(c));
-    if (!header.restoreState(state.value("Columns").toByteArray()))
+    if (!header.restoreState(saved.Columns))
         return;
-    bool ok = false;
-    const int known = state.value("ColumnCount", 6).toInt(&ok);
-    for (int c = ok && known >= 0 ? known : 0; c < header.count(); ++c) {
+    for (int c = saved.KnownColumns; c < header.count(); ++c) {
         header.showSection(c);
         header.resizeSection(c, start[c]);
     }
@@ -69,8 +68,11 @@ void SaveWindowState(TfrmCorv& window, const std::string& stateFile) {
         return;
     const QString path = QString::fromStdString(stateFile);
     QDir().mkpath(QFileInfo(path).path());
+    // QSettings reads what stands there before it writes: a FIFO would hold the close forever.
+    if (!ClearWayForStateFile(stateFile))
+        return;
     QSettings state(path, QSettings::IniFormat);
-    state.beginGroup(kGroup);
+    state.beginGroup(WindowStateGroup);
     state.setValue("Geometry", window.saveGeometry());
     state.setValue("Splitter1", window.Splitter1->saveState());
     state.setValue("Splitter2", window.Splitter2->saveState());
@@ -87,14 +89,11 @@ void SaveWindowState(TfrmCorv& window, const std::string& stateFile) {
 }
 
 void RestoreWindowState(TfrmCorv& window, const std::string& stateFile) {
-    if (stateFile.empty() || !QFileInfo::exists(QString::fromStdString(stateFile)))
+    const std::optional<TSavedWindowState> saved = ReadWindowStateFile(stateFile);
+    if (!saved)
         return;
-    QSettings state(QString::fromStdString(stateFile), QSettings::IniFormat);
-    if (state.status() != QSettings::NoError)
-        return;
-    state.beginGroup(kGroup);
     const QRect startFrame = window.geometry();
-    if (!window.restoreGeometry(state.value("Geometry").toByteArray()))
+    if (!window.restoreGeometry(saved->Geometry))
         window.setGeometry(startFrame);
     // A state from a larger or another screen: back onto the primary one, whole. The frame is
     // not known before the window shows, so room is left for a title bar and borders.
@@ -102,26 +101,20 @@ void RestoreWindowState(TfrmCorv& window, const std::string& stateFile) {
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             window.setGeometry(FitOnScreen(window.geometry(),
                                            screen->availableGeometry().adjusted(8, 32, -8, -8)));
-    window.Splitter1->restoreState(state.value("Splitter1").toByteArray());
-    window.Splitter2->restoreState(state.value("Splitter2").toByteArray());
-    RestoreColumns(*window.lvDev->header(), state);
+    window.Splitter1->restoreState(saved->Splitter1);
+    window.Splitter2->restoreState(saved->Splitter2);
+    RestoreColumns(*window.lvDev->header(), *saved);
     // The header's own sort indicator stays hidden: the model keeps the order.
     window.lvDev->header()->setSortIndicatorShown(false);
     QAction* log = window.findChild<QAction*>("mniLog");
-    log->setChecked(state.value("LogPane", log->isChecked()).toBool());
+    log->setChecked(saved->LogPane.value_or(log->isChecked()));
     window.reLog->setVisible(log->isChecked());
     TSortState sort = window.ListModel()->SortState();
-    auto column = [&](const char* key, int current) {
-        bool ok = false;
-        const int c = state.value(key, current).toInt(&ok);
-        return ok && c >= 0 && c < ListColumnCount ? c : current;
-    };
-    sort.SortColumn = column("SortColumn", sort.SortColumn);
-    sort.TieColumn = column("TieColumn", sort.TieColumn);
-    sort.SortReverse = state.value("SortReverse", sort.SortReverse).toBool();
-    sort.TieReverse = state.value("TieReverse", sort.TieReverse).toBool();
+    sort.SortColumn = saved->SortColumn.value_or(sort.SortColumn);
+    sort.TieColumn = saved->TieColumn.value_or(sort.TieColumn);
+    sort.SortReverse = saved->SortReverse.value_or(sort.SortReverse);
+    sort.TieReverse = saved->TieReverse.value_or(sort.TieReverse);
     window.ListModel()->SetSortState(sort);
-    state.endGroup();
 }
 
 } // namespace corvane

@@ -68,6 +68,8 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     // The sensor list's sort state is set up by its model.
     reLog->setVisible(findChild<QAction*>("mniLog")->isChecked());
     WriteSizeReport();
+    for (const std::string& line : run_.Warnings)
+        AddLogLine(line);
     tree_->Clear();
     monitor_->EntryNames.clear();
     monitor_->EntryFilter.clear();
