@@ -44,6 +44,11 @@ void TMqttPublisher::Wake() {
 }
 
 namespace {
+// Seconds on the steady time line, as the back-off takes them.
+double Seconds(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
 void DrainWake(int fd) {
     uint64_t count;
     [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
@@ -56,7 +61,7 @@ void TMqttPublisher::Run() {
     socketSince_ = Clock::now();
     Clock::time_point next = Clock::now();
     if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next());
+        next += std::chrono::seconds(retry_.Next(Seconds(next)));
     while (!stopping_.load()) {
         if (mosquitto_socket(mosq_) >= 0) {
             if (!hadSocket)
@@ -73,13 +78,14 @@ void TMqttPublisher::Run() {
             dropped_ += uint64_t(pending_.exchange(0));
             if (unexpected_)
                 Forget();
-            next = Clock::now() + std::chrono::seconds(retry_.Next());
+            const auto now = Clock::now();
+            next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
         }
         DropQueued();
         const auto now = Clock::now();
         if (now >= next) {
             if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next());
+                next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
@@ -228,7 +234,8 @@ void TMqttPublisher::OnConnect(mosquitto* m, void* obj, int rc) {
                       true);
     self->connected_ = true;
     self->everConnected_ = true;
-    self->connectedSince_ = std::chrono::steady_clock::now();
+    // A connection that stays up earns the short waits back; one that drops at once does not.
+    self->retry_.Connected(Seconds(std::chrono::steady_clock::now()));
     if (self->reported_ != 1) {
         self->reported_ = 1;
         self->Report("MQTT broker " + self->BrokerName() + " connected");
@@ -275,9 +282,6 @@ void TMqttPublisher::Watch() {
         Drop("unexpected message from the broker");
         return;
     }
-    // A connection that stays up earns the short waits back; one that drops at once does not.
-    if (connected_.load() && now - connectedSince_ >= std::chrono::seconds(StayUpSec))
-        retry_.Reset();
 }
 
 void TMqttPublisher::Drop(const std::string& reason) {

@@ -40,10 +40,9 @@ public:
     // written to the broker: each at most this many.
     static constexpr int QueueMax = 10000;
     // The keep-alive asked of the broker; a CONNECT unanswered for ConnectAnswerSec counts as
-    // lost; the waits between attempts start short again once a connection stayed up StayUpSec.
+    // lost.
     static constexpr int KeepAliveSec = 30;
     static constexpr int ConnectAnswerSec = 10;
-    static constexpr int StayUpSec = 60;
 
     using TLog = std::function<void(std::string_view)>;
     TMqttPublisher(TMqttSettings settings, TLog log);
@@ -124,7 +123,6 @@ private:
     TBackoff retry_;
     TBrokerStream stream_;
     std::chrono::steady_clock::time_point socketSince_;
-    std::chrono::steady_clock::time_point connectedSince_;
     bool unexpected_ = false; // the broker sent what nothing asked for
     bool everConnected_ = false;
     std::string lastLost_;
