@@ -9,6 +9,11 @@
 
 namespace corvane {
 
+// The id the desktop knows the program by, the same everywhere: the menu entry's file name
+// (<id>.desktop), the AppStream metainfo's id, the icon's name and the window's desktop file
+// name, by which a Wayland shell matches the window to its menu entry.
+constexpr char ApplicationId[] = "org.example.corvane";
+
 // "corvane 1.5" and the like.
 std::string VersionLine();
 

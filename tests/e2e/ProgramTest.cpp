@@ -87,3 +87,23 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+// Without any display the program says what to do instead, rather than being ended by the
+// toolkit with a core dump.
+TEST(EndToEnd, WithoutADisplayItSaysSoAndExits2) {
+    QTemporaryDir dir;
+    corvane::testing::CopyProgram(dir, {});
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    program.setProcessEnvironment(env);
+    program.start(dir.filePath("corvane"), {"-I"});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 2);
+    EXPECT_EQ(program.readAllStandardError(),
+              "corvane: no display found; run it on a desktop, under xvfb-run, or as a service "
+              "with --headless\n");
+}

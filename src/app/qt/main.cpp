@@ -1,6 +1,8 @@
 #include <QStringList>
+
 #include <cstdio>
 
+#include "app/Display.h"
 #include "app/FilePlaces.h"
 #include "app/StandardFiles.h"
 #include "app/Usage.h"
@@ -21,9 +23,13 @@ int main(int argc, char* argv[]) {
     // The service needs no display either: it is decided before any window system is touched.
     if (corvane::WantsHeadless(argc, argv))
         return corvane::RunHeadless(argc, argv);
+    if (!corvane::DisplayAvailable(corvane::DisplayEnvOfThisProcess())) {
+        std::fprintf(stderr, "%s\n", corvane::NoDisplayMessage);
+        return 2;
+    }
     corvane::TCorvApplication app(argc, argv);
     QApplication::setApplicationName("Corvane");
-    QApplication::setDesktopFileName("corvane");
+    QApplication::setDesktopFileName(corvane::ApplicationId);
     QApplication::setWindowIcon(corvane::ProgramIcon());
     corvane::FollowDesktopColourScheme(app);
     QStringList args = QApplication::arguments();
