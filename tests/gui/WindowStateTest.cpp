@@ -24,6 +24,7 @@
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
+#include "output/qt/fmExport.h"
 
 using namespace corvane;
 
@@ -62,8 +63,10 @@ TEST_F(WindowStateTest, ARunTakesBackWhatTheLastOneLeft) {
         frm->findChild<QAction*>("mniLog")->trigger();
         frm->ListModel()->ColumnClick(2);
         frm->ListModel()->ColumnClick(2); // Count, reversed; Sensor breaks ties
+        TfrmExport::NoteChosenFile(folder.filePath("exports/sensors.csv"));
         frm->close();
     }
+    TfrmExport::SetLastFolder({});
     // The settings file stays as it was: the state has a file of its own.
     EXPECT_FALSE(QFile::exists(QString::fromStdString(places.SettingsFile)));
     ASSERT_TRUE(QFile::exists(QString::fromStdString(places.StateFile)));
@@ -79,6 +82,12 @@ TEST_F(WindowStateTest, ARunTakesBackWhatTheLastOneLeft) {
     EXPECT_EQ(sort.SortColumn, 2);
     EXPECT_TRUE(sort.SortReverse);
     EXPECT_EQ(sort.TieColumn, 0);
+    // The header shows that order: Count, smallest first.
+    EXPECT_TRUE(frm->lvDev->header()->isSortIndicatorShown());
+    EXPECT_EQ(frm->lvDev->header()->sortIndicatorSection(), 2);
+    EXPECT_EQ(frm->lvDev->header()->sortIndicatorOrder(), Qt::AscendingOrder);
+    // The folder the last export went to is where the next one starts.
+    EXPECT_EQ(TfrmExport::LastFolder(), folder.filePath("exports"));
     frm.reset();
 
     // Without a state file the window starts as it always has.

@@ -69,6 +69,7 @@ protected:
     QString answer;
 
     void SetUp() override {
+        TfrmExport::SetLastFolder({});
         form.ChooseFile = [this](QWidget*, const QString& folder) {
             offeredFolders.push_back(folder);
             return answer;
@@ -120,16 +121,28 @@ TEST_F(Export, WritesTheCheckedFieldsAndKeepsTheMarks) {
     EXPECT_EQ(file.readAll(), "Name,Running Average\r\n\"Tank 7\",12.3000001907349\r\n");
 
     // Shown again later in the run: the marks are as the user left them, and the file dialog
-    // starts in the program's folder again.
+    // starts where the last file went; the first time it started in the program's folder,
+    // which the build's is, being writable.
     form.show();
     form.btnSaveClick();
     const auto fields = form.CheckedFields();
     EXPECT_EQ(std::count(fields.begin(), fields.end(), true), 2);
     EXPECT_TRUE(fields[1] && fields[6]);
     ASSERT_EQ(offeredFolders.size(), 2u);
-    EXPECT_EQ(offeredFolders[0], TfrmExport::StartFolder());
-    EXPECT_EQ(offeredFolders[1], TfrmExport::StartFolder());
-    EXPECT_TRUE(TfrmExport::StartFolder().endsWith(QDir::separator()));
+    EXPECT_EQ(offeredFolders[0], QCoreApplication::applicationDirPath() + QDir::separator());
+    EXPECT_EQ(offeredFolders[1], QDir(dir.path()).absolutePath() + QDir::separator());
+    EXPECT_EQ(TfrmExport::LastFolder(), QDir(dir.path()).absolutePath());
+}
+
+// A program folder that cannot be written (an installed copy's /usr/bin) is no start for the
+// user's files: the documents folder is, until a file has been written somewhere.
+TEST(ExportFolder, StartsInTheDocumentsWhenTheProgramsFolderIsNotWritable) {
+    EXPECT_EQ(TfrmExport::StartFolderFor("", "/opt/c", true, "/home/u/Documents"), "/opt/c/");
+    EXPECT_EQ(TfrmExport::StartFolderFor("", "/usr/bin", false, "/home/u/Documents"),
+              "/home/u/Documents/");
+    EXPECT_EQ(TfrmExport::StartFolderFor("/srv/out", "/usr/bin", false, "/home/u/Documents"),
+              "/srv/out/");
+    EXPECT_EQ(TfrmExport::StartFolderFor("", "/usr/bin", false, ""), "/usr/bin/");
 }
 
 TEST_F(Export, CancelledSaveOrFailedWriteKeepsTheDialogOpen) {

@@ -17,6 +17,7 @@
 #include "app/qt/SensorListModel.h"
 #include "app/qt/WindowStateFile.h"
 #include "app/qt/fmCorv.h"
+#include "output/qt/fmExport.h"
 
 namespace corvane {
 
@@ -84,6 +85,8 @@ void SaveWindowState(TfrmCorv& window, const std::string& stateFile) {
     state.setValue("SortReverse", sort.SortReverse);
     state.setValue("TieColumn", sort.TieColumn);
     state.setValue("TieReverse", sort.TieReverse);
+    if (!TfrmExport::LastFolder().isEmpty())
+        state.setValue("ExportFolder", TfrmExport::LastFolder());
     state.endGroup();
     state.sync();
 }
@@ -104,8 +107,10 @@ void RestoreWindowState(TfrmCorv& window, const std::string& stateFile) {
     window.Splitter1->restoreState(saved->Splitter1);
     window.Splitter2->restoreState(saved->Splitter2);
     RestoreColumns(*window.lvDev->header(), *saved);
-    // The header's own sort indicator stays hidden: the model keeps the order.
-    window.lvDev->header()->setSortIndicatorShown(false);
+    // The header shows the model's order, whatever indicator the saved header state had; the
+    // sort state taken back below sets it.
+    window.lvDev->header()->setSortIndicatorShown(true);
+    TfrmExport::SetLastFolder(saved->ExportFolder);
     QAction* log = window.findChild<QAction*>("mniLog");
     log->setChecked(saved->LogPane.value_or(log->isChecked()));
     window.reLog->setVisible(log->isChecked());

@@ -48,6 +48,7 @@ std::optional<TSavedWindowState> ReadWindowStateFile(const std::string& stateFil
     saved.TieColumn = Column(state, "TieColumn");
     saved.SortReverse = Flag(state, "SortReverse");
     saved.TieReverse = Flag(state, "TieReverse");
+    saved.ExportFolder = state.value("ExportFolder").toString();
     return saved;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,8 @@ struct TSavedWindowState {
     std::optional<int> TieColumn;
     std::optional<bool> SortReverse;
     std::optional<bool> TieReverse;
+    // The folder an export was last written to; empty when none was.
+    QString ExportFolder;
 };
 
 // The group the state's keys are saved under.

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -71,8 +73,49 @@ std::array<bool, ExportFieldCount> TfrmExport::CheckedFields() const {
     return fields;
 }
 
+namespace {
+QString& LastExportFolder() {
+    static QString folder;
+    return folder;
+}
+
+QString WithSeparator(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(QDir::separator()) ? folder
+                                                                  : folder + QDir::separator();
+}
+} // namespace
+
+QString TfrmExport::StartFolderFor(const QString& last, const QString& program,
+                                   bool programWritable, const QString& documents) {
+    if (!last.isEmpty())
+        return WithSeparator(last);
+    if (programWritable || documents.isEmpty())
+        return WithSeparator(program);
+    return WithSeparator(documents);
+}
+
 QString TfrmExport::StartFolder() {
-    return QDir(QCoreApplication::applicationDirPath()).absolutePath() + QDir::separator();
+    const QString program = QDir(QCoreApplication::applicationDirPath()).absolutePath();
+    const QString last = LastExportFolder();
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    // A documents folder that is not there yet is offered as the home folder it would be in.
+    if (!documents.isEmpty() && !QFileInfo(documents).isDir())
+        documents = QDir::homePath();
+    return StartFolderFor(QFileInfo(last).isDir() ? last : QString(), program,
+                          QFileInfo(program).isWritable(), documents);
+}
+
+QString TfrmExport::LastFolder() {
+    return LastExportFolder();
+}
+
+void TfrmExport::SetLastFolder(const QString& folder) {
+    LastExportFolder() = folder;
+}
+
+void TfrmExport::NoteChosenFile(const QString& path) {
+    if (!path.isEmpty())
+        LastExportFolder() = QFileInfo(path).absolutePath();
 }
 
 void TfrmExport::btnSaveClick() {
@@ -85,6 +128,7 @@ void TfrmExport::btnSaveClick() {
     const QString path = ChooseFile(this, StartFolder());
     if (path.isEmpty())
         return;
+    NoteChosenFile(path);
     try {
         WriteExport(QFile::encodeName(path).toStdString(), store_, fields);
     } catch (const std::exception& e) {

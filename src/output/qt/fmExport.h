@@ -28,8 +28,18 @@ public:
     // Replaceable so that the dialog can be driven without a file dialog.
     std::function<QString(QWidget* parent, const QString& folder)> ChooseFile;
 
-    // The folder the file dialog starts in, every time: the program's own.
+    // The folder the file dialog starts in: the one last written to; before any, the program's
+    // own when it may be written to, else the user's documents folder (an installed program's
+    // folder is no place for the user's files).
     static QString StartFolder();
+    // The rule itself, each folder as a path ending in a separator or empty.
+    static QString StartFolderFor(const QString& last, const QString& program, bool programWritable,
+                                  const QString& documents);
+    // The folder last written to, this run or (taken back from the window's state) an earlier
+    // one; a chosen file's folder becomes it.
+    static QString LastFolder();
+    static void SetLastFolder(const QString& folder);
+    static void NoteChosenFile(const QString& path);
 
     QTreeWidget* lvInclude = nullptr;
     QPushButton* btnSave = nullptr;

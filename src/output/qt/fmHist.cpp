@@ -209,6 +209,7 @@ void TfrmHist::ExportClick() {
     const QString path = ChooseFile(this, TfrmExport::StartFolder());
     if (path.isEmpty())
         return;
+    TfrmExport::NoteChosenFile(path);
     try {
         WriteHistoryExport(QFile::encodeName(path).toStdString(), history_);
     } catch (const std::exception& e) {
