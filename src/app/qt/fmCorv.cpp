@@ -22,6 +22,7 @@
 #include "app/Monitor.h"
 #include "app/qt/AlertViews.h"
 #include "app/qt/ListFilterBar.h"
+#include "app/qt/ListFirstSplitter.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
@@ -129,7 +130,8 @@ void TfrmCorv::BuildLayout() {
     tree_->Attach(tvDev);
     SetHelpContext(tvDev, 8);
 
-    Splitter2 = new QSplitter(Qt::Horizontal);
+    Splitter2 = new TListFirstSplitter([this] { return WidthShowingColumns(lvDev); },
+                                       [this] { return WidthShowingColumns(tvDev); });
     Splitter2->setObjectName("Splitter2");
     Splitter2->setHandleWidth(6);
     Splitter2->addWidget(StackFilterOverList(pnlFilter, lvDev));
