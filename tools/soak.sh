@@ -3,8 +3,17 @@
 # resident memory over time and compares the simulator's count of valid lines with the packet
 # log's. Exits non-zero when the program died or a valid line went missing.
 #   tools/soak.sh [seconds=600] [lines-per-second=2000] [sensors=2000]
+#   tools/soak.sh --hostile [seconds=600] [lines-per-second=2000]
+# --hostile soaks the service instead, against everything around it going wrong at once: a
+# receiver that drops the connection now and then, a broker killed and started again every 30 s,
+# and a standard output read slowly. It prints memory and open descriptors over time and fails
+# when the service died or either grew after the first minute.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+if [ "${1:-}" = "--hostile" ]; then
+    shift
+    exec tools/soak-hostile.sh "$@"
+fi
 seconds=${1:-600}
 rate=${2:-2000}
 sensors=${3:-2000}

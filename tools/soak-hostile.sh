@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The hostile soak of the service (see tools/soak.sh --hostile).
+#   tools/soak-hostile.sh [seconds=600] [lines-per-second=2000]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-600}
+rate=${2:-2000}
+build=${BUILD:-build}
+dir=$(mktemp -d)
+broker=
+cleanup() {
+    kill "$prog" "$sim" "$reader" 2>/dev/null || true
+    [ -n "$broker" ] && kill -9 "$broker" 2>/dev/null || true
+    rm -rf "$dir"
+}
+trap cleanup EXIT
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+mport=$(free_port)
+printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$mport" >"$dir/broker.conf"
+start_broker() {
+    mosquitto -c "$dir/broker.conf" >/dev/null 2>&1 &
+    broker=$!
+}
+start_broker
+
+cp "$build/corvane" "$dir/corvane"
+printf '[Settings]\r\nLogPackets=1\r\nLogRateSec=60\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=soak\r\nStateEverySec=10\r\n' \
+    "$mport" >"$dir/corvane.INI"
+# A receiver that drops the connection on about one line in a thousand, and takes the next.
+"$build/corvane-sim" --port 0 --sensors 2000 --repeaters 32 --entries 32 --rate "$rate" \
+    --faults disconnect --fault-rate 0.001 >"$dir/sim.out" 2>"$dir/sim.err" &
+sim=$!
+for _ in $(seq 50); do
+    port=$(sed -n 's/^tcp: 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.out")
+    [ -n "$port" ] && break
+    sleep 0.1
+done
+mkfifo "$dir/out"
+# Standard output read at twenty lines a second, far slower than the service writes it.
+(while IFS= read -r _; do sleep 0.05; done <"$dir/out") &
+reader=$!
+CORVANE_HOME="$dir" "$dir/corvane" --headless "-I$port" >"$dir/out" 2>"$dir/err" &
+prog=$!
+
+echo "seconds rss_kib fds packet_log_lines"
+start=$(date +%s)
+base_rss=
+base_fds=
+worst_rss=0
+worst_fds=0
+next_kill=30
+while :; do
+    sleep 10
+    now=$(( $(date +%s) - start ))
+    kill -0 "$prog" 2>/dev/null || { echo "the service died" >&2; cat "$dir/err" >&2; exit 1; }
+    if [ "$now" -ge "$next_kill" ]; then
+        kill -9 "$broker" 2>/dev/null || true
+        wait "$broker" 2>/dev/null || true
+        start_broker
+        next_kill=$((next_kill + 30))
+    fi
+    rss=$(awk '/VmRSS/ {print $2}' "/proc/$prog/status")
+    fds=$(ls "/proc/$prog/fd" | wc -l)
+    lines=$(cat "$dir"/corvane_*.txt 2>/dev/null | wc -l)
+    echo "$now $rss $fds $lines"
+    if [ "$now" -ge 60 ] && [ -z "$base_rss" ]; then
+        base_rss=$rss
+        base_fds=$fds
+    fi
+    [ "$rss" -gt "$worst_rss" ] && worst_rss=$rss
+    [ "$fds" -gt "$worst_fds" ] && worst_fds=$fds
+    [ "$now" -ge "$seconds" ] && break
+done
+kill -TERM "$prog"
+for _ in $(seq 20); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$prog" 2>/dev/null && { echo "SIGTERM did not end the service within 2 s" >&2; exit 1; }
+echo "after the first minute: memory $base_rss KiB, at most $worst_rss; descriptors $base_fds, at most $worst_fds"
+# Flat: no more than a tenth above the first minute's memory, and no descriptor more than the
+# connections that may be open at once.
+[ "$worst_rss" -le $((base_rss + base_rss / 10)) ] && [ "$worst_fds" -le $((base_fds + 3)) ]
