@@ -3,7 +3,7 @@
 // list never grows by more than the one target, and that remembering targets leaves every other
 // section (tuning, alerts, publishing, reconnection) reading as it did.
 #include "app/AppIni.h"
-#include "mqtt/ServiceSettings.h"
+#include "app/ServiceSettings.h"
 
 #include <cctype>
 #include <cstdint>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/PacketLine.h"
-#include "app/ReadObserver.h"
+#include "store/ReadObserver.h"
 #include "store/ActivityStore.h"
 #include "util/RateLimitedMessage.h"
 

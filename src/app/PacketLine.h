@@ -30,23 +30,12 @@
 #include <string_view>
 
 #include "conn/LinkStats.h"
+#include "store/DecodedPacket.h"
 #include "util/untToken.h"
 
 namespace corvane {
 
 class TConn;
-
-struct TDecodedPacket {
-    char RepeaterId = '\0'; // '\0': heard directly
-    uint8_t Kind = 0;
-    uint8_t Marked = 0;
-    int64_t SerNo = 0;
-    uint16_t Crc = 0; // the computed CRC-16/ARC of bytes 0..10
-    uint8_t Packet[14] = {};
-    uint8_t EntryId = 255;
-    std::string_view EntryName;  // valid until the decoder's next line
-    std::string_view SensorName; // likewise
-};
 
 // Decodes lines one after another, keeping its working storage between them so that a steady
 // stream of lines allocates nothing.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "mqtt/ServiceSettings.h"
+#include "mqtt/MqttSettings.h"
 #include "util/JsonText.h"
 
 namespace corvane {

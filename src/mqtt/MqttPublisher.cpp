@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/PacketLine.h"
 #include "mqtt/MqttNames.h"
 #include "store/ActivityStore.h"
+#include "store/DecodedPacket.h"
 #include "util/untConst.h"
 
 namespace corvane {

@@ -19,11 +19,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/ReadObserver.h"
 #include "conn/Backoff.h"
 #include "mqtt/BrokerStream.h"
-#include "mqtt/ServiceSettings.h"
+#include "mqtt/MqttSettings.h"
 #include "store/Alerts.h"
+#include "store/ReadObserver.h"
 #include "util/IsoTime.h"
 #include "util/JsonText.h"
 

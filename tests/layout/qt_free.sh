@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The folders say where Qt may be used: nothing outside a qt/ folder includes a Qt header, the
-# Qt-free libraries link no Qt symbol, and nothing under conn/ or output/ reaches into app/.
+# Qt-free libraries link no Qt symbol, and nothing under conn/, output/ or mqtt/ reaches into
+# app/.
 #   qt_free.sh SRC_DIR LIBRARY...
 set -u
 src=$1
@@ -13,9 +14,9 @@ if [ -n "$found" ]; then
     echo "$found"
     status=1
 fi
-found=$(grep -rn '#include "app/' "$src/conn" "$src/output")
+found=$(grep -rn '#include "app/' "$src/conn" "$src/output" "$src/mqtt")
 if [ -n "$found" ]; then
-    echo "conn/ or output/ includes app/:"
+    echo "conn/, output/ or mqtt/ includes app/:"
     echo "$found"
     status=1
 fi

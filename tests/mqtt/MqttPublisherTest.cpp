@@ -10,6 +10,7 @@
 #include "Broker.h"
 #include "app/AppIni.h"
 #include "app/Monitor.h"
+#include "app/ServiceSettings.h"
 #include "mqtt/MqttPublisher.h"
 #include "support/Packets.h"
 #include "util/JsonText.h"

@@ -251,8 +251,12 @@ TEST_F(History, ExportWritesTheRowsInTheExportsForm) {
         startedIn = folder;
         return path;
     };
+    TfrmExport::SetLastFolder({});
+    const QString start = TfrmExport::StartFolder();
     form.ExportClick();
-    EXPECT_EQ(startedIn, TfrmExport::StartFolder());
+    EXPECT_EQ(startedIn, start);
+    EXPECT_EQ(TfrmExport::StartFolder(), QDir(dir.path()).absolutePath() + QDir::separator())
+        << "the next export starts where this one went";
     std::ifstream in(path.toStdString(), std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     EXPECT_EQ(text.substr(0, 29), "At,Gap (sec),Repeater,Entry\r\n");

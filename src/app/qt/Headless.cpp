@@ -17,7 +17,7 @@
 #include "conn/qt/ConnTcp.h"
 #include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
-#include "mqtt/ServiceSettings.h"
+#include "app/ServiceSettings.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 

@@ -2,6 +2,7 @@
 
 #include "app/AppIni.h"
 #include "app/Monitor.h"
+#include "app/ServiceSettings.h"
 
 namespace corvane {
 

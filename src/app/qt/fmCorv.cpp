@@ -32,7 +32,7 @@
 #include "conn/qt/fmConnSer.h"
 #include "conn/qt/fmConnTcp.h"
 #include "conn/qt/fmConnections.h"
-#include "mqtt/ServiceSettings.h"
+#include "app/ServiceSettings.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"

@@ -1,4 +1,4 @@
-#include "mqtt/ServiceSettings.h"
+#include "app/ServiceSettings.h"
 
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
 // Sections [MQTT] and [Connections] as the service and the window read them at start-up.
-#include "mqtt/ServiceSettings.h"
+#include "app/ServiceSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,11 @@
-// The settings of running unattended: section [Connections] (reconnection) and section [MQTT]
-// (publishing to a message broker), read from the settings file with its usual rules.
+// What publishing to a broker is told to do: section [MQTT] of the settings file, read by the
+// program's settings code and handed in.
 #pragma once
 
 #include <string>
 #include <vector>
 
 namespace corvane {
-
-class TIniFile;
 
 struct TMqttSettings {
     std::string Host; // empty: no publishing
@@ -24,12 +22,5 @@ struct TMqttSettings {
     // said here, for the log.
     std::vector<std::string> Warnings;
 };
-
-TMqttSettings ReadMqttSettings(const TIniFile& file);
-// Key Reconnect of [Connections]; def when it is not set.
-bool ReadReconnect(const TIniFile& file, bool def);
-
-// The machine's host name ("localhost" when the system has none).
-std::string HostName();
 
 } // namespace corvane
