@@ -5,18 +5,14 @@
 #include <vector>
 
 #include "conn/Conn.h"
+#include "support/FakeConn.h"
 #include "util/untTime.h"
 
 using namespace corvane;
 
 namespace {
 
-class TFakeConn : public TConn {
-public:
-    std::string GetDescription() const override { return "Fake"; }
-    bool Open() override { return true; }
-    void Close() override {}
-};
+using corvane::testing::TFakeConn;
 
 struct Recorder {
     std::vector<std::string> lines;

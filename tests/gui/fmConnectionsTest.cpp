@@ -18,6 +18,7 @@
 #include "app/qt/fmCorv.h"
 #include "conn/qt/fmConnections.h"
 #include "gui/QtTestSupport.h"
+#include "support/FakeConn.h"
 #include "support/Packets.h"
 #include "util/qt/ErrorReport.h"
 
@@ -27,12 +28,7 @@ using corvane::test::WaitFor;
 
 namespace {
 
-class TFakeConn : public TConn {
-public:
-    std::string GetDescription() const override { return "Serial: 3"; }
-    bool Open() override { return true; }
-    void Close() override { SetState(TConnState::Close); }
-};
+using corvane::testing::TFakeConn;
 
 struct ConnectionsFixture : ::testing::Test {
     QTemporaryDir folder;
@@ -74,7 +70,7 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }));
     QTcpSocket* link = receiver.nextPendingConnection();
     ASSERT_TRUE(WaitFor([&] { return frm->mniClose->actions().size() == 1; }));
-    TFakeConn serial;
+    TFakeConn serial{"Serial: 3"};
     frm->AttachHandlers(serial);
     frm->ConnStateChanged(serial, TConnState::Open);
 

@@ -42,6 +42,7 @@
 #include "output/qt/fmHist.h"
 #include "output/qt/fmSelectEntry.h"
 #include "store/ActivityStore.h"
+#include "support/FakeConn.h"
 #include "support/Packets.h"
 #include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"
@@ -53,23 +54,7 @@ using corvane::test::WaitFor;
 
 namespace {
 
-class TFakeConn : public TConn {
-public:
-    TFakeConn(std::string description, std::vector<std::string>* closed = nullptr)
-        : description_(std::move(description)), closed_(closed) {}
-    std::string GetDescription() const override { return description_; }
-    bool Open() override { return true; }
-    // Like both transports: the state change comes while Close runs.
-    void Close() override {
-        if (closed_)
-            closed_->push_back(description_);
-        SetState(TConnState::Close);
-    }
-
-private:
-    std::string description_;
-    std::vector<std::string>* closed_;
-};
+using corvane::testing::TFakeConn;
 
 struct WindowFixture : ::testing::Test {
     std::unique_ptr<TfrmCorv> frm;
