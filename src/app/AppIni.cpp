@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/SettingKeys.h"
 #include "util/untUtils.h"
 
 namespace corvane {
@@ -23,8 +24,8 @@ using TLines = std::vector<std::string>;
 
 constexpr size_t kMaxValueLength = 2047;
 constexpr size_t kMaxRecentAddresses = 10;
-const std::string kIpAddresses = "IP Addresses";
-const std::string kSerialPorts = "Serial Ports";
+const std::string kIpAddresses = kSectionIpAddresses;
+const std::string kSerialPorts = kSectionSerialPorts;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';

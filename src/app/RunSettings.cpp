@@ -3,14 +3,15 @@
 
 #include <climits>
 
+#include "app/SettingKeys.h"
 #include "app/SettingRange.h"
 
 namespace corvane {
 
 namespace {
 
-const std::string kSettings = "Settings";
-const std::string kAlerts = "Alerts";
+const std::string kSettings = kSectionSettings;
+const std::string kAlerts = kSectionAlerts;
 
 // A factor of 1 calls a sensor late whenever a gap is a little longer than its usual one, which
 // for a sensor sending at a steady pace is every other read.

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "app/AppIni.h"
+#include "app/SettingKeys.h"
 #include "app/SettingRange.h"
 
 namespace corvane {
@@ -15,7 +16,7 @@ std::string HostName() {
 }
 
 TMqttSettings ReadMqttSettings(const TIniFile& file) {
-    const std::string s = "MQTT";
+    const std::string s = kSectionMqtt;
     TMqttSettings m;
     m.Host = file.ReadString(s, "Host", "");
     m.Port = ReadIntegerInRange(file, s, "Port", 1883, 1, 65535, &m.Warnings);
@@ -36,7 +37,7 @@ TMqttSettings ReadMqttSettings(const TIniFile& file) {
 }
 
 bool ReadReconnect(const TIniFile& file, bool def) {
-    return file.ReadBool("Connections", "Reconnect", def);
+    return file.ReadBool(kSectionConnections, "Reconnect", def);
 }
 
 } // namespace corvane

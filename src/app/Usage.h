@@ -17,7 +17,7 @@ constexpr char ApplicationId[] = "org.example.corvane";
 // "corvane 1.5" and the like.
 std::string VersionLine();
 
-// One line per option.
+// One line per option of kOptions (app/Options.h), and where the rest is described.
 std::string UsageText();
 
 // The text to print when the arguments (after the program name) ask for help or the version;

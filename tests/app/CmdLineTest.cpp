@@ -1,4 +1,4 @@
-// The start-up options -I and -A.
+// The start-up options -I, -A and -S, and what keeps them from opening a connection.
 #include <gtest/gtest.h>
 
 #include "app/CmdLine.h"
@@ -46,4 +46,60 @@ TEST(CommandLine, SerialOptionKeepsItsPlaceAmongTheOthers) {
     EXPECT_TRUE(ParseCommandLine({"-S0"}).empty());
     EXPECT_TRUE(ParseCommandLine({"-Sx"}).empty());
     EXPECT_TRUE(ParseCommandLine({"-s3", "--headless"}).empty());
+}
+
+TEST(CommandLine, OptionsThatCanOpenTheirConnectionHaveNoProblem) {
+    EXPECT_TRUE(CommandLineProblems({"-I", "-I5001", "-I+1", "-I65535", "-A10.0.0.7", "-Ahost:1",
+                                     "-A10.0.0.7:65535", "-S1", "-S32", "--headless", "x", "-a",
+                                     "-s99", "-i0"})
+                    .empty());
+}
+
+TEST(CommandLine, AnAddressOptionWithoutAddressSaysToWriteItJoined) {
+    // An address after a blank is shown joined to the option.
+    EXPECT_EQ(CommandLineProblems({"--headless", "-A", "127.0.0.1:1070"}),
+              (std::vector<std::string>{"-A: no address (write it joined: -A127.0.0.1:1070)"}));
+    EXPECT_EQ(CommandLineProblems({"-A"}),
+              (std::vector<std::string>{"-A: no address (write it joined: -A10.0.0.7:1070)"}));
+    EXPECT_EQ(CommandLineProblems({"-A", "-I"}),
+              (std::vector<std::string>{"-A: no address (write it joined: -A10.0.0.7:1070)"}));
+    EXPECT_EQ(CommandLineProblems({"-A:9"}),
+              (std::vector<std::string>{"-A:9: no address (write it joined: -A10.0.0.7:1070)"}));
+}
+
+TEST(CommandLine, PortsThatAreNoNumberFrom1To65535) {
+    for (const char* arg : {"-I0", "-I65536", "-I70000", "-I-5", "-Iabc", "-I50x", "-I0x10",
+                            "-A10.0.0.7:", "-A10.0.0.7:0", "-A10.0.0.7:x", "-A10.0.0.7:1:2",
+                            "-A10.0.0.7:99999999999"})
+        EXPECT_EQ(CommandLineProblems({arg}),
+                  (std::vector<std::string>{std::string(arg) +
+                                            ": the port is no number from 1 to 65535"}))
+            << arg;
+}
+
+TEST(CommandLine, SerialPortsOutsideTheDialogsRange) {
+    EXPECT_EQ(CommandLineProblems({"-S99"}),
+              (std::vector<std::string>{"-S99: no serial port 99 (1 to 32)"}));
+    EXPECT_EQ(CommandLineProblems({"-S0"}),
+              (std::vector<std::string>{"-S0: no serial port 0 (1 to 32)"}));
+    EXPECT_EQ(CommandLineProblems({"-S33"}),
+              (std::vector<std::string>{"-S33: no serial port 33 (1 to 32)"}));
+    EXPECT_EQ(CommandLineProblems({"-Sx"}),
+              (std::vector<std::string>{"-Sx: no serial port x (1 to 32)"}));
+    EXPECT_EQ(CommandLineProblems({"-S"}),
+              (std::vector<std::string>{"-S: no serial port number (1 to 32)"}));
+}
+
+TEST(CommandLine, EveryBadOptionIsNamedInTheOrderGiven) {
+    EXPECT_EQ(CommandLineProblems({"-S99", "-I5001", "-I70000", "-A"}),
+              (std::vector<std::string>{"-S99: no serial port 99 (1 to 32)",
+                                        "-I70000: the port is no number from 1 to 65535",
+                                        "-A: no address (write it joined: -A10.0.0.7:1070)"}));
+}
+
+// The window still opens what the options give, problems or not, and logs what fails.
+TEST(CommandLine, TheWindowsTargetsStayAsTheyWere) {
+    EXPECT_EQ(ParseCommandLine({"-A", "-I70000", "-S99", "-I-5"}),
+              (std::vector<TCmdTarget>{
+                  {"", 1070}, {"127.0.0.1", 70000}, {"", 0, 99}, {"127.0.0.1", -5}}));
 }

@@ -9,6 +9,7 @@
 
 #include "CorvaneVersion.h"
 #include "app/FilePlaces.h"
+#include "app/Options.h"
 #include "app/Usage.h"
 
 using namespace corvane;
@@ -143,8 +144,12 @@ TEST(Usage, HelpAndVersionAreAnsweredOthersStartTheProgram) {
     EXPECT_EQ(EarlyAnswer({"--version"}), VersionLine() + "\n");
     EXPECT_EQ(EarlyAnswer({"-I5001", "--help"}), UsageText());
     EXPECT_EQ(EarlyAnswer({"--help", "--version"}), UsageText());
-    for (const char* option : {"-I", "-A", "--help", "--version"})
-        EXPECT_NE(UsageText().find(option), std::string::npos) << option;
+    // Every option of the table, joined to its value as it is typed.
+    for (const TOption& option : kOptions) {
+        const std::string written = std::string(option.Name) + std::string(option.Argument);
+        EXPECT_NE(UsageText().find("  " + written + " "), std::string::npos) << written;
+    }
+    EXPECT_NE(UsageText().find("man corvane"), std::string::npos);
     // Near misses are no early options: they go to the connection options, which ignore them.
     EXPECT_EQ(EarlyAnswer({}), std::nullopt);
     EXPECT_EQ(EarlyAnswer({"-I", "--Help", "-version", "--versions", "-h"}), std::nullopt);

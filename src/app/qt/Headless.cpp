@@ -26,7 +26,7 @@ namespace corvane {
 namespace {
 
 constexpr char Usage[] =
-    "Usage: corvane --headless -I[port] | -A address[:port] | -S<n> ... (at least one connection)";
+    "Usage: corvane --headless -I[port] | -Aaddress[:port] | -S<n> ... (at least one connection)";
 
 // The service's parts, made and torn down in order. Made, it has read its settings and nothing
 // else; Start sets the rest going.
@@ -188,6 +188,12 @@ int RunHeadless(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
+    // A connection that can never open would leave the service idle for good.
+    if (const std::vector<std::string> problems = CommandLineProblems(args); !problems.empty()) {
+        for (const std::string& problem : problems)
+            std::fprintf(stderr, "corvane: %s\n", problem.c_str());
+        return 2;
+    }
     const std::vector<TCmdTarget> targets = ParseCommandLine(args);
     if (targets.empty()) {
         std::fprintf(stderr, "%s\n", Usage);
