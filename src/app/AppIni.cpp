@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "app/SettingKeys.h"
+#include "util/FileWrite.h"
 #include "util/untUtils.h"
 
 namespace corvane {
@@ -186,18 +187,6 @@ public:
 
 private:
     [[noreturn]] void Fail() const { throw EIniWriteError("Unable to write to " + path_); }
-
-    static bool WriteAll(int fd, std::string_view text) {
-        while (!text.empty()) {
-            ssize_t n = write(fd, text.data(), text.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            text.remove_prefix(size_t(n));
-        }
-        return true;
-    }
 
     // A settings file that is a link is written where the link points, keeping the link.
     static std::string ResolveLink(const std::string& path) {

@@ -7,6 +7,8 @@
 #include <unistd.h>
 #include <utility>
 
+#include "util/FileWrite.h"
+
 namespace corvane {
 
 struct TLineQueue::TShared {
@@ -24,23 +26,6 @@ struct TLineQueue::TShared {
     bool Finished = false;
     bool Broken = false; // the descriptor failed: what comes is thrown away
 };
-
-namespace {
-
-// Writes all of text unless the descriptor fails; a full pipe blocks here, on the writer's thread.
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(size_t(n));
-    }
-    return true;
-}
-
-} // namespace
 
 TLineQueue::TLineQueue(int fd, size_t capacity, TStamp stamp)
     : shared_(std::make_shared<TShared>()) {
