@@ -20,6 +20,7 @@
 
 #include "app/AppIni.h"
 #include "app/Monitor.h"
+#include "app/ServiceSettings.h"
 #include "app/qt/AlertViews.h"
 #include "app/qt/ListFilterBar.h"
 #include "app/qt/ListFirstSplitter.h"
@@ -32,7 +33,6 @@
 #include "conn/qt/fmConnSer.h"
 #include "conn/qt/fmConnTcp.h"
 #include "conn/qt/fmConnections.h"
-#include "app/ServiceSettings.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"
@@ -187,107 +187,6 @@ void TfrmCorv::BuildLayout() {
             [this](quint16 row) { tree_->SelectSensor(tvDev, row); });
     connect(model_.get(), &TSensorListModel::HistoryRequested, this,
             [this](quint16 row) { ShowHistory(row); });
-}
-
-QAction* TfrmCorv::AddCommand(QMenu* menu, const QString& caption, const char* name,
-                              int helpContext) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    if (helpContext)
-        SetHelpContext(action, helpContext);
-    return action;
-}
-
-void TfrmCorv::BuildMenus() {
-    auto addMenu = [this](QMenu* parentMenu, const QString& caption, const char* name, int help) {
-        QMenu* menu = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
-        menu->setObjectName(name);
-        menu->menuAction()->setObjectName(name);
-        SetHelpContext(menu, help);
-        SetHelpContext(menu->menuAction(), help);
-        return menu;
-    };
-    QMenu* file = addMenu(nullptr, "&File", "miFile", 13);
-    // The desktop's usual shortcuts; F1 is the context help of the help window.
-    QAction* exportCsv = AddCommand(file, "&Export", "mniExportSerNo", 14);
-    exportCsv->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    connect(exportCsv, &QAction::triggered, this,
-            [this] { Guard([&] { mniExportSerNoClick(); }); });
-    QAction* exit = AddCommand(file, "E&xit", "miExit", 15);
-    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
-
-    QMenu* edit = addMenu(nullptr, "&Edit", "miEdit", 16);
-    connect(AddCommand(edit, "Clear &All", "mniClearAll", 17), &QAction::triggered, this,
-            [this] { Guard([&] { mniClearAllClick(); }); });
-
-    QMenu* view = addMenu(nullptr, "&View", "miView", 18);
-    QAction* log = AddCommand(view, "&Log", "mniLog", 19);
-    log->setCheckable(true);
-    connect(log, &QAction::triggered, this, [this] { mniLogClick(); });
-    QAction* byEntry = AddCommand(view, "&By Entry...", "mniByEntry", 0);
-    byEntry->setEnabled(false);
-    connect(byEntry, &QAction::triggered, this, [this] { Guard([&] { mniByEntryClick(); }); });
-
-    QMenu* connectMenu = addMenu(nullptr, "&Connect", "miConnect", 20);
-    QMenu* open = addMenu(connectMenu, "&Open", "miOpen", 21);
-    connect(AddCommand(open, "&Serial", "mniSerial", 21), &QAction::triggered, this,
-            [this] { Guard([&] { mniSerialClick(); }); });
-    mniTcpIp = addMenu(open, "TCP/IP", "mniTcpIp", 21);
-    QAction* select = AddCommand(mniTcpIp, "Select TCP/IP", "mnSelectTCPIP", 21);
-    mniTcpIp->setDefaultAction(select);
-    connect(select, &QAction::triggered, this, [this] { Guard([&] { mniTcpIpClick(); }); });
-    QAction* local = AddCommand(mniTcpIp, "127.0.0.1|1070", "mnDefault", 21);
-    local->setData(QStringLiteral("127.0.0.1|1070"));
-    connect(local, &QAction::triggered, this,
-            [this, local] { Guard([&] { mnIPMenuClick(local); }); });
-    mniClose = addMenu(connectMenu, "&Close", "mniClose", 22);
-    mniClose->setEnabled(false);
-    // The link figures of the connections that have a Close entry, in its order.
-    linkViews_ = new TLinkViews(
-        *this, *lblLink,
-        [this] {
-            std::vector<const TConn*> open;
-            for (QAction* entry : mniClose->actions())
-                if (auto* item = qobject_cast<TCloseAction*>(entry))
-                    open.push_back(item->Conn());
-            return open;
-        },
-        monitor_->Clock());
-    connect(AddCommand(connectMenu, "Connections...", "mniConnections", 20), &QAction::triggered,
-            linkViews_, &TLinkViews::ShowWindow);
-
-    QMenu* help = addMenu(nullptr, "&Help", "miHelp", 23);
-    connect(AddCommand(help, "Contents", "miContents", 24), &QAction::triggered, this,
-            [this] { frmHelp->ShowContents(); });
-    connect(AddCommand(help, "Topic Search", "miTopicSearch", 25), &QAction::triggered, this,
-            [this] { frmHelp->ShowTopicSearch(); });
-    connect(AddCommand(help, "About", "miAbout", 26), &QAction::triggered, this,
-            [this] { Guard([&] { miAboutClick(); }); });
-}
-
-void TfrmCorv::BuildPopups() {
-    pmLog = new QMenu(this);
-    pmLog->setObjectName("pmLog");
-    connect(AddCommand(pmLog, "Print", "pmiPrint1", 0), &QAction::triggered, this,
-            [this] { Guard([&] { pmiPrint1Click(); }); });
-    connect(AddCommand(pmLog, "Clear", "pmiClear1", 0), &QAction::triggered, this, [this] {
-        reLog->clear();
-        logLines_ = 0;
-    });
-    connect(AddCommand(pmLog, "Select All", "pmiSelectAll1", 0), &QAction::triggered, reLog,
-            &QPlainTextEdit::selectAll);
-    connect(AddCommand(pmLog, "Copy", "pmiCopy", 0), &QAction::triggered, reLog,
-            &QPlainTextEdit::copy);
-    connect(reLog, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pmLog->popup(reLog->viewport()->mapToGlobal(at)); });
-
-    pmLvDev = new QMenu(this);
-    pmLvDev->setObjectName("pmLvDev");
-    connect(AddCommand(pmLvDev, "History", "pmiHist", 7), &QAction::triggered, this,
-            [this] { Guard([&] { pmiHistClick(); }); });
-    connect(lvDev, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& at) { pmLvDev->popup(lvDev->viewport()->mapToGlobal(at)); });
 }
 
 void TfrmCorv::ReadSettings() {
