@@ -113,6 +113,8 @@ void THeadless::Attach(TConn& conn) {
         return monitor_.ParsePacketLine(&c, line);
     };
     conn.OnMessage = [this](std::string_view message) { listener_.AddLogLine(message); };
+    // Without a window to show the link, the log says when it comes and goes.
+    conn.ReportsLink = true;
     conn.Reconnect = reconnect_;
     conn.Clock = &clock_;
     conns_.push_back(&conn);
