@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -463,6 +465,69 @@ TEST(Headless, SaysWhenASerialPortOpensAndWhyItWentByNumberAndDevice) {
     EXPECT_GT(lines[1].size(), ("Serial " + port + " lost: ").size());
     EXPECT_EQ(lines[2], "Reconnecting to serial " + port + " in 1 s");
     EXPECT_EQ(run.Count("Serial: 3"), 0);
+}
+
+// The entry point that a bare line takes on each of two -I receivers, as the program registers
+// it for publishing: "<serial> <entry> <entry name>", the receivers' ports written <1> and <2>.
+std::vector<std::string> BareLineEntries(corvane::testing::TSubscriber& sub,
+                                         const std::string& station,
+                                         const std::function<bool(const QStringList&)>& start) {
+    QTcpServer first;
+    QTcpServer second;
+    if (!first.listen(QHostAddress::LocalHost, 0) || !second.listen(QHostAddress::LocalHost, 0))
+        return {};
+    const QString one = QString::number(first.serverPort());
+    const QString two = QString::number(second.serverPort());
+    if (!start({"-I" + one, "-I" + two}))
+        return {};
+    // Reads made before the broker has the station are dropped, not kept for it.
+    if (!sub.WaitFor(1, "corvane/" + station + "/status", 10000))
+        return {};
+    std::vector<std::string> entries;
+    uint32_t serial = 0x301;
+    for (QTcpServer* receiver : {&first, &second}) {
+        if (!WaitFor([&] { return receiver->hasPendingConnections(); }, 10000))
+            return {};
+        // Through a repeater: the packet digits alone are too short to be taken for a line.
+        QTcpSocket* station = receiver->nextPendingConnection();
+        station->write(Line(SensorLine(serial++, "", 'r')));
+        station->flush();
+    }
+    const std::string topic = "corvane/" + station + "/packet";
+    if (!sub.WaitFor(2, topic, 10000))
+        return {};
+    for (const corvane::testing::TMessage& message : sub.On(topic)) {
+        const QJsonObject json = message.Json();
+        QString name = json["entry_name"].toString();
+        name.replace(one, "<1>").replace(two, "<2>");
+        entries.push_back(json["serial"].toString().toStdString() + ' ' +
+                          QString::number(json["entry"].toInt(-1)).toStdString() + ' ' +
+                          name.toStdString());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST(Headless, ABareLineTakesTheEntryPointItTakesInTheWindow) {
+    corvane::testing::TBroker broker;
+    ASSERT_TRUE(broker.Start());
+    corvane::testing::TSubscriber sub(broker.Port(), "corvane/#");
+    ASSERT_TRUE(sub.WaitConnected());
+
+    corvane::testing::TProgramRun window(MqttSettings(broker.Port(), "window"));
+    const std::vector<std::string> inWindow =
+        BareLineEntries(sub, "window", [&](const QStringList& args) { return window.Start(args); });
+    EXPECT_EQ(window.Stop(), 0);
+    THeadlessRun service(MqttSettings(broker.Port(), "service"));
+    const std::vector<std::string> inService = BareLineEntries(
+        sub, "service", [&](const QStringList& args) { return service.Start(args); });
+
+    // 254 less the connection's place among the open ones, named as the connection is: the
+    // receiver at the port the command line named last is the local one.
+    const std::vector<std::string> expected{"0000000000000301 254 TCP/IP: 127.0.0.1|<1>",
+                                            "0000000000000302 253 Local"};
+    EXPECT_EQ(inWindow, expected);
+    EXPECT_EQ(inService, inWindow);
 }
 
 } // namespace
