@@ -68,6 +68,11 @@ void TConn::ReportMessage(std::string_view text) {
         OnMessage(text);
 }
 
+void TConn::ReportLink(std::string_view text) {
+    if (ReportsLink)
+        ReportMessage(text);
+}
+
 void TConn::CountLine(TLineFate fate) {
     Link.Count(fate, Clock != nullptr ? Clock->Now() : 0.0);
 }
@@ -85,7 +90,8 @@ void TConn::NoteConnected() {
 
 int TConn::AnnounceRetry() {
     const int wait = Retry.Next(RunSeconds());
-    ReportMessage("Reconnecting to " + GetDescription() + " in " + std::to_string(wait) + " s");
+    const std::string name = ReportsLink ? GetLinkName() : GetDescription();
+    ReportMessage("Reconnecting to " + name + " in " + std::to_string(wait) + " s");
     return wait;
 }
 

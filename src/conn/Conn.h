@@ -44,6 +44,10 @@ public:
     // the connection is closed; the waits start over once it has stayed up for a minute.
     bool Reconnect = false;
     TBackoff Retry;
+    // The service's log says when the link comes up and why it went, and names it by its address
+    // and port (or port and device) when it reconnects; the window shows the link through its
+    // Close entry and caption and names it by its description.
+    bool ReportsLink = false;
     // What became of the lines received since the connection opened; the counts start over when
     // it closes. Clock gives their time for the last minute's figures (none: totals only) and
     // how long a connection lasted (none: the machine's steady clock).
@@ -51,6 +55,8 @@ public:
     const TClock* Clock = nullptr;
 
     virtual std::string GetDescription() const = 0;
+    // The link as the service's log names it: "<address>:<port>", "serial port <n> (<device>)".
+    virtual std::string GetLinkName() const { return GetDescription(); }
     virtual bool Open() = 0;
     virtual void Close() = 0;
 
@@ -60,11 +66,14 @@ public:
     bool DeliverLine(std::string_view line);
     void SetState(TConnState state);
     void ReportMessage(std::string_view text);
+    // A message of the service's log alone (ReportsLink on).
+    void ReportLink(std::string_view text);
     // Counts a line: the base counts the short ones, the line's owner what it made of the rest.
     void CountLine(TLineFate fate);
     // What a transport does once connected (or its port opened): the waits may start over.
     void NoteConnected();
-    // Writes "Reconnecting to <description> in <n> s" and returns the wait in seconds.
+    // Writes "Reconnecting to <description> in <n> s" (the link's name with ReportsLink on) and
+    // returns the wait in seconds.
     int AnnounceRetry();
 
 private:

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
@@ -295,10 +297,11 @@ TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
         ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
         port = probe.serverPort();
     }
+    const QByteArray local = QString("127.0.0.1:%1").arg(port).toLatin1();
     THeadlessRun run;
     ASSERT_TRUE(run.Start({QString("-I%1").arg(port)}));
-    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 1 s"));
-    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 2 s"));
+    ASSERT_TRUE(run.WaitOut("Reconnecting to " + local + " in 1 s"));
+    ASSERT_TRUE(run.WaitOut("Reconnecting to " + local + " in 2 s"));
 
     QTcpServer receiver;
     ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, port));
@@ -313,8 +316,8 @@ TEST(Headless, TriesAgainWhileTheReceiverRefusesThenAcceptsThenDrops) {
 
     // A connection that lasted less than a minute does not start the waits over; the
     // reconnected receiver is polled again.
-    ASSERT_TRUE(run.WaitOut("Reconnecting to Local in 4 s"));
-    EXPECT_EQ(run.Count("Reconnecting to Local in 1 s"), 1);
+    ASSERT_TRUE(run.WaitOut("Reconnecting to " + local + " in 4 s"));
+    EXPECT_EQ(run.Count("Reconnecting to " + local + " in 1 s"), 1);
     ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
     QTcpSocket* second = receiver.nextPendingConnection();
     ASSERT_TRUE(WaitFor([&] { return second->bytesAvailable() >= 4; }));
@@ -387,6 +390,144 @@ TEST(Headless, TwoStationsPublishUnderTheirOwnTopicsAndTheWillTellsOfAKill) {
     EXPECT_EQ(south.Process().exitCode(), 0);
     ASSERT_TRUE(sub.WaitFor(2, "corvane/south/status"));
     EXPECT_EQ(sub.On("corvane/south/status")[1].Payload, "offline");
+}
+
+// The messages of the service's output that tell of its links, without their time stamps.
+std::vector<std::string> LinkLines(const QByteArray& out) {
+    static const QRegularExpression link(
+        "^(Connected to|Connection to|Reconnecting to|Serial port|Unable to) ");
+    std::vector<std::string> lines;
+    for (const QByteArray& line : out.split('\n')) {
+        const QString message = QString::fromLatin1(line.mid(20));
+        if (link.match(message).hasMatch())
+            lines.push_back(message.toStdString());
+    }
+    return lines;
+}
+
+TEST(Headless, SaysWhenATcpLinkOpensAndWhyItWentByAddressAndPort) {
+    quint16 port = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    const std::string name = "127.0.0.1:" + std::to_string(port);
+    THeadlessRun run;
+    ASSERT_TRUE(run.Start({QString("-I%1").arg(port)}));
+    ASSERT_TRUE(run.WaitOut(QByteArray::fromStdString("Reconnecting to " + name + " in 1 s")));
+
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, port));
+    ASSERT_TRUE(WaitFor([&] { return receiver.hasPendingConnections(); }, 10000));
+    QTcpSocket* station = receiver.nextPendingConnection();
+    ASSERT_TRUE(run.WaitOut(QByteArray::fromStdString("Connected to " + name)));
+    station->close();
+    ASSERT_TRUE(run.WaitOut(QByteArray::fromStdString("Reconnecting to " + name + " in 2 s")));
+    run.Signal(SIGINT);
+    ASSERT_TRUE(run.Process().waitForFinished(5000));
+
+    const std::vector<std::string> expected{
+        "Connection to " + name + " lost: Connection refused",
+        "Reconnecting to " + name + " in 1 s", "Connected to " + name,
+        "Connection to " + name + " lost: The remote host closed the connection",
+        "Reconnecting to " + name + " in 2 s"};
+    EXPECT_EQ(LinkLines(run.Out()), expected) << run.Out().toStdString();
+    // The window's short description hides the port; the service never uses it.
+    EXPECT_EQ(run.Count("Local"), 0);
+}
+
+TEST(Headless, SaysWhenASerialPortOpensAndWhyItWentByNumberAndDevice) {
+    QTemporaryDir dir;
+    const QString device = dir.filePath("receiver");
+    const QString far = dir.filePath("far");
+    QProcess socat;
+    socat.start("socat", {"pty,raw,echo=0,link=" + device, "pty,raw,echo=0,link=" + far});
+    ASSERT_TRUE(socat.waitForStarted(2000));
+    ASSERT_TRUE(WaitFor([&] { return QFile::exists(device) && QFile::exists(far); }));
+    const std::string port = "port 3 (" + device.toStdString() + ")";
+
+    THeadlessRun run(("[Serial Ports]\r\n3=" + device + "\r\n").toLatin1());
+    ASSERT_TRUE(run.Start({"-S3"}));
+    ASSERT_TRUE(run.WaitOut(QByteArray::fromStdString("Serial " + port + " opened")));
+    socat.kill(); // the adapter is pulled
+    socat.waitForFinished(2000);
+    ASSERT_TRUE(
+        run.WaitOut(QByteArray::fromStdString("Reconnecting to serial " + port + " in 1 s")));
+    run.Signal(SIGINT);
+    ASSERT_TRUE(run.Process().waitForFinished(5000));
+
+    const std::vector<std::string> lines = LinkLines(run.Out());
+    ASSERT_EQ(lines.size(), 3u) << run.Out().toStdString();
+    EXPECT_EQ(lines[0], "Serial " + port + " opened");
+    // The reason is the system's own words.
+    EXPECT_EQ(lines[1].rfind("Serial " + port + " lost: ", 0), 0u) << lines[1];
+    EXPECT_GT(lines[1].size(), ("Serial " + port + " lost: ").size());
+    EXPECT_EQ(lines[2], "Reconnecting to serial " + port + " in 1 s");
+    EXPECT_EQ(run.Count("Serial: 3"), 0);
+}
+
+// The entry point that a bare line takes on each of two -I receivers, as the program registers
+// it for publishing: "<serial> <entry> <entry name>", the receivers' ports written <1> and <2>.
+std::vector<std::string> BareLineEntries(corvane::testing::TSubscriber& sub,
+                                         const std::string& station,
+                                         const std::function<bool(const QStringList&)>& start) {
+    QTcpServer first;
+    QTcpServer second;
+    if (!first.listen(QHostAddress::LocalHost, 0) || !second.listen(QHostAddress::LocalHost, 0))
+        return {};
+    const QString one = QString::number(first.serverPort());
+    const QString two = QString::number(second.serverPort());
+    if (!start({"-I" + one, "-I" + two}))
+        return {};
+    // Reads made before the broker has the station are dropped, not kept for it.
+    if (!sub.WaitFor(1, "corvane/" + station + "/status", 10000))
+        return {};
+    std::vector<std::string> entries;
+    uint32_t serial = 0x301;
+    for (QTcpServer* receiver : {&first, &second}) {
+        if (!WaitFor([&] { return receiver->hasPendingConnections(); }, 10000))
+            return {};
+        // Through a repeater: the packet digits alone are too short to be taken for a line.
+        QTcpSocket* station = receiver->nextPendingConnection();
+        station->write(Line(SensorLine(serial++, "", 'r')));
+        station->flush();
+    }
+    const std::string topic = "corvane/" + station + "/packet";
+    if (!sub.WaitFor(2, topic, 10000))
+        return {};
+    for (const corvane::testing::TMessage& message : sub.On(topic)) {
+        const QJsonObject json = message.Json();
+        QString name = json["entry_name"].toString();
+        name.replace(one, "<1>").replace(two, "<2>");
+        entries.push_back(json["serial"].toString().toStdString() + ' ' +
+                          QString::number(json["entry"].toInt(-1)).toStdString() + ' ' +
+                          name.toStdString());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST(Headless, ABareLineTakesTheEntryPointItTakesInTheWindow) {
+    corvane::testing::TBroker broker;
+    ASSERT_TRUE(broker.Start());
+    corvane::testing::TSubscriber sub(broker.Port(), "corvane/#");
+    ASSERT_TRUE(sub.WaitConnected());
+
+    corvane::testing::TProgramRun window(MqttSettings(broker.Port(), "window"));
+    const std::vector<std::string> inWindow =
+        BareLineEntries(sub, "window", [&](const QStringList& args) { return window.Start(args); });
+    EXPECT_EQ(window.Stop(), 0);
+    THeadlessRun service(MqttSettings(broker.Port(), "service"));
+    const std::vector<std::string> inService = BareLineEntries(
+        sub, "service", [&](const QStringList& args) { return service.Start(args); });
+
+    // 254 less the connection's place among the open ones, named as the connection is: the
+    // receiver at the port the command line named last is the local one.
+    const std::vector<std::string> expected{"0000000000000301 254 TCP/IP: 127.0.0.1|<1>",
+                                            "0000000000000302 253 Local"};
+    EXPECT_EQ(inWindow, expected);
+    EXPECT_EQ(inService, inWindow);
 }
 
 } // namespace

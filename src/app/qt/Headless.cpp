@@ -13,6 +13,7 @@
 #include "app/Monitor.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/QuitSignals.h"
+#include "conn/CloseList.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
 #include "mqtt/MqttNames.h"
@@ -56,6 +57,7 @@ private:
     QTimer log_;
     bool reconnect_ = true;
     TRunSettings run_;
+    TCloseList closeList_;      // outlives the connections, which point into it
     std::vector<TConn*> conns_; // in the order opened
     std::unique_ptr<TPublishing> publishing_;
 };
@@ -93,6 +95,7 @@ THeadless::~THeadless() {
     for (TConn* conn : conns_) {
         conn->OnLine = nullptr;
         conn->OnMessage = nullptr;
+        conn->OnStateChange = nullptr;
         delete dynamic_cast<QObject*>(conn);
     }
     SetErrorSink(nullptr);
@@ -113,6 +116,9 @@ void THeadless::Attach(TConn& conn) {
         return monitor_.ParsePacketLine(&c, line);
     };
     conn.OnMessage = [this](std::string_view message) { listener_.AddLogLine(message); };
+    // Without a window to show the link, the log says when it comes and goes.
+    conn.ReportsLink = true;
+    conn.OnStateChange = [this](TConn& c, TConnState state) { closeList_.StateChanged(c, state); };
     conn.Reconnect = reconnect_;
     conn.Clock = &clock_;
     conns_.push_back(&conn);

@@ -42,6 +42,17 @@ std::string TConnSer::GetDescription() const {
     return "Serial: " + std::to_string(port_);
 }
 
+std::string TConnSer::GetLinkName() const {
+    return "serial " + PortName();
+}
+
+std::string TConnSer::PortName() const {
+    const std::string device =
+        device_.empty() ? SerialDeviceFor(ports_, port_).toStdString() : device_;
+    const std::string name = "port " + std::to_string(port_);
+    return device.empty() ? name : name + " (" + device + ')';
+}
+
 bool TConnSer::Open() {
     if (!WasOpened) {
         if (!dialog_ || !dialog_->Execute())
@@ -56,6 +67,7 @@ bool TConnSer::OpenPort() {
     if (device.isEmpty())
         throw std::runtime_error("Serial port " + std::to_string(port_) + " does not exist");
     ComPort->setPortName(device);
+    device_ = device.toStdString();
     ComPort->setBaudRate(QSerialPort::Baud19200);
     ComPort->setDataBits(QSerialPort::Data8);
     ComPort->setParity(QSerialPort::NoParity);
@@ -87,6 +99,7 @@ void TConnSer::Close() {
 void TConnSer::PortOpened() {
     WasOpened = true;
     NoteConnected();
+    ReportLink("Serial " + PortName() + " opened");
     if (reportedOpen_) {
         RxBuffer.clear(); // opened again after a retry: the Close entry is still there
         return;
@@ -140,7 +153,11 @@ void TConnSer::PortError(QSerialPort::SerialPortError error) {
         return;
     // What arrived before the loss still holds whole lines.
     DataAvailable();
-    ReportMessage(GetDescription() + " lost: " + ComPort->errorString().toStdString());
+    const std::string reason = ComPort->errorString().toStdString();
+    if (ReportsLink)
+        ReportMessage("Serial " + PortName() + " lost: " + reason);
+    else
+        ReportMessage(GetDescription() + " lost: " + reason);
     ComPort->close();
     RxBuffer.clear();
     if (Reconnect) {

@@ -32,6 +32,7 @@ public:
     bool WasOpened = false;
 
     std::string GetDescription() const override;
+    std::string GetLinkName() const override;
     // Throws when the port cannot be opened; false when the dialog was cancelled.
     bool Open() override;
     void Close() override;
@@ -47,6 +48,8 @@ public:
     void ScheduleRetry();
 
 private:
+    // "port <n> (<device>)": the device last opened, else the one the port would open.
+    std::string PortName() const;
     void PortOpened();
     void PortClosed();
     void DataAvailable();
@@ -55,6 +58,7 @@ private:
     TfrmConnSer* dialog_;
     const TSerialPorts ports_;
     int port_ = 0;
+    std::string device_; // as last tried
     bool reportedOpen_ = false;
     std::unique_ptr<QSerialPort> ComPort;
     QTimer retryTimer_;

@@ -49,6 +49,10 @@ std::string TConnTcp::GetDescription() const {
     return "TCP/IP: " + address_.toStdString() + '|' + std::to_string(port_);
 }
 
+std::string TConnTcp::GetLinkName() const {
+    return address_.toStdString() + ':' + std::to_string(port_);
+}
+
 void TConnTcp::SetTarget(const QString& address, int port) {
     address_ = address;
     port_ = port;
@@ -106,6 +110,7 @@ void TConnTcp::SocketConnected() {
     attemptConnected_ = true;
     retrying_ = false;
     NoteConnected();
+    ReportLink("Connected to " + GetLinkName());
     RxBuffer.clear();
     if (!reportedOpen_) {
         reportedOpen_ = true;
@@ -169,8 +174,12 @@ bool TConnTcp::ScheduleRetry() {
 void TConnTcp::SocketError() {
     pollTimer_.stop();
     const auto error = socket_->error();
+    // Retries under way are announced by their waits alone, in the service's log as well.
+    if (!retrying_)
+        ReportLink("Connection to " + GetLinkName() +
+                   " lost: " + socket_->errorString().toStdString());
     if (!WasConnected || (Reconnect && !attemptConnected_)) {
-        if (!retrying_)
+        if (!retrying_ && !ReportsLink)
             ReportMessage("Unable to connect with " + GetDescription());
         ScheduleRetry();
         return;
@@ -181,7 +190,8 @@ void TConnTcp::SocketError() {
         return;
     if (Reconnect) {
         // A message box for every attempt would bury an unattended screen.
-        ReportMessage(GetDescription() + " lost: " + socket_->errorString().toStdString());
+        if (!ReportsLink)
+            ReportMessage(GetDescription() + " lost: " + socket_->errorString().toStdString());
         ScheduleRetry();
         return;
     }

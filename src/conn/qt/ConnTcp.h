@@ -35,6 +35,7 @@ public:
     bool HasTarget = false;
 
     std::string GetDescription() const override;
+    std::string GetLinkName() const override;
     // Throws when there is no address to connect to.
     bool Open() override;
     void Close() override;
