@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/PacketLine.h"
-#include "store/ReadObserver.h"
 #include "store/ActivityStore.h"
+#include "store/ReadObserver.h"
 #include "util/RateLimitedMessage.h"
 
 namespace corvane {

@@ -11,6 +11,7 @@
 #include "app/CmdLine.h"
 #include "app/FilePlaces.h"
 #include "app/Monitor.h"
+#include "app/ServiceSettings.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/QuitSignals.h"
 #include "conn/CloseList.h"
@@ -18,7 +19,6 @@
 #include "conn/qt/ConnTcp.h"
 #include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
-#include "app/ServiceSettings.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 
