@@ -44,6 +44,9 @@ void TMqttPublisher::Wake() {
 }
 
 namespace {
+// The loss a broker that sends what nothing asked for is logged with.
+constexpr char kUnexpected[] = "unexpected message from the broker";
+
 // Seconds on the steady time line, as the back-off takes them.
 double Seconds(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(t.time_since_epoch()).count();
@@ -131,12 +134,12 @@ void TMqttPublisher::Service(int timeoutMs) {
     if (n > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP | POLLRDHUP))) {
         rc = ReadFromBroker(mosq_, stream_, !settings_.Tls, fds[0].revents & POLLRDHUP);
         if (rc == ReadUnexpected) {
-            Drop("unexpected message from the broker");
+            Drop(kUnexpected);
             return;
         }
     }
     if (unexpected_ && mosquitto_socket(mosq_) >= 0) {
-        Drop("unexpected message from the broker");
+        Drop(kUnexpected);
         return;
     }
     if (rc == MOSQ_ERR_SUCCESS && connected_.load())
@@ -279,7 +282,7 @@ void TMqttPublisher::Watch() {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(up).count();
     const uint64_t allowance = 256 * 1024 + 256 * uint64_t(seconds) + 64 * sent_.load();
     if (BytesReceived(sock) > allowance) {
-        Drop("unexpected message from the broker");
+        Drop(kUnexpected);
         return;
     }
 }

@@ -68,10 +68,8 @@ int32_t TAlerts::Silence(TAlertKind kind, uint16_t index, TDateTime now) const {
                                                       : entries_.size();
     if (index >= count)
         return -1;
-    const TTrack* track = kind == TAlertKind::Sensor   ? &sensors_[index]
-                          : kind == TAlertKind::Repeat ? &repeats_[index]
-                                                       : &entries_[index];
-    return track->LastRead == NoTime ? -1 : SecondsDiff(track->LastRead, now);
+    const TTrack& track = const_cast<TAlerts*>(this)->Track(kind, index);
+    return track.LastRead == NoTime ? -1 : SecondsDiff(track.LastRead, now);
 }
 
 bool TAlerts::OwnerUsualGap(TAlertKind kind, uint8_t index, float& gap) const {
@@ -100,7 +98,7 @@ void TAlerts::Judge(TDateTime now) {
     for (uint16_t row = 0; row < store_.SensorCount; ++row) {
         const TStats& st = store_.Sensors[row].Stats;
         // A sensor whose reads all expired keeps its state until a read comes.
-        if (st.Count - st.Dups - 1 >= 2)
+        if (UsualGapKnown(st))
             JudgeOne(TAlertKind::Sensor, row, sensors_[row], st.LastTime, st.AvgGap, now);
     }
     float gap = 0;

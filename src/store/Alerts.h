@@ -59,6 +59,8 @@ public:
     void Clear();
 
     TAlertState State(TAlertKind kind, uint16_t index) const;
+    // Whether a sensor's usual gap (its average gap) is known: two counted gaps at least.
+    static bool UsualGapKnown(const TStats& stats) { return stats.Count - stats.Dups - 1 >= 2; }
     // Whole seconds since the record's newest read seen (also after it expired) at now; -1
     // when none was seen.
     int32_t Silence(TAlertKind kind, uint16_t index, TDateTime now) const;

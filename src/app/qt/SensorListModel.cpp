@@ -280,7 +280,7 @@ QVariant TSensorListModel::ToolTip(uint16_t sensor, int column) const {
     // Worked out when asked, so that it tells the silence as it stands at that moment.
     const TDateTime now = store_->Clock().Now();
     const TStats& stats = store_->Sensors[sensor].Stats;
-    const float gap = stats.Count - stats.Dups - 1 >= 2 ? stats.AvgGap : -1.0f;
+    const float gap = TAlerts::UsualGapKnown(stats) ? stats.AvgGap : -1.0f;
     return Latin1(
         AlertTip(alerts_[sensor], store_->Alerts.Silence(TAlertKind::Sensor, sensor, now), gap));
 }
