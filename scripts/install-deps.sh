@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
-    libmosquitto-dev mosquitto mosquitto-clients openssl python3
+    libmosquitto-dev mosquitto mosquitto-clients openssl python3 libsqlite3-dev sqlite3
     desktop-file-utils appstream dpkg-dev systemd man-db
 )
 missing=()

@@ -119,11 +119,28 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
 
     st.InsertRead(entry, repeat, p.Crc, row);
     st.RefreshSensor(row, repeat, entry);
-    if (ReadObserver) {
+    if (observerCount_ > 0) {
         const int32_t n = st.ReadHead;
-        const bool duplicate = st.IsDuplicate(st.Reads[n].SensorOlder, n);
-        ReadObserver->OnRead(st, {p, st.Reads[n].Wall, row, entry, repeat, duplicate});
+        const TRead& r = st.Reads[n];
+        const bool duplicate = st.IsDuplicate(r.SensorOlder, n);
+        const TRegisteredRead read{p, r.Wall, r.Time, row, entry, repeat, duplicate};
+        for (int i = 0; i < observerCount_; ++i)
+            observers_[i]->OnRead(st, read);
     }
+}
+
+bool TMonitor::AddReadObserver(TReadObserver* observer) {
+    if (observer == nullptr || observerCount_ >= MaxReadObservers)
+        return false;
+    observers_[observerCount_++] = observer;
+    return true;
+}
+
+void TMonitor::RemoveReadObserver(TReadObserver* observer) {
+    auto end = observers_.begin() + observerCount_;
+    auto at = std::remove(observers_.begin(), end, observer);
+    observerCount_ = static_cast<int>(at - observers_.begin());
+    std::fill(at, observers_.end(), nullptr);
 }
 
 void TMonitor::ApplySettings(const TRunSettings& run) {

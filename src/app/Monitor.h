@@ -34,8 +34,11 @@ public:
     // stored names are, and the list is bounded: a receiver inventing names must not fill memory.
     static constexpr size_t MaxEntryNames = 1024;
     std::vector<std::string> EntryNames;
-    // Hears of every registered read; may be null.
-    TReadObserver* ReadObserver = nullptr;
+    // Who hears of every registered read (publishing, recording, an open history window), in
+    // the order added; fixed room, so that the intake never allocates for them.
+    static constexpr int MaxReadObservers = 4;
+    bool AddReadObserver(TReadObserver* observer);
+    void RemoveReadObserver(TReadObserver* observer);
 
     // A line from a connection: true when it carried a packet that passed every check.
     bool ParsePacketLine(TConn* conn, std::string_view line);
@@ -60,6 +63,8 @@ private:
 
     const TClock& clock_;
     TViews views_;
+    std::array<TReadObserver*, MaxReadObservers> observers_{};
+    int observerCount_ = 0;
     std::unique_ptr<TStore> store_;
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;

@@ -14,6 +14,7 @@ class TStore;
 struct TRegisteredRead {
     const TDecodedPacket& Packet;
     TDateTime Wall; // the wall clock's instant of the read
+    TDateTime Time; // the read's moment on the run's time line
     uint16_t Row;   // the sensor's row in the store
     uint8_t Entry;  // store index, or 255 without an entry point
     uint8_t Repeat; // store index, or 255 when heard directly

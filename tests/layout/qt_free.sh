@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The folders say where Qt may be used: nothing outside a qt/ folder includes a Qt header, the
-# Qt-free libraries link no Qt symbol, and nothing under conn/, output/ or mqtt/ reaches into
+# Qt-free libraries link no Qt symbol, and nothing under conn/, output/, mqtt/ or history/ reaches into
 # app/.
 #   qt_free.sh SRC_DIR LIBRARY...
 set -u
@@ -14,9 +14,9 @@ if [ -n "$found" ]; then
     echo "$found"
     status=1
 fi
-found=$(grep -rn '#include "app/' "$src/conn" "$src/output" "$src/mqtt")
+found=$(grep -rn '#include "app/' "$src/conn" "$src/output" "$src/mqtt" "$src/history")
 if [ -n "$found" ]; then
-    echo "conn/, output/ or mqtt/ includes app/:"
+    echo "conn/, output/, mqtt/ or history/ includes app/:"
     echo "$found"
     status=1
 fi

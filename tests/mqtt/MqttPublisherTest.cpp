@@ -42,7 +42,7 @@ protected:
         publisher = std::make_unique<TMqttPublisher>(
             settings, [this](std::string_view line) { log.emplace_back(line); });
         ASSERT_TRUE(publisher->Start());
-        monitor.ReadObserver = publisher.get();
+        monitor.AddReadObserver(publisher.get());
         ASSERT_TRUE(WaitConnected(true));
     }
 
@@ -239,7 +239,7 @@ TEST(PublisherTls, PublishesOnlyToABrokerItsAuthorityVouchesFor) {
     auto good = publisherFor("tls-good", broker.CaFile(), goodLog);
     ASSERT_TRUE(waitConnected(*good, 5000)) << (goodLog.empty() ? "" : goodLog.back());
     TMonitor monitor{clock, listener};
-    monitor.ReadObserver = good.get();
+    monitor.AddReadObserver(good.get());
     ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x5151)));
     ASSERT_TRUE(sub.WaitFor(1, "corvane/tls-good/packet"));
     EXPECT_EQ(sub.On("corvane/tls-good/packet")[0].Json()["serial"].toString(), "0000000000005151");
@@ -250,7 +250,7 @@ TEST(PublisherTls, PublishesOnlyToABrokerItsAuthorityVouchesFor) {
     // Long enough for the attempts after 1 and 2 s.
     EXPECT_FALSE(waitConnected(*bad, 3500));
     TMonitor other{clock, listener};
-    other.ReadObserver = bad.get();
+    other.AddReadObserver(bad.get());
     ASSERT_TRUE(other.ParsePacketLine(nullptr, SensorLine(0x5252)));
     EXPECT_EQ(bad->Dropped(), 1u);
     QThread::msleep(200);

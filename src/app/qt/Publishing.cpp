@@ -34,14 +34,13 @@ TPublishing::TPublishing(const TMqttSettings& settings, TMonitor& monitor, TLog 
         stateTimer_.start(settings.StateEverySec * 1000);
     }
     if (publisher_->Start()) {
-        monitor_.ReadObserver = publisher_.get();
+        monitor_.AddReadObserver(publisher_.get());
         publisher_->WatchAlerts(monitor_.Store());
     }
 }
 
 TPublishing::~TPublishing() {
-    if (monitor_.ReadObserver == publisher_.get())
-        monitor_.ReadObserver = nullptr;
+    monitor_.RemoveReadObserver(publisher_.get());
     publisher_->Stop();
     // What an unattended run cost in messages shows in its log at the end.
     publisher_->Poll();

@@ -1,0 +1,151 @@
+#include "history/HistoryFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "history/HistorySchema.h"
+#include "util/IsoTime.h"
+
+namespace corvane {
+
+namespace {
+
+// A checkpoint every few megabytes keeps the write-ahead log small; writers never wait for
+// readers (a dashboard reading the file holds nobody up).
+bool Configure(TSqlite& db) {
+    sqlite3_busy_timeout(db.Handle(), 2000);
+    return db.Exec("PRAGMA journal_mode=WAL") && db.Exec("PRAGMA synchronous=NORMAL") &&
+           db.Exec("PRAGMA foreign_keys=OFF") && db.Exec("PRAGMA wal_autocheckpoint=2000");
+}
+
+void RemoveQuietly(const std::string& path) {
+    std::remove(path.c_str());
+}
+
+} // namespace
+
+THistoryFile::~THistoryFile() {
+    Close();
+}
+
+void THistoryFile::Close() {
+    db_.Close();
+    if (holdFd_ >= 0)
+        ::close(holdFd_);
+    holdFd_ = -1;
+}
+
+std::string THistoryFile::BrokenName(const std::string& path, TDateTime wall) {
+    // "2026-12-08T15:20:39.123+01:00" -> "20261208-152039"
+    const std::string iso = FormatIsoTime(wall);
+    std::string stamp;
+    for (size_t i = 0; i < 19 && i < iso.size(); ++i) {
+        const char c = iso[i];
+        if (c >= '0' && c <= '9')
+            stamp += c;
+        else if (c == 'T')
+            stamp += '-';
+    }
+    return path + ".broken-" + stamp;
+}
+
+bool THistoryFile::Hold() {
+    holdFd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (holdFd_ < 0)
+        return true; // the connection's own open will say why
+    if (::flock(holdFd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    ::close(holdFd_);
+    holdFd_ = -1;
+    return false;
+}
+
+THistoryFile::TCheck THistoryFile::CheckAndPrepare(std::string& problem) {
+    if (!db_.Open(path_, true)) {
+        problem = db_.Error();
+        return TCheck::Unusable;
+    }
+    // Reading the header is the first touch of the file: a file that is no database fails here.
+    const std::string check = db_.QueryText("PRAGMA quick_check");
+    if (check != "ok") {
+        const int code = db_.ErrorCode() & 0xFF;
+        problem = check.empty() ? db_.Error() : check;
+        if (check.empty() && code != SQLITE_NOTADB && code != SQLITE_CORRUPT)
+            return TCheck::Unusable;
+        return TCheck::Damaged;
+    }
+    std::string error;
+    if (!Configure(db_)) {
+        problem = db_.Error();
+        return TCheck::Unusable;
+    }
+    switch (PrepareSchema(db_, error)) {
+    case TSchemaResult::Ready:
+        return TCheck::Ready;
+    case TSchemaResult::Newer:
+        return TCheck::Newer;
+    case TSchemaResult::Failed:
+        break;
+    }
+    problem = error;
+    return TCheck::Unusable;
+}
+
+bool THistoryFile::PutAside(const TClock& clock, std::vector<std::string>& log,
+                            const std::string& why) {
+    Close();
+    const std::string aside = BrokenName(path_, clock.WallNow());
+    if (std::rename(path_.c_str(), aside.c_str()) != 0) {
+        log.push_back("History database " + path_ + " is damaged (" + why +
+                      ") and cannot be put aside: " + std::strerror(errno));
+        return false;
+    }
+    // A log or index of the damaged file would be taken for the new file's.
+    std::rename((path_ + "-wal").c_str(), (aside + "-wal").c_str());
+    RemoveQuietly(path_ + "-shm");
+    log.push_back("History database " + path_ + " is damaged (" + why + "); kept as " + aside +
+                  ", starting a new one");
+    return true;
+}
+
+THistoryOpen THistoryFile::Open(const std::string& path, const TClock& clock,
+                                std::vector<std::string>& log) {
+    Close();
+    path_ = path;
+    state_ = THistoryOpen::Failed;
+    if (!Hold()) {
+        log.push_back("History database in use by another run; not recording");
+        // What the other run has recorded may still be read.
+        if (!db_.Open(path_, false, true) ||
+            db_.QueryInt("PRAGMA user_version") != kHistorySchemaVersion)
+            db_.Close();
+        return state_ = THistoryOpen::InUse;
+    }
+    std::string problem;
+    TCheck check = CheckAndPrepare(problem);
+    if (check == TCheck::Damaged) {
+        if (!PutAside(clock, log, problem))
+            return state_;
+        check = Hold() ? CheckAndPrepare(problem) : TCheck::Unusable;
+    }
+    switch (check) {
+    case TCheck::Ready:
+        return state_ = THistoryOpen::Recording;
+    case TCheck::Newer:
+        log.push_back("History database " + path_ +
+                      " was made by a newer version of the program; not recording");
+        Close();
+        return state_ = THistoryOpen::Newer;
+    default:
+        log.push_back("History database: " + problem + "; not recording");
+        Close();
+        return state_;
+    }
+}
+
+} // namespace corvane
