@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const kName = "corvane";
+const char* const kHistoryFileName = "corvane_history.db";
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
@@ -78,6 +79,7 @@ TFilePlaces InOneFolder(TPlaceRule rule, const std::string& configFolder,
     p.SettingsFile = Join(configFolder, std::string(kName) + ".INI");
     p.LogBase = Join(dataFolder, kName);
     p.ErrorReport = Join(dataFolder, std::string(kName) + ".err");
+    p.HistoryFile = Join(dataFolder, kHistoryFileName);
     p.HelpFile = helpFile;
     return p;
 }
@@ -97,6 +99,7 @@ TFilePlaces BesideProgram(const std::string& programPath) {
     p.SettingsFile = (hasExt ? programPath.substr(0, dot) : programPath) + ".INI";
     p.LogBase = base;
     p.ErrorReport = base + ".err";
+    p.HistoryFile = Join(folder, kHistoryFileName);
     p.HelpFile = Join(folder, "help/Corvane.html");
     return p;
 }

@@ -19,6 +19,7 @@ struct TFilePlaces {
     std::string SettingsFile; // the settings file itself
     std::string LogBase;      // logs are LogBase_NN.LOG / LogBase_NN.txt
     std::string ErrorReport;  // the error report file
+    std::string HistoryFile;  // the history database, beside the logs
     std::string HelpFile;     // the user's guide
     std::string StateFile;    // the window's state; empty: not kept
     std::string ConfigFolder; // the folder of the settings file
