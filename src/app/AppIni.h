@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "history/HistoryRecord.h"
 #include "store/ActivityStore.h"
 #include "store/Alerts.h"
 
@@ -68,6 +69,7 @@ std::string SettingsPathFor(const std::string& programPath);
 struct TRunSettings {
     TStoreSettings Store;
     TAlertSettings Alerts;
+    THistorySettings History;
     bool LogPackets = false;
     // The statistics log's period; 0 when there is none. A period too long for a timer would
     // fire at once and forever, so it counts as none.
@@ -96,6 +98,8 @@ public:
     // twice LateFactor by default when that is 10 or more), AlertMinSec 30 (at least 1), Alerts
     // 1 by default, ranges as ReadMaxAge.
     TAlertSettings ReadAlertSettings(TSettingWarnings* warnings = nullptr) const;
+    // Section "History": Keep 1 (0 or 1), KeepDays 30 (1 to 36500), MaxMB 4096 (at least 1).
+    THistorySettings ReadHistorySettings(TSettingWarnings* warnings = nullptr) const;
     TRunSettings ReadRunSettings() const;
 
     // Appends the remembered targets ("address|port") in file order.

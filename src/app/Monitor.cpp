@@ -12,7 +12,15 @@
 namespace corvane {
 
 TMonitor::TMonitor(const TClock& clock, const TViews& views)
-    : clock_(clock), views_(views), store_(TStore::Create(clock, views)) {}
+    : replay_(clock), clock_(replay_), views_(views), store_(TStore::Create(replay_, views)) {}
+
+void TMonitor::Replay(const TDecodedPacket& packet, TDateTime time, TDateTime wall) {
+    replay_.Set(time, wall);
+    replaying_ = true;
+    RegisterPacket(packet);
+    replaying_ = false;
+    replay_.Release();
+}
 
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
     if (!decoder_.Decode(line, conn, decoded_)) {
@@ -119,7 +127,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
 
     st.InsertRead(entry, repeat, p.Crc, row);
     st.RefreshSensor(row, repeat, entry);
-    if (observerCount_ > 0) {
+    if (observerCount_ > 0 && !replaying_) {
         const int32_t n = st.ReadHead;
         const TRead& r = st.Reads[n];
         const bool duplicate = st.IsDuplicate(r.SensorOlder, n);

@@ -17,6 +17,28 @@ class TConn;
 struct TRunSettings;
 class TLogCorv;
 
+// The clock the monitor and its store go by: the given clock, except while a stored read is
+// registered again, when it stands at that read's own moment.
+class TReplayClock final : public TClock {
+public:
+    explicit TReplayClock(const TClock& base) : base_(base) {}
+    TDateTime Now() const override { return replaying_ ? time_ : base_.Now(); }
+    TDateTime WallNow() const override { return replaying_ ? wall_ : base_.WallNow(); }
+    TDateTime ToLocal(TDateTime wall) const override { return base_.ToLocal(wall); }
+    void Set(TDateTime time, TDateTime wall) {
+        time_ = time;
+        wall_ = wall;
+        replaying_ = true;
+    }
+    void Release() { replaying_ = false; }
+
+private:
+    const TClock& base_;
+    bool replaying_ = false;
+    TDateTime time_ = 0;
+    TDateTime wall_ = 0;
+};
+
 class TMonitor {
 public:
     TMonitor(const TClock& clock, const TViews& views);
@@ -43,6 +65,9 @@ public:
     // A line from a connection: true when it carried a packet that passed every check.
     bool ParsePacketLine(TConn* conn, std::string_view line);
     void RegisterPacket(const TDecodedPacket& packet);
+    // Registers a read kept from an earlier run at its own moment (time on this run's time
+    // line, wall the wall clock's instant), as the intake did then; no observer hears of it.
+    void Replay(const TDecodedPacket& packet, TDateTime time, TDateTime wall);
     // Forgets every sensor, read, entry point and repeater; the views are emptied by the window.
     void ClearAll();
     // The tuning read at start-up: the store's rules, the alerts and the packet log switch.
@@ -61,10 +86,12 @@ private:
     // Writes the message's line, when it has one for this occurrence.
     void Say(TRateLimitedMessage& message, std::string_view text);
 
-    const TClock& clock_;
+    TReplayClock replay_;
+    const TClock& clock_; // replay_
     TViews views_;
     std::array<TReadObserver*, MaxReadObservers> observers_{};
     int observerCount_ = 0;
+    bool replaying_ = false;
     std::unique_ptr<TStore> store_;
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;

@@ -12,6 +12,7 @@ namespace {
 
 const std::string kSettings = kSectionSettings;
 const std::string kAlerts = kSectionAlerts;
+const std::string kHistory = kSectionHistory;
 
 // A factor of 1 calls a sensor late whenever a gap is a little longer than its usual one, which
 // for a sensor sending at a steady pace is every other read.
@@ -51,6 +52,7 @@ TRunSettings TAppIni::ReadRunSettings() const {
     run.Store.Points2Average = ReadPoints2Average();
     run.Store.MaxAge = ReadMaxAge(&run.Warnings);
     run.Alerts = ReadAlertSettings(&run.Warnings);
+    run.History = ReadHistorySettings(&run.Warnings);
     run.SerialPorts = ReadSerialPorts();
     return run;
 }
@@ -70,6 +72,17 @@ TAlertSettings TAppIni::ReadAlertSettings(TSettingWarnings* warnings) const {
                                        INT32_MAX, warnings);
     a.Alerts = file_.ReadBool(kAlerts, "Alerts", defaults.Alerts);
     return a;
+}
+
+THistorySettings TAppIni::ReadHistorySettings(TSettingWarnings* warnings) const {
+    const THistorySettings defaults;
+    THistorySettings h;
+    h.Keep = file_.ReadBool(kHistory, "Keep", defaults.Keep);
+    h.KeepDays =
+        ReadIntegerInRange(file_, kHistory, "KeepDays", defaults.KeepDays, 1, 36500, warnings);
+    h.MaxMB = ReadIntegerInRange(file_, kHistory, "MaxMB", static_cast<int32_t>(defaults.MaxMB), 1,
+                                 INT32_MAX, warnings);
+    return h;
 }
 
 } // namespace corvane

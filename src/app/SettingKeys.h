@@ -15,6 +15,7 @@ inline constexpr char kSectionSerialPorts[] = "Serial Ports";
 inline constexpr char kSectionAlerts[] = "Alerts";
 inline constexpr char kSectionConnections[] = "Connections";
 inline constexpr char kSectionMqtt[] = "MQTT";
+inline constexpr char kSectionHistory[] = "History";
 
 struct TSettingKey {
     std::string_view Section;
@@ -26,7 +27,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 23> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 26> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -50,6 +51,9 @@ inline constexpr std::array<TSettingKey, 23> kSettingKeys{{
     {kSectionMqtt, "TLS", "0", "0 or 1"},
     {kSectionMqtt, "CAFile", "", "a PEM file"},
     {kSectionMqtt, "StateEverySec", "60", "1 to 86400"},
+    {kSectionHistory, "Keep", "1", "0 or 1; 0: no history database"},
+    {kSectionHistory, "KeepDays", "30", "1 to 36500"},
+    {kSectionHistory, "MaxMB", "4096", "at least 1"},
 }};
 
 } // namespace corvane

@@ -8,15 +8,18 @@ namespace corvane {
 
 namespace {
 
-// Version 1. Instants are Unix milliseconds (UTC); text is UTF-8. A read names its sensor by
-// the sensors table's id and its names through the names table, which keeps a read near 60
-// bytes; the view read_list joins them back for reading by hand.
+// Version 1. Instants are Unix milliseconds (UTC); text is UTF-8. A run's origin_ms is the wall
+// instant of its steady time line's start as its newest read has the wall clock (wall_ms less
+// mono_ms), so that a wall clock set during the run moves none of its reads. A read names its
+// sensor by the sensors table's id and its names through the names table, which keeps a read near
+// 60 bytes; the view read_list joins them back for reading by hand.
 constexpr char kVersion1[] = R"SQL(
 CREATE TABLE runs (
     id INTEGER PRIMARY KEY,
     started_ms INTEGER NOT NULL,
     utc_offset_min INTEGER NOT NULL,
     alive_ms INTEGER NOT NULL,
+    origin_ms INTEGER,
     stopped_ms INTEGER,
     clean INTEGER NOT NULL DEFAULT 0,
     version TEXT NOT NULL,

@@ -33,18 +33,19 @@ namespace corvane {
 
 // Puts stored reads on this run's time line, where durations are measured: reads of this run by
 // their own steady time, reads of earlier runs by the wall clock's distance between their run's
-// start and now. An earlier run ended before this one began, so none of its reads lands later
-// than this run's start, whatever the wall clock did in between.
+// origin (runs.origin_ms, else runs.started_ms) and now. An earlier run ended before this one
+// began, so none of its reads lands later than this run's start, whatever the wall clock did in
+// between.
 struct TRunMapping {
     int64_t CurrentRun = -1;    // runs.id of this run; -1 when it records nothing
     TDateTime CurrentStart = 0; // this run's time line when it began (mono_ms 0)
     TDateTime Now = 0;          // this run's time line now
     int64_t WallNowMs = 0;      // the wall clock now, as stored instants are
 
-    TDateTime TimeOf(int64_t run, int64_t runStartedMs, int64_t monoMs) const {
+    TDateTime TimeOf(int64_t run, int64_t runOriginMs, int64_t monoMs) const {
         if (run == CurrentRun)
             return CurrentStart + MsToDays(monoMs);
-        const TDateTime t = Now + MsToDays(runStartedMs + monoMs - WallNowMs);
+        const TDateTime t = Now + MsToDays(runOriginMs + monoMs - WallNowMs);
         const TDateTime latest = CurrentRun >= 0 && CurrentStart < Now ? CurrentStart : Now;
         return t < latest ? t : latest;
     }

@@ -34,6 +34,10 @@ public:
     const std::string& Error() const { return error_; }
     int ErrorCode() const { return errorCode_; }
     void SetError(int code);
+    void SetErrorText(int code, std::string text) {
+        errorCode_ = code;
+        error_ = std::move(text);
+    }
 
 private:
     sqlite3* db_ = nullptr;

@@ -17,6 +17,18 @@ void AppendLatin1AsUtf8(std::string& out, std::string_view latin1) {
     }
 }
 
+void AppendUtf8AsLatin1(std::string& out, std::string_view utf8) {
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const size_t length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        if (length == 2 && i + 1 < utf8.size() && b <= 0xC3)
+            out += static_cast<char>(((b & 0x03) << 6) | (utf8[i + 1] & 0x3F));
+        else
+            out += length == 1 && b < 0x80 ? static_cast<char>(b) : '?';
+        i += length;
+    }
+}
+
 TJsonText& TJsonText::Begin() {
     text_.assign(1, '{');
     first_ = true;

@@ -43,5 +43,8 @@ private:
 
 // Latin-1 to UTF-8, every byte a character of its own.
 void AppendLatin1AsUtf8(std::string& out, std::string_view latin1);
+// Back again: UTF-8 of characters up to U+00FF to one byte each; anything else (a file edited
+// by hand) becomes '?', one per character.
+void AppendUtf8AsLatin1(std::string& out, std::string_view utf8);
 
 } // namespace corvane
