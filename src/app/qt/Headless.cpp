@@ -10,6 +10,7 @@
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
 #include "app/FilePlaces.h"
+#include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
 #include "app/qt/Publishing.h"
@@ -45,6 +46,7 @@ private:
     bool KeepsLogs() const { return run_.LogIntervalMs != 0 || run_.LogPackets; }
     void ChooseLogFiles();
     void Attach(TConn& conn);
+    void StartHistory();
 
     TFilePlaces places_;
     TAppIni settings_;
@@ -53,6 +55,9 @@ private:
     TNullListListener list_;
     TNullTreeListener tree_;
     TMonitor monitor_{clock_, {listener_, list_, tree_}};
+    THistoryRecording history_{monitor_,
+                               [this](std::string_view line) { listener_.AddLogLine(line); }};
+    QTimer historyPoll_;
     QTimer expire_;
     QTimer log_;
     bool reconnect_ = true;
@@ -86,8 +91,19 @@ void THeadless::Start() {
         listener_.AddLogLine(line);
     for (const std::string& line : run_.Warnings)
         listener_.AddLogLine(line);
+    StartHistory();
     publishing_ = TPublishing::Create(
         settings_.File(), monitor_, [this](std::string_view line) { listener_.AddLogLine(line); });
+}
+
+// Before the first connection: the reads kept from the last run are in the store first.
+void THeadless::StartHistory() {
+    if (!run_.History.Keep)
+        return;
+    MakeFolder(places_.DataFolder);
+    history_.Start(places_.HistoryFile, run_.History, ReadMqttSettings(settings_.File()).Station);
+    QObject::connect(&historyPoll_, &QTimer::timeout, [this] { history_.Poll(); });
+    historyPoll_.start(200);
 }
 
 THeadless::~THeadless() {
@@ -155,6 +171,7 @@ void THeadless::Quit() {
         }
     }
     publishing_.reset();
+    history_.Stop();
     QCoreApplication::quit();
 }
 

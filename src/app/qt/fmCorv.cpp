@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 #include "app/AppIni.h"
+#include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
 #include "app/qt/AlertViews.h"
@@ -75,6 +76,7 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     monitor_->EntryNames.clear();
     monitor_->EntryFilter.clear();
     LocalPort = 1070;
+    StartHistory();
 
     frmConnTcp = new TfrmConnTcp(this);
     frmConnSer = new TfrmConnSer(run_.SerialPorts, this);
@@ -83,6 +85,19 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     StartPublishing();
     RestoreWindowState(*this, places_.StateFile);
     OpenCommandLine(args);
+}
+
+// Before any connection opens: the reads kept from the last run are in the views first.
+void TfrmCorv::StartHistory() {
+    history_ = std::make_unique<THistoryRecording>(
+        *monitor_, [this](std::string_view line) { AddLogLine(line); });
+    if (!run_.History.Keep)
+        return;
+    MakeFolder(places_.DataFolder);
+    history_->Start(places_.HistoryFile, run_.History, ReadMqttSettings(settings_.File()).Station);
+    auto* poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [this] { history_->Poll(); });
+    poll->start(200);
 }
 
 void TfrmCorv::StartPublishing() {

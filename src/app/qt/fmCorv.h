@@ -38,6 +38,7 @@ class TPublishing;
 class TAlertViews;
 class TListFilterBar;
 class TLinkViews;
+class THistoryRecording;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -75,6 +76,8 @@ public:
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
     TfrmHelp* HelpWindow() const { return frmHelp.get(); }
     TLinkViews* LinkViews() const { return linkViews_; }
+    // The history database of this run; it records nothing when [History] Keep=0.
+    THistoryRecording& History() const { return *history_; }
     const TFilePlaces& Places() const { return places_; }
 
     // TShellListener.
@@ -149,6 +152,8 @@ private:
     std::unique_ptr<TSensorListModel> model_;
     std::unique_ptr<TRouteTree> tree_;
     std::unique_ptr<TMonitor> monitor_;
+    // Stops recording before the monitor it hears goes.
+    std::unique_ptr<THistoryRecording> history_;
     std::unique_ptr<TAlertViews> alertViews_;
     TLinkViews* linkViews_ = nullptr;
     std::unique_ptr<TfrmHelp> frmHelp;
@@ -162,6 +167,7 @@ private:
     std::unique_ptr<TPublishing> publishing_;
     QAction* mniMqtt = nullptr;
     void StartPublishing();
+    void StartHistory();
 };
 
 // The program ends with its main window: the event loop quits once the window has closed,
