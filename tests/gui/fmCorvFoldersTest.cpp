@@ -51,6 +51,7 @@ struct FoldersTest : ::testing::Test {
         places.DataFolder = folder.filePath("plain/logs").toStdString();
         places.LogBase = places.DataFolder + "/corvane";
         places.ErrorReport = places.DataFolder + "/corvane.err";
+        places.HistoryFile = places.DataFolder + "/corvane_history.db";
     }
     std::unique_ptr<TfrmCorv> Start() {
         boxWatch.setInterval(5);
