@@ -208,6 +208,8 @@ bool THistoryWriter::Resume() {
     } else if (!tables_->Load()) {
         return false;
     }
+    if (BeforeBatch)
+        BeforeBatch(file_->Db());
     if (!tables_->WriteBatch(runId_, {}, {}, Wall()))
         return false;
     paused_ = false;
