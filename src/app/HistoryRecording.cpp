@@ -79,7 +79,7 @@ void THistoryRecording::Restore(THistoryFile& file) {
     }
     std::unordered_set<int64_t> sensors;
     for (const TStoredRead& stored : reads) {
-        Replay(stored);
+        ReplayStoredRead(monitor_, stored);
         sensors.insert(stored.Read.SerNo);
     }
     restoredReads_ = static_cast<int32_t>(reads.size());
@@ -88,7 +88,7 @@ void THistoryRecording::Restore(THistoryFile& file) {
              std::to_string(sensors.size()) + " sensors from " + file.Path());
 }
 
-void THistoryRecording::Replay(const TStoredRead& stored) {
+void ReplayStoredRead(TMonitor& monitor, const TStoredRead& stored) {
     const THistoryRead& r = stored.Read;
     TDecodedPacket p;
     p.RepeaterId = r.Repeater;
@@ -103,7 +103,7 @@ void THistoryRecording::Replay(const TStoredRead& stored) {
     p.EntryId = r.Entry;
     p.EntryName = r.EntryName.View();
     p.SensorName = r.SensorName.View();
-    monitor_.Replay(p, stored.Time, stored.Wall);
+    monitor.Replay(p, stored.Time, stored.Wall);
 }
 
 void THistoryRecording::StartWriting(std::unique_ptr<THistoryFile> file,

@@ -19,6 +19,9 @@ class THistoryRecorder;
 class THistoryWriter;
 struct TStoredRead;
 
+// Registers a stored read again in the monitor, as the intake registered it then.
+void ReplayStoredRead(TMonitor& monitor, const TStoredRead& stored);
+
 class THistoryRecording {
 public:
     using TLog = std::function<void(std::string_view)>;
@@ -49,7 +52,6 @@ public:
 
 private:
     void Restore(THistoryFile& file);
-    void Replay(const TStoredRead& stored);
     void StartWriting(std::unique_ptr<THistoryFile> file, const THistorySettings& settings,
                       const std::string& station);
 
