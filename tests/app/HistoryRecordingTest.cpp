@@ -204,6 +204,39 @@ TEST(HistoryRecordingTest, AWallClockSetBackChangesNoOrderOrGap) {
     }
 }
 
+// Summer time ending between two reads: each read keeps the offset it was made under, and the
+// gap between them stays the ten minutes it was.
+TEST(HistoryRecordingTest, AnOffsetChangeIsKeptPerReadAndBendsNoGap) {
+    TTempDir dir;
+    const std::string path = dir.Path() + "/corvane_history.db";
+    const TDateTime change = EncodeDateTime(2026, 10, 25, 1, 0, 0); // UTC
+    const TDateTime start = change - 15 / 1440.0;
+    TDateTime stop;
+    {
+        TRun first(start);
+        first.Clock.SetZone(change, 2, 1);
+        first.Record(path);
+        for (int i = 0; i < 3; ++i) {
+            first.Clock.AdvanceSeconds(600);
+            first.Line(SensorLine(0x55, ",1,North,"));
+        }
+        stop = first.Clock.Now();
+    }
+    TSqlite db;
+    ASSERT_TRUE(db.Open(path, false, true));
+    EXPECT_EQ(db.QueryText("SELECT group_concat(utc_offset_min) FROM reads"), "120,60,60");
+    TRun second(stop + 60 / 86400.0);
+    second.Clock.SetZone(change, 2, 1);
+    second.Record(path);
+    const TSensor& s = second.Monitor.Store().Sensors[0];
+    EXPECT_EQ(s.Stats.MaxGap, 600);
+    EXPECT_EQ(s.Stats.MinGap, 600);
+    TListTexts texts;
+    texts.New(second.Monitor.Store(), 0);
+    texts.Changed(second.Monitor.Store(), 0, second.Clock.Now());
+    EXPECT_EQ(texts.Age, "60");
+}
+
 TEST(HistoryRecordingTest, KeepZeroTouchesNoFileAndASecondRunRecordsNothing) {
     TTempDir dir;
     const std::string path = dir.Path() + "/corvane_history.db";
