@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev
     socat xvfb xauth x11-utils imagemagick fonts-dejavu-core
     libmosquitto-dev mosquitto mosquitto-clients openssl python3 libsqlite3-dev sqlite3
-    desktop-file-utils appstream dpkg-dev systemd man-db
+    desktop-file-utils appstream dpkg-dev systemd man-db dbus-daemon
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,33 +1,21 @@
 #include "app/qt/ColourScheme.h"
 
 #include <QApplication>
-#include <QProcess>
-#include <QStandardPaths>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
 #include <QStyleFactory>
-#include <QStyleHints>
+#include <cstring>
 
 namespace corvane {
 
-namespace {
-// GNOME's setting, when its tool is there; empty otherwise. Bounded, so a hung session bus
-// cannot hold up the start.
-QString GnomeColorScheme() {
-    if (QStandardPaths::findExecutable("gsettings").isEmpty())
-        return {};
-    QProcess p;
-    p.start("gsettings", {"get", "org.gnome.desktop.interface", "color-scheme"});
-    if (!p.waitForFinished(500)) {
-        p.kill();
-        p.waitForFinished(100);
-        return {};
-    }
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
-} // namespace
-
-bool PrefersDark(const QString& gtkTheme, const QString& gnomeColorScheme) {
-    return gtkTheme.endsWith(":dark", Qt::CaseInsensitive) ||
-           gnomeColorScheme.contains("prefer-dark");
+bool PrefersDark(const QString& gtkTheme) {
+    return gtkTheme.endsWith(":dark", Qt::CaseInsensitive);
 }
 
 bool IsDark(const QPalette& palette) {
@@ -62,13 +50,83 @@ QPalette DarkPalette() {
     return p;
 }
 
+namespace {
+
+constexpr char kPortal[] = "org.freedesktop.portal.Desktop";
+constexpr char kPortalPath[] = "/org/freedesktop/portal/desktop";
+constexpr char kSettings[] = "org.freedesktop.portal.Settings";
+constexpr char kAppearance[] = "org.freedesktop.appearance";
+constexpr char kColorScheme[] = "color-scheme";
+constexpr int kPortalTimeoutMs = 2000;
+
+// A session bus is looked for only where one is: without an address Qt would try to start one
+// (dbus-launch), which is exactly the wait the start must not have.
+bool SessionBusThere() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(QDir(runtime).filePath("bus"));
+}
+
+// The portal's "Read" wraps the value in one variant more than "ReadOne" does.
+uint SchemeOf(QVariant value) {
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return value.toUInt();
+}
+
+void Ask(QApplication& app, TDesktopScheme* scheme, const char* method) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kPortal, kPortalPath, kSettings, method);
+    call << QString(kAppearance) << QString(kColorScheme);
+    auto* watcher = new QDBusPendingCallWatcher(
+        QDBusConnection::sessionBus().asyncCall(call, kPortalTimeoutMs), scheme);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, scheme,
+                     [&app, scheme, method](QDBusPendingCallWatcher* w) {
+                         const QDBusMessage reply = w->reply();
+                         w->deleteLater();
+                         if (reply.type() == QDBusMessage::ReplyMessage &&
+                             !reply.arguments().isEmpty())
+                             scheme->Apply(SchemeOf(reply.arguments().first()));
+                         else if (std::strcmp(method, "ReadOne") == 0)
+                             Ask(app, scheme, "Read"); // a portal older than ReadOne
+                     });
+}
+
+} // namespace
+
+TDesktopScheme::TDesktopScheme(QApplication& app)
+    : QObject(&app), app_(app), lightStyle_(app.style()->name()), lightPalette_(app.palette()) {}
+
+void TDesktopScheme::Apply(uint scheme) {
+    const bool dark = scheme == 1; // 1: prefer dark, 2: prefer light, 0: no preference
+    if (dark == dark_)
+        return;
+    dark_ = dark;
+    app_.setStyle(QStyleFactory::create(dark ? QString("Fusion") : lightStyle_));
+    app_.setPalette(dark ? DarkPalette() : lightPalette_);
+}
+
+void TDesktopScheme::SettingChanged(QString ns, QString key, QDBusVariant value) {
+    if (ns == kAppearance && key == kColorScheme)
+        Apply(SchemeOf(value.variant()));
+}
+
 void FollowDesktopColourScheme(QApplication& app) {
     if (IsDark(app.palette()))
         return; // the platform theme has done it
-    if (!PrefersDark(qEnvironmentVariable("GTK_THEME"), GnomeColorScheme()))
+    auto* scheme = new TDesktopScheme(app);
+    if (PrefersDark(qEnvironmentVariable("GTK_THEME"))) {
+        scheme->Apply(1);
         return;
-    app.setStyle(QStyleFactory::create("Fusion"));
-    app.setPalette(DarkPalette());
+    }
+    if (!SessionBusThere() || !QDBusConnection::sessionBus().isConnected())
+        return;
+    // The binding looks the slot's variant up by its type's name, which is known only once
+    // registered.
+    qRegisterMetaType<QDBusVariant>();
+    QDBusConnection::sessionBus().connect(kPortal, kPortalPath, kSettings, "SettingChanged", scheme,
+                                          SLOT(SettingChanged(QString, QString, QDBusVariant)));
+    Ask(app, scheme, "ReadOne");
 }
 
 } // namespace corvane
