@@ -10,6 +10,14 @@
 namespace corvane {
 
 namespace {
+// The newest held read's wall instant, as the packet messages give their time; null without one.
+void LastSeen(TJsonText& j, const TStore& store, int32_t newest) {
+    if (newest == NoRead)
+        j.Null("last_seen");
+    else
+        j.Field("last_seen", FormatIsoTime(store.Reads[newest].Wall));
+}
+
 std::vector<uint8_t>& StatesOf(TAlertKind kind, std::vector<uint8_t>& sensors,
                                std::vector<uint8_t>& repeats, std::vector<uint8_t>& entries) {
     return kind == TAlertKind::Sensor ? sensors : kind == TAlertKind::Repeat ? repeats : entries;
@@ -71,6 +79,7 @@ void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
         j.Field("age", int64_t(SecondsDiff(s.Stats.LastTime, now)));
     else
         j.Null("age");
+    LastSeen(j, store, s.Newest);
     j.Field("count", int64_t(s.Stats.Count))
         .Field("dups", int64_t(s.Stats.Dups))
         .Field("run_avg", double(s.Stats.RunAvg))
@@ -91,8 +100,9 @@ void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
     const char id = store.Repeats[index].Id;
     TJsonText& j = json_.Begin();
     j.Field("state", DeviceStateName(TAlertState(repeatStates_[index])))
-        .Field("repeater", std::string_view(&id, 1))
-        .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
+        .Field("repeater", std::string_view(&id, 1));
+    LastSeen(j, store, store.Repeats[index].Newest);
+    j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
         .Field("count", int64_t(store.TotalCount(TOwnerKind::Repeat, index)));
     topic_ = base_ + "/repeater/" + TopicLevel(std::string_view(&id, 1));
@@ -105,8 +115,9 @@ void TMqttPublisher::PublishEntry(TStore& store, uint8_t index) {
     TJsonText& j = json_.Begin();
     j.Field("state", DeviceStateName(TAlertState(entryStates_[index])))
         .Field("entry", int(e.Id))
-        .Field("name", e.Name.View())
-        .Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))
+        .Field("name", e.Name.View());
+    LastSeen(j, store, e.Newest);
+    j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 10, now)))
         .Field("count", int64_t(store.TotalCount(TOwnerKind::Entry, index)));
     topic_ = base_ + "/entry/" + std::to_string(int(e.Id));

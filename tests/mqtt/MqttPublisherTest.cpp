@@ -136,6 +136,10 @@ TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {
     EXPECT_EQ(s["count"].toInt(), 1);
     EXPECT_EQ(s["routes"].toInt(), 1) << "one entry point and repeater pair";
     EXPECT_TRUE(s["loss_pct"].isNull()) << "fewer than three counted reads";
+    const QString seen = s["last_seen"].toString();
+    EXPECT_EQ(seen, QString::fromStdString(FormatIsoTime(store.Reads[store.ReadHead].Wall)));
+    EXPECT_EQ(late.On("corvane/plant-1/repeater/c")[0].Json()["last_seen"].toString(), seen);
+    EXPECT_EQ(late.On("corvane/plant-1/entry/5")[0].Json()["last_seen"].toString(), seen);
     ASSERT_EQ(late.On("corvane/plant-1/repeater/c").size(), 1u);
     EXPECT_EQ(late.On("corvane/plant-1/repeater/c")[0].Json()["state"].toString(), "reporting");
     ASSERT_EQ(late.On("corvane/plant-1/entry/5").size(), 1u);
