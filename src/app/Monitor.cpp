@@ -23,6 +23,8 @@ void TMonitor::Replay(const TDecodedPacket& packet, TDateTime time, TDateTime wa
 }
 
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
+    if (LineObserver && conn)
+        LineObserver->OnLine(conn->GetLinkName(), line, clock_.WallNow());
     if (!decoder_.Decode(line, conn, decoded_)) {
         if (conn != nullptr)
             conn->CountLine(decoder_.Rejection());

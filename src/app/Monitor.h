@@ -60,6 +60,8 @@ public:
     // the order added; fixed room, so that the intake never allocates for them.
     static constexpr int MaxReadObservers = 4;
     bool AddReadObserver(TReadObserver* observer);
+    // Hears of every line from a connection before it is checked; may be null.
+    TLineObserver* LineObserver = nullptr;
     void RemoveReadObserver(TReadObserver* observer);
 
     // A line from a connection: true when it carried a packet that passed every check.

@@ -27,7 +27,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 26> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 27> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -51,6 +51,7 @@ inline constexpr std::array<TSettingKey, 26> kSettingKeys{{
     {kSectionMqtt, "TLS", "0", "0 or 1"},
     {kSectionMqtt, "CAFile", "", "a PEM file"},
     {kSectionMqtt, "StateEverySec", "60", "1 to 86400"},
+    {kSectionMqtt, "Lines", "1", "0 or 1"},
     {kSectionHistory, "Keep", "1", "0 or 1; 0: no history database"},
     {kSectionHistory, "KeepDays", "30", "1 to 36500"},
     {kSectionHistory, "MaxMB", "4096", "at least 1"},

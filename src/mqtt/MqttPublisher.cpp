@@ -52,6 +52,7 @@ TMqttPublisher::TMqttPublisher(TMqttSettings settings, TLog log)
       entryStates_(MaxEntries) {
     base_ = settings_.Topic + '/' + settings_.Station;
     packetTopic_ = base_ + "/packet";
+    lineTopic_ = base_ + "/line";
     statusTopic_ = base_ + "/status";
 }
 
@@ -189,6 +190,21 @@ std::string TMqttPublisher::Summary() const {
         text += connected_.load() ? "connected" : "not connected";
     return text + ", " + std::to_string(Sent()) + " sent, " + std::to_string(Dropped()) +
            " dropped";
+}
+
+void TMqttPublisher::OnLine(std::string_view connName, std::string_view line, TDateTime wall) {
+    if (!settings_.Lines)
+        return;
+    if (!running_ || !connected_.load()) {
+        ++dropped_;
+        return;
+    }
+    // A serial link is named by its number alone: its device is this station's own business.
+    if (const size_t device = connName.find(" ("); device != std::string_view::npos)
+        connName = connName.substr(0, device);
+    TJsonText& j = json_.Begin();
+    j.Field("time", FormatIsoTime(wall)).Field("conn", connName).Field("line", line);
+    Send(lineTopic_, j.End(), 0, false);
 }
 
 void TMqttPublisher::OnRead(const TStore& store, const TRegisteredRead& read) {

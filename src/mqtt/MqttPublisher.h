@@ -34,7 +34,7 @@ namespace corvane {
 
 std::string_view DeviceStateName(TAlertState state); // "reporting", "late", "silent"
 
-class TMqttPublisher : public TReadObserver, public TAlertListener {
+class TMqttPublisher : public TReadObserver, public TLineObserver, public TAlertListener {
 public:
     // Messages waiting for the network thread, and messages handed to the library and not yet
     // written to the broker: each at most this many.
@@ -58,6 +58,8 @@ public:
 
     // One packet message per registered read.
     void OnRead(const TStore& store, const TRegisteredRead& read) override;
+    // One line message per line a connection delivered, passed or not ([MQTT] Lines).
+    void OnLine(std::string_view connName, std::string_view line, TDateTime wall) override;
     // A device's state changed: its retained message goes out at once with the new state.
     void OnStateChanged(TStore& store, TAlertKind kind, int index, TAlertState state);
     // Follows the silence alerts of this store from now on, until the publisher goes.
@@ -116,6 +118,7 @@ private:
     std::string base_;
     std::string packetTopic_;
     std::string statusTopic_;
+    std::string lineTopic_;
     mosquitto* mosq_ = nullptr;
     bool running_ = false;
     std::thread thread_;

@@ -18,6 +18,8 @@ struct TMqttSettings {
     bool Tls = false;
     std::string CaFile;
     int StateEverySec = 60;
+    // Every line the connections deliver goes out too, to <Topic>/<Station>/line.
+    bool Lines = true;
     // A Port or StateEverySec out of range (1..65535, 1..86400) is replaced by its default and
     // said here, for the log.
     std::vector<std::string> Warnings;

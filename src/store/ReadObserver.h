@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "util/untTime.h"
 
@@ -19,6 +20,14 @@ struct TRegisteredRead {
     uint8_t Entry;  // store index, or 255 without an entry point
     uint8_t Repeat; // store index, or 255 when heard directly
     bool Duplicate; // counted as a duplicate of the sensor's read before it
+};
+
+// Who hears of every line a connection's framing delivers, before any check: the publishing of a
+// station's lines. connName is the link as the service's log names it.
+class TLineObserver {
+public:
+    virtual ~TLineObserver() = default;
+    virtual void OnLine(std::string_view connName, std::string_view line, TDateTime wall) = 0;
 };
 
 class TReadObserver {

@@ -12,6 +12,7 @@
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
 #include "mqtt/MqttPublisher.h"
+#include "support/FakeConn.h"
 #include "support/Packets.h"
 #include "util/JsonText.h"
 #include "util/untConst.h"
@@ -110,6 +111,40 @@ TEST_F(PublisherTest, OnePacketMessagePerValidLineWithTheLinesFields) {
     const QJsonObject third = messages[2].Json();
     EXPECT_EQ(third["label"].toString(), QString::fromUtf8("Tank\xC3\xA9"));
     EXPECT_FALSE(third["duplicate"].toBool());
+}
+
+// Every line a connection delivers goes out as the station received it, checked or not, so that
+// a desk elsewhere can read the station as if it were connected to its receiver.
+TEST_F(PublisherTest, EveryDeliveredLineIsPublishedAsReceived) {
+    TSubscriber sub(broker.Port(), "corvane/plant-1/line");
+    ASSERT_TRUE(sub.WaitConnected());
+    StartPublisher();
+    monitor.LineObserver = publisher.get();
+    testing::TFakeConn conn;
+    std::string bad = SensorLine(0x42, ",5,East");
+    bad[20] = bad[20] == '0' ? '1' : '0'; // the check word no longer fits
+    const std::string good = SensorLine(0x43, ",5,Caf\xE9");
+    EXPECT_FALSE(monitor.ParsePacketLine(&conn, bad));
+    EXPECT_TRUE(monitor.ParsePacketLine(&conn, good));
+    ASSERT_TRUE(sub.WaitFor(2));
+    const auto lines = sub.On("corvane/plant-1/line");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_FALSE(lines[0].Retained);
+    EXPECT_EQ(lines[0].Json()["line"].toString().toStdString(), bad);
+    EXPECT_EQ(lines[0].Json()["conn"].toString(), "Fake");
+    EXPECT_EQ(lines[1].Json()["line"].toString(), QString::fromLatin1(good.c_str()));
+    EXPECT_TRUE(lines[1].Json()["time"].toString().startsWith("2026-"));
+
+    // Off: nothing more on the topic.
+    settings.Lines = false;
+    monitor.RemoveReadObserver(publisher.get());
+    publisher.reset();
+    StartPublisher();
+    monitor.LineObserver = publisher.get();
+    EXPECT_TRUE(monitor.ParsePacketLine(&conn, good));
+    QThread::msleep(300);
+    EXPECT_EQ(sub.On("corvane/plant-1/line").size(), 2u);
+    monitor.LineObserver = nullptr;
 }
 
 TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {

@@ -35,12 +35,16 @@ TPublishing::TPublishing(const TMqttSettings& settings, TMonitor& monitor, TLog 
     }
     if (publisher_->Start()) {
         monitor_.AddReadObserver(publisher_.get());
+        if (settings.Lines)
+            monitor_.LineObserver = publisher_.get();
         publisher_->WatchAlerts(monitor_.Store());
     }
 }
 
 TPublishing::~TPublishing() {
     monitor_.RemoveReadObserver(publisher_.get());
+    if (monitor_.LineObserver == publisher_.get())
+        monitor_.LineObserver = nullptr;
     publisher_->Stop();
     // What an unattended run cost in messages shows in its log at the end.
     publisher_->Poll();
