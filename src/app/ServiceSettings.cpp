@@ -34,6 +34,10 @@ TMqttSettings ReadMqttSettings(const TIniFile& file) {
     // A day at most: the states are what a subscriber that joins late sees first.
     m.StateEverySec = ReadIntegerInRange(file, s, "StateEverySec", 60, 1, 86400, &m.Warnings);
     m.Lines = file.ReadBool(s, "Lines", true);
+    m.Discovery = file.ReadBool(s, "Discovery", false);
+    m.DiscoveryPrefix = file.ReadString(s, "DiscoveryPrefix", "homeassistant");
+    if (m.DiscoveryPrefix.empty())
+        m.DiscoveryPrefix = "homeassistant";
     return m;
 }
 

@@ -27,7 +27,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 27> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 29> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -52,6 +52,8 @@ inline constexpr std::array<TSettingKey, 27> kSettingKeys{{
     {kSectionMqtt, "CAFile", "", "a PEM file"},
     {kSectionMqtt, "StateEverySec", "60", "1 to 86400"},
     {kSectionMqtt, "Lines", "1", "0 or 1"},
+    {kSectionMqtt, "Discovery", "0", "0 or 1"},
+    {kSectionMqtt, "DiscoveryPrefix", "homeassistant", "no +, # or NUL"},
     {kSectionHistory, "Keep", "1", "0 or 1; 0: no history database"},
     {kSectionHistory, "KeepDays", "30", "1 to 36500"},
     {kSectionHistory, "MaxMB", "4096", "at least 1"},

@@ -52,6 +52,29 @@ void TMqttPublisher::AlertsCleared() {
     std::fill(sensorStates_.begin(), sensorStates_.end(), uint8_t(TAlertState::Reporting));
     std::fill(repeatStates_.begin(), repeatStates_.end(), uint8_t(TAlertState::Reporting));
     std::fill(entryStates_.begin(), entryStates_.end(), uint8_t(TAlertState::Reporting));
+    for (auto* announced : {&sensorAnnounced_, &repeatAnnounced_, &entryAnnounced_})
+        std::fill(announced->begin(), announced->end(), 0u);
+}
+
+// Skipped while the queue is more than half full: the state round after comes back for it,
+// rather than pushing out messages that were there first.
+void TMqttPublisher::Announce(std::vector<uint32_t>& announced, size_t index,
+                              const TDiscoveryDevice& device) {
+    const uint32_t connection = connections_.load();
+    if (!settings_.Discovery || index >= announced.size() || announced[index] == connection)
+        return;
+    {
+        std::lock_guard lock(queueMutex_);
+        if (queued_ > size_t(QueueMax) / 2)
+            return;
+    }
+    discoveryOut_.clear();
+    discovery_.Messages(device, discoveryOut_);
+    bool sent = true;
+    for (const auto& [topic, payload] : discoveryOut_)
+        sent = Send(topic, payload, 0, true) && sent;
+    if (sent)
+        announced[index] = connection;
 }
 
 void TMqttPublisher::PublishStates(TStore& store) {
@@ -91,6 +114,10 @@ void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
     else
         j.Null("loss_pct");
     j.Field("routes", int64_t(health.Routes));
+    if (settings_.Discovery)
+        Announce(sensorAnnounced_, row,
+                 {"sensor", std::string_view(serial, 16), store.SensorLabel(row, label),
+                  SensorKindName(s.Kind), rawBase_ + "/sensor/" + std::string(serial, 16)});
     topic_ = base_ + "/sensor/" + std::string(serial, 16);
     Send(topic_, j.End(), 0, true);
 }
@@ -105,7 +132,12 @@ void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
     j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
         .Field("count", int64_t(store.TotalCount(TOwnerKind::Repeat, index)));
-    topic_ = base_ + "/repeater/" + TopicLevel(std::string_view(&id, 1));
+    const std::string level = TopicLevel(std::string_view(&id, 1));
+    if (settings_.Discovery)
+        Announce(repeatAnnounced_, index,
+                 {"repeater", std::string_view(&id, 1), "Repeater " + std::string(1, id),
+                  "Repeater", rawBase_ + "/repeater/" + level});
+    topic_ = base_ + "/repeater/" + level;
     Send(topic_, j.End(), 0, true);
 }
 
@@ -120,7 +152,12 @@ void TMqttPublisher::PublishEntry(TStore& store, uint8_t index) {
     j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 10, now)))
         .Field("count", int64_t(store.TotalCount(TOwnerKind::Entry, index)));
-    topic_ = base_ + "/entry/" + std::to_string(int(e.Id));
+    const std::string number = std::to_string(int(e.Id));
+    if (settings_.Discovery)
+        Announce(entryAnnounced_, index,
+                 {"entry", number, "Entry " + std::string(e.Name.View()), "Entry point",
+                  rawBase_ + "/entry/" + number});
+    topic_ = base_ + "/entry/" + number;
     Send(topic_, j.End(), 0, true);
 }
 

@@ -102,6 +102,12 @@ std::string MqttNamesProblem(const TMqttSettings& settings) {
         if (!flaw.empty())
             return "[MQTT] " + std::string(n.Key) + "=" + Shown(n.Value) + " " + std::string(flaw);
     }
+    if (settings.Discovery) {
+        const std::string_view flaw = Flaw(settings.DiscoveryPrefix, TNameUse::Root);
+        if (!flaw.empty())
+            return "[MQTT] DiscoveryPrefix=" + Shown(settings.DiscoveryPrefix) + " " +
+                   std::string(flaw);
+    }
     return {};
 }
 

@@ -235,6 +235,7 @@ void TMqttPublisher::OnConnect(mosquitto* m, void* obj, int rc) {
     static constexpr char Online[] = "online";
     mosquitto_publish(m, nullptr, self->statusTopic_.c_str(), int(sizeof Online - 1), Online, 1,
                       true);
+    ++self->connections_;
     self->connected_ = true;
     self->everConnected_ = true;
     // A connection that stays up earns the short waits back; one that drops at once does not.

@@ -49,7 +49,9 @@ std::string_view DeviceStateName(TAlertState state) {
 TMqttPublisher::TMqttPublisher(TMqttSettings settings, TLog log)
     : settings_(MqttSettingsAsUtf8(settings)), rawSettings_(std::move(settings)),
       log_(std::move(log)), sensorStates_(MaxSensors), repeatStates_(MaxRepeats),
-      entryStates_(MaxEntries) {
+      entryStates_(MaxEntries), discovery_(rawSettings_),
+      rawBase_(rawSettings_.Topic + '/' + rawSettings_.Station), sensorAnnounced_(MaxSensors),
+      repeatAnnounced_(MaxRepeats), entryAnnounced_(MaxEntries) {
     base_ = settings_.Topic + '/' + settings_.Station;
     packetTopic_ = base_ + "/packet";
     lineTopic_ = base_ + "/line";

@@ -21,6 +21,7 @@
 
 #include "conn/Backoff.h"
 #include "mqtt/BrokerStream.h"
+#include "mqtt/MqttDiscovery.h"
 #include "mqtt/MqttSettings.h"
 #include "store/Alerts.h"
 #include "store/ReadObserver.h"
@@ -103,6 +104,8 @@ private:
     void PublishSensor(TStore& store, uint16_t row);
     void PublishRepeater(TStore& store, uint8_t index);
     void PublishEntry(TStore& store, uint8_t index);
+    // The device's discovery messages, once per connection to the broker ([MQTT] Discovery).
+    void Announce(std::vector<uint32_t>& announced, size_t index, const TDiscoveryDevice& device);
     void Report(std::string text); // from the network thread
     void ReportLost(std::string_view reason);
     std::string BrokerName() const;
@@ -154,6 +157,15 @@ private:
     TJsonText json_;
     std::string topic_;
     TStore* alertStore_ = nullptr; // the store whose alerts are followed
+    // Discovery: the connection each device was last announced on (0: never), counted by the
+    // network thread; a broker that lost its retained messages hears them again.
+    TDiscovery discovery_;
+    std::string rawBase_; // the topic root and station as written (8-bit text)
+    std::atomic<uint32_t> connections_{0};
+    std::vector<uint32_t> sensorAnnounced_;
+    std::vector<uint32_t> repeatAnnounced_;
+    std::vector<uint32_t> entryAnnounced_;
+    TMqttMessages discoveryOut_;
 };
 
 // One read of what the broker sent: on a plain connection the next packet's fixed header is

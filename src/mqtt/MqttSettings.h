@@ -20,6 +20,10 @@ struct TMqttSettings {
     int StateEverySec = 60;
     // Every line the connections deliver goes out too, to <Topic>/<Station>/line.
     bool Lines = true;
+    // Each device announced to home-automation systems by retained discovery messages under
+    // <DiscoveryPrefix>/.
+    bool Discovery = false;
+    std::string DiscoveryPrefix = "homeassistant";
     // A Port or StateEverySec out of range (1..65535, 1..86400) is replaced by its default and
     // said here, for the log.
     std::vector<std::string> Warnings;

@@ -131,6 +131,19 @@ TJsonText& TJsonText::EndArray() {
     return *this;
 }
 
+TJsonText& TJsonText::BeginObject(std::string_view key) {
+    Key(key);
+    text_ += '{';
+    first_ = true;
+    return *this;
+}
+
+TJsonText& TJsonText::EndObject() {
+    text_ += '}';
+    first_ = false;
+    return *this;
+}
+
 std::string_view TJsonText::End() {
     text_ += '}';
     return text_;

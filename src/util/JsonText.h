@@ -28,6 +28,8 @@ public:
     TJsonText& Item(std::string_view latin1);
     TJsonText& Item(int64_t value);
     TJsonText& EndArray();
+    TJsonText& BeginObject(std::string_view key);
+    TJsonText& EndObject();
     // Closes the object; the text stays valid until the next Begin.
     std::string_view End();
     std::string_view View() const { return text_; }
