@@ -137,6 +137,7 @@ TEST_F(WindowFixture, MenusCarryTheirCaptionsNamesAndHelpContexts) {
         {"mniClearAll", "Clear &All", 17},
         {"mniLog", "&Log", 19},
         {"mniByEntry", "&By Entry...", 0},
+        {"mniMissing", "&Missing...", 27},
         {"mniSerial", "&Serial", 21},
         {"mniTcpIp", "TCP/IP", 21},
         {"mnSelectTCPIP", "Select TCP/IP", 21},

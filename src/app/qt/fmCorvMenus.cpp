@@ -20,6 +20,7 @@
 #include <stdexcept>
 
 #include "app/AppIni.h"
+#include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
 #include "app/qt/AlertViews.h"
@@ -30,6 +31,7 @@
 #include "app/qt/SensorListModel.h"
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorvDialogs.h"
+#include "app/qt/fmMissing.h"
 #include "conn/qt/ConnTcp.h"
 #include "conn/qt/fmConnSer.h"
 #include "conn/qt/fmConnTcp.h"
@@ -80,6 +82,15 @@ void TfrmCorv::BuildMenus() {
     QAction* byEntry = AddCommand(view, "&By Entry...", "mniByEntry", 0);
     byEntry->setEnabled(false);
     connect(byEntry, &QAction::triggered, this, [this] { Guard([&] { mniByEntryClick(); }); });
+    QAction* missing = AddCommand(view, "&Missing...", "mniMissing", 27);
+    connect(missing, &QAction::triggered, this, [this] {
+        Guard([&] {
+            ShowMissing(*this, history_->ReadablePath(), run_.Store.MaxAge, monitor_->Clock());
+        });
+    });
+    // Whether there is a history to read is known once the file is open, after the menus.
+    connect(view, &QMenu::aboutToShow, this,
+            [this, missing] { missing->setEnabled(!history_->ReadablePath().empty()); });
 
     QMenu* connectMenu = addMenu(nullptr, "&Connect", "miConnect", 20);
     QMenu* open = addMenu(connectMenu, "&Open", "miOpen", 21);
