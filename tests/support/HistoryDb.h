@@ -38,7 +38,8 @@ public:
             throw std::runtime_error("cannot make " + path);
         insert_.Prepare(Db(), "INSERT INTO reads(run, wall_ms, utc_offset_min, mono_ms, sensor,"
                               " kind, type_code, repeater, entry, entry_name, duplicate, data,"
-                              " crc) VALUES(?1, ?2, ?3, ?4, ?5, 10, 16, ?6, ?7, ?8, ?9, x'00', 0)");
+                              " crc) VALUES(?1, ?2, ?3, ?4, ?5, 10, 16, ?6, ?7, ?8, ?9,"
+                              " x'1000000000000000000000', 0)");
     }
 
     TSqlite& Db() { return file_.Db(); }
