@@ -56,8 +56,8 @@ struct THistory {
                    : std::string_view();
     }
     bool HasEntry(const THistRead& read) const { return read.Entry != NoIndex; }
-    // The index of a name among EntryNames past the store's, added when new; NoIndex when the
-    // names are full.
+    // The index of a name among EntryNames, added at their end when new; NoIndex when the names
+    // are full.
     uint16_t EntryIndex(std::string_view name);
     void Clear();
 };
