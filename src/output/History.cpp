@@ -1,12 +1,40 @@
 #include "output/History.h"
 
+#include <algorithm>
+
 #include "store/ActivityStore.h"
 
 namespace corvane {
 
+namespace {
+// Names past this many would reach the index that stands for none.
+constexpr size_t kMaxEntryNames = 0xFFFF;
+} // namespace
+
+uint16_t THistory::EntryIndex(std::string_view name) {
+    const auto at = std::find(EntryNames.begin(), EntryNames.end(), name);
+    if (at != EntryNames.end() && at - EntryNames.begin() != NoIndex)
+        return static_cast<uint16_t>(at - EntryNames.begin());
+    if (EntryNames.size() == NoIndex)
+        EntryNames.emplace_back(); // the index of none holds no name
+    if (EntryNames.size() >= kMaxEntryNames)
+        return NoIndex;
+    EntryNames.emplace_back(name);
+    return static_cast<uint16_t>(EntryNames.size() - 1);
+}
+
+void THistory::Clear() {
+    Rows.clear();
+    EntryNames.clear();
+    FixedSpan = false;
+    SpanFrom = SpanTo = LocalOffset = 0;
+    NotListening.clear();
+}
+
 bool LoadHistory(const TStore& store, uint16_t row, TDateTime now, THistory& history) {
     if (row >= store.SensorCount || row >= MaxSensors)
         return false;
+    history.EntryNames.resize(std::max<size_t>(history.EntryNames.size(), MaxEntries));
     for (int e = 0; e < MaxEntries; ++e)
         history.EntryNames[e].assign(store.Entries[e].Name.View());
     const TSensor& s = store.Sensors[row];
@@ -28,6 +56,17 @@ bool LoadHistory(const TStore& store, uint16_t row, TDateTime now, THistory& his
         n = read.SensorOlder;
     }
     return true;
+}
+
+void AddNewerReads(THistory& history, std::vector<THistRead>& reads, TDateTime now) {
+    if (reads.empty())
+        return;
+    if (!history.Rows.empty())
+        history.Rows.front().Gap = SecondsDiff(history.Rows.front().Time, reads.front().Time);
+    for (size_t k = 0; k + 1 < reads.size(); ++k)
+        reads[k].Gap = SecondsDiff(reads[k].Time, reads[k + 1].Time);
+    reads.back().Gap = SecondsDiff(reads.back().Time, now);
+    history.Rows.insert(history.Rows.begin(), reads.rbegin(), reads.rend());
 }
 
 } // namespace corvane

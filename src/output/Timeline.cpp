@@ -21,10 +21,9 @@ int64_t FromMiddle(int64_t offsetMs, int x, int width, int64_t spanMs) {
     return twice > middle ? twice - middle : middle - twice;
 }
 
-void FindSpan(const THistory& history, TTimeline& t) {
+void FindReadsSpan(const THistory& history, TTimeline& t) {
     const auto& rows = history.Rows;
     t.From = t.To = rows.front().Time;
-    t.LocalOffset = rows.front().Shown - rows.front().Time;
     t.FirstShown = t.LastShown = rows.front().Shown;
     for (const THistRead& r : rows) {
         if (r.Time < t.From) {
@@ -36,6 +35,25 @@ void FindSpan(const THistory& history, TTimeline& t) {
             t.LastShown = r.Shown;
         }
     }
+}
+
+// The span the reads were chosen from, stretched to reads registered since.
+void FindFixedSpan(const THistory& history, TTimeline& t) {
+    t.From = history.SpanFrom;
+    t.To = history.SpanTo;
+    for (const THistRead& r : history.Rows)
+        t.To = std::max(t.To, r.Time);
+    t.FirstShown = t.From + t.LocalOffset;
+    t.LastShown = t.To + t.LocalOffset;
+}
+
+void FindSpan(const THistory& history, TTimeline& t) {
+    const auto& rows = history.Rows;
+    t.LocalOffset = rows.empty() ? history.LocalOffset : rows.front().Shown - rows.front().Time;
+    if (history.FixedSpan)
+        FindFixedSpan(history, t);
+    else
+        FindReadsSpan(history, t);
     t.SpanMs = ToMs(t.To - t.From);
     if (t.SpanMs <= 0) {
         t.From -= 30 / 86400.0;
@@ -45,18 +63,52 @@ void FindSpan(const THistory& history, TTimeline& t) {
     }
 }
 
-void AddGap(TTimeline& t, int from, int to) {
-    ++t.LongGaps;
-    if (!t.Gaps.empty() && from <= t.Gaps.back().To + 1) {
-        t.Gaps.back().To = std::max(t.Gaps.back().To, to);
+void AddSpan(std::vector<TGapSpan>& spans, const TGapSpan& add) {
+    if (!spans.empty() && add.From <= spans.back().To + 1) {
+        spans.back().To = std::max(spans.back().To, add.To);
         return;
     }
-    t.Gaps.push_back({from, to});
+    spans.push_back(add);
+}
+
+void FindNotListening(const THistory& history, TTimeline& t) {
+    for (const TTimeSpan& quiet : history.NotListening) {
+        TGapSpan columns;
+        if (!t.ColumnsOf(quiet, columns))
+            continue;
+        t.NotListeningMs += ToMs(std::min(quiet.To, t.To) - std::max(quiet.From, t.From));
+        AddSpan(t.NotListening, columns);
+    }
+}
+
+// The silence from one read to the next less the times no run was listening: shaded where it
+// was listened to, and long only when that part is.
+void AddSilence(const THistory& history, TTimeline& t, TTimeSpan silence, double longMs) {
+    const auto& quiet = history.NotListening;
+    auto at = std::lower_bound(quiet.begin(), quiet.end(), silence.From,
+                               [](const TTimeSpan& q, TDateTime from) { return q.To <= from; });
+    std::vector<TTimeSpan> heard;
+    TDateTime cursor = silence.From;
+    int64_t heardMs = 0;
+    for (; at != quiet.end() && at->From < silence.To; ++at) {
+        if (at->From > cursor)
+            heard.push_back({cursor, at->From});
+        cursor = std::max(cursor, at->To);
+    }
+    if (cursor < silence.To)
+        heard.push_back({cursor, silence.To});
+    for (const TTimeSpan& h : heard)
+        heardMs += ToMs(h.To - h.From);
+    if (static_cast<double>(heardMs) <= longMs)
+        return;
+    ++t.LongGaps;
+    for (const TTimeSpan& h : heard)
+        AddSpan(t.Gaps, {t.ColumnOf(h.From), t.ColumnOf(h.To)});
 }
 
 // Rows are newest first: walking them backwards meets the silences from the oldest on.
 void FindGaps(const THistory& history, TTimeline& t) {
-    if (history.AvgGap <= 0)
+    if (history.AvgGap <= 0 || history.Rows.size() < 2)
         return;
     const double longMs = LongGapFactor * history.AvgGap * 1000.0;
     const auto& rows = history.Rows;
@@ -64,7 +116,7 @@ void FindGaps(const THistory& history, TTimeline& t) {
         const THistRead& older = rows[k];
         const THistRead& newer = rows[k - 1];
         if (static_cast<double>(ToMs(newer.Time - older.Time)) > longMs)
-            AddGap(t, t.ColumnOf(older.Time), t.ColumnOf(newer.Time));
+            AddSilence(history, t, {older.Time, newer.Time}, longMs);
     }
 }
 
@@ -78,6 +130,13 @@ int TTimeline::ColumnOf(TDateTime time) const {
     // Integer arithmetic, so a read exactly on a column's left edge is that column's.
     const int64_t x = offset * width / SpanMs;
     return static_cast<int>(std::min<int64_t>(x, width - 1));
+}
+
+bool TTimeline::ColumnsOf(const TTimeSpan& span, TGapSpan& columns) const {
+    if (Width() <= 0 || span.To <= From || span.From >= To)
+        return false;
+    columns = {ColumnOf(span.From), ColumnOf(span.To)};
+    return true;
 }
 
 int32_t TTimeline::ReadAt(int x, int reach) const {
@@ -94,9 +153,10 @@ int32_t TTimeline::ReadAt(int x, int reach) const {
 void BinTimeline(const THistory& history, int width, TTimeline& t) {
     t = TTimeline{};
     t.Columns.assign(static_cast<size_t>(std::max(width, 0)), TTimelineColumn{});
-    if (history.Rows.empty() || width <= 0)
+    if ((history.Rows.empty() && !history.FixedSpan) || width <= 0)
         return;
     FindSpan(history, t);
+    FindNotListening(history, t);
     std::vector<int64_t> best(t.Columns.size(), INT64_MAX);
     const int32_t n = static_cast<int32_t>(history.Rows.size());
     for (int32_t row = 0; row < n; ++row) {

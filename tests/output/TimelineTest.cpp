@@ -156,6 +156,57 @@ TEST(Timeline, AxisTicksFallOnWholeMinutesAndHours) {
     EXPECT_STREQ(AxisTicks(t, 10).front().Text, "06/09 14:00");
 }
 
+// A span from the history database is shown whole. Where no run was listening the band says so,
+// and that time neither makes a silence long nor is shaded as one.
+TEST(Timeline, TimeNotListeningIsNoSilence) {
+    auto at = [](double s) { return Start + s / 86400.0; };
+    THistory h = Reads({0, 10, 20, 30, 80, 90, 100});
+    h.AvgGap = 10;
+    h.FixedSpan = true;
+    h.SpanFrom = at(0);
+    h.SpanTo = at(200);
+    h.NotListening = {{at(40), at(70)}, {at(150), at(260)}};
+    TTimeline t;
+    BinTimeline(h, 200, t);
+    EXPECT_EQ(t.SpanMs, 200000);
+    EXPECT_EQ(t.LongGaps, 0) << "of 50 s silent, 30 s were not listened to";
+    EXPECT_TRUE(t.Gaps.empty());
+    ASSERT_EQ(t.NotListening.size(), 2u);
+    EXPECT_EQ(t.NotListening[0].From, 40);
+    EXPECT_EQ(t.NotListening[0].To, 70);
+    EXPECT_EQ(t.NotListening[1].To, 199) << "clipped to the span";
+    EXPECT_EQ(t.NotListeningMs, 80000);
+
+    // Listened to for 40 s of the 50: long, and shaded only where it was listened to.
+    h.NotListening = {{at(40), at(50)}};
+    BinTimeline(h, 200, t);
+    EXPECT_EQ(t.LongGaps, 1);
+    ASSERT_EQ(t.Gaps.size(), 2u);
+    EXPECT_EQ(t.Gaps[0].From, 30);
+    EXPECT_EQ(t.Gaps[0].To, 40);
+    EXPECT_EQ(t.Gaps[1].From, 50);
+    EXPECT_EQ(t.Gaps[1].To, 80);
+
+    // Without reads the span still shows, its ticks on local time; a read after its end (one
+    // followed since it was loaded) stretches it.
+    THistory empty;
+    empty.FixedSpan = true;
+    empty.SpanFrom = at(0);
+    empty.SpanTo = at(3600);
+    empty.LocalOffset = 2 / 24.0;
+    BinTimeline(empty, 100, t);
+    EXPECT_EQ(t.Counted, 0);
+    EXPECT_EQ(t.SpanMs, 3600000);
+    EXPECT_EQ(FormatDateTimeShort(t.FirstShown), "06/09 14:00:00");
+    EXPECT_FALSE(AxisTicks(t, 20).empty());
+    h.NotListening.clear();
+    h.Rows.insert(h.Rows.begin(), h.Rows.front());
+    h.Rows.front().Time = at(300);
+    BinTimeline(h, 300, t);
+    EXPECT_EQ(t.SpanMs, 300000);
+    EXPECT_EQ(t.Columns[299].Counted, 1);
+}
+
 // The snapshot a loaded history holds: gaps from the moment of loading, duplicates as the
 // statistics count them, and the route.
 TEST(Timeline, LoadedHistoryFlagsDuplicatesLikeTheStatistics) {
@@ -191,6 +242,22 @@ TEST(Timeline, LoadedHistoryFlagsDuplicatesLikeTheStatistics) {
     EXPECT_EQ(h.AvgGap, store->Sensors[row].Stats.AvgGap);
     EXPECT_FALSE(LoadHistory(*store, row + 1, clock.Now(), h));
     EXPECT_EQ(h.Rows.size(), 3u);
+
+    // Reads registered since go on top: the newest with its gap to now, the old top row with
+    // its gap to the read above it now. A name the store's slots do not have is added once.
+    std::vector<THistRead> newer(2, h.Rows[0]);
+    newer[0].Time = clock.Now() + 1 / 86400.0;
+    newer[1].Time = clock.Now() + 4 / 86400.0;
+    newer[1].Entry = h.EntryIndex("West");
+    AddNewerReads(h, newer, clock.Now() + 9 / 86400.0);
+    ASSERT_EQ(h.Rows.size(), 5u);
+    EXPECT_EQ(h.Rows[0].Gap, 5);
+    EXPECT_EQ(h.Rows[1].Gap, 3);
+    EXPECT_EQ(h.Rows[2].Gap, 8);
+    EXPECT_EQ(h.Rows[3].Gap, 60) << "below the old top, nothing changes";
+    EXPECT_EQ(h.EntryName(h.Rows[0]), "West");
+    EXPECT_EQ(h.EntryIndex("West"), h.Rows[0].Entry);
+    EXPECT_EQ(h.EntryIndex("North Gate"), 0);
 }
 
 } // namespace

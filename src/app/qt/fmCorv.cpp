@@ -323,6 +323,8 @@ void TfrmCorv::pmiHistClick() {
 }
 
 void TfrmCorv::ShowHistory(uint16_t row) {
+    // The file as this run reads it: none when it keeps no history or could not open it.
+    dialogs_->SetHistoryFile(history_->ReadablePath(), [this] { return history_->Mapping(); });
     dialogs_->ShowHistory(row);
 }
 

@@ -43,9 +43,18 @@ TCorvDialogs::TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const TRunSet
     SetHelpContext(frmExport_, 14);
 }
 
+void TCorvDialogs::SetHistoryFile(const std::string& path, std::function<TRunMapping()> mapping) {
+    frmHist_->SetHistoryFile(path, std::move(mapping));
+}
+
 void TCorvDialogs::ShowHistory(uint16_t row) {
     frmHist_->LoadSensor(monitor_.Store(), row);
+    // The monitor's room for observers is fixed: when it is full the window shows what it
+    // loaded without following.
+    const bool following = monitor_.AddReadObserver(frmHist_);
     frmHist_->exec();
+    if (following)
+        monitor_.RemoveReadObserver(frmHist_);
 }
 
 void TCorvDialogs::ShowExport() {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "history/HistoryTime.h"
+
 class QString;
 class QWidget;
 
@@ -26,6 +28,10 @@ public:
     TCorvDialogs(QWidget* mainWindow, TMonitor& monitor, const TRunSettings& settings,
                  const std::string& places = {});
 
+    // The history database the history window reads its spans from (empty: none kept) and this
+    // run's time line for its reads, now.
+    void SetHistoryFile(const std::string& path, std::function<TRunMapping()> mapping);
+    // The window follows the sensor's new reads while it is shown, and hears of none otherwise.
     void ShowHistory(uint16_t row);
     void ShowExport();
     void ShowAbout();

@@ -64,6 +64,11 @@ void TTimelineStrip::SetHistory(const THistory* history) {
     update();
 }
 
+void TTimelineStrip::SetNote(const QString& note) {
+    note_ = note;
+    update();
+}
+
 void TTimelineStrip::SetMarked(int32_t row) {
     if (row == marked_)
         return;
@@ -98,8 +103,24 @@ QString TTimelineStrip::ReadText(int32_t row) const {
     text += '\n';
     text += r.Repeater != '\0' ? "Repeater " + QString(QLatin1Char(r.Repeater)) : "No repeater";
     const std::string_view entry = history_->EntryName(r);
-    text += r.Entry != NoIndex ? ", entry " + Latin1(entry) : QString(", no entry point");
+    text += history_->HasEntry(r) ? ", entry " + Latin1(entry) : QString(", no entry point");
     return text;
+}
+
+QString TTimelineStrip::NotListeningText(int x) {
+    const TTimeline& t = Bins();
+    if (history_ == nullptr)
+        return {};
+    for (const TTimeSpan& quiet : history_->NotListening) {
+        TGapSpan columns;
+        if (!t.ColumnsOf(quiet, columns) || x - Margin < columns.From || x - Margin > columns.To)
+            continue;
+        const TDateTime from = std::max(quiet.From, t.From) + t.LocalOffset;
+        const TDateTime to = std::min(quiet.To, t.To) + t.LocalOffset;
+        return "No run was listening\n" + Minutes(from) + " to " + Minutes(to) + " (" +
+               Duration(static_cast<int64_t>((to - from) * 86400000.0)) + ")";
+    }
+    return {};
 }
 
 int TTimelineStrip::LineHeight() const {
@@ -120,7 +141,9 @@ QRect TTimelineStrip::BandRect() const {
 
 QString TTimelineStrip::Caption(int room) {
     const TTimeline& t = Bins();
-    if (history_ == nullptr || history_->Rows.empty())
+    if (!note_.isEmpty())
+        return fontMetrics().elidedText(note_, Qt::ElideRight, room);
+    if (history_ == nullptr || (history_->Rows.empty() && !history_->FixedSpan))
         return "No reads held";
     QString last = Minutes(t.LastShown);
     const QString first = Minutes(t.FirstShown);
@@ -135,6 +158,9 @@ QString TTimelineStrip::Caption(int room) {
         t.LongGaps == 1 ? ", 1 long gap" : ", " + QString::number(t.LongGaps) + " long gaps";
     if (t.LongGaps > 0 && fontMetrics().horizontalAdvance(text + gaps) <= room)
         text += gaps;
+    const QString quiet = ", not listening " + Duration(t.NotListeningMs);
+    if (t.NotListeningMs >= 1000 && fontMetrics().horizontalAdvance(text + quiet) <= room)
+        text += quiet;
     return fontMetrics().elidedText(text, Qt::ElideRight, room);
 }
 
@@ -152,12 +178,7 @@ void TTimelineStrip::paintEvent(QPaintEvent*) {
 void TTimelineStrip::PaintBand(QPainter& p, const QRect& band) {
     const TTimeline& t = Bins();
     p.fillRect(band, palette().base());
-    // Long silences: a grey over the band, lighter than it on a dark scheme, darker on a light.
-    QColor shade = DarkBase(palette()) ? QColor(255, 255, 255, 48) : palette().color(QPalette::Mid);
-    if (!DarkBase(palette()))
-        shade.setAlpha(110);
-    for (const TGapSpan& g : t.Gaps)
-        p.fillRect(band.left() + g.From, band.top(), g.To - g.From + 1, band.height(), shade);
+    PaintShading(p, band);
 
     const QColor counted = CountedColour(palette());
     const QColor dups = DupColour(palette());
@@ -181,9 +202,26 @@ void TTimelineStrip::PaintBand(QPainter& p, const QRect& band) {
     p.drawRect(band.adjusted(0, 0, -1, -1));
 }
 
+void TTimelineStrip::PaintShading(QPainter& p, const QRect& band) {
+    const TTimeline& t = Bins();
+    // Long silences: a grey over the band, lighter than it on a dark scheme, darker on a light.
+    QColor shade = DarkBase(palette()) ? QColor(255, 255, 255, 48) : palette().color(QPalette::Mid);
+    if (!DarkBase(palette()))
+        shade.setAlpha(110);
+    for (const TGapSpan& g : t.Gaps)
+        p.fillRect(band.left() + g.From, band.top(), g.To - g.From + 1, band.height(), shade);
+    // No run listening: hatched on the window's colour, so that it never reads as a silence.
+    const QBrush hatch(palette().color(QPalette::Mid), Qt::BDiagPattern);
+    for (const TGapSpan& g : t.NotListening) {
+        const QRect r(band.left() + g.From, band.top(), g.To - g.From + 1, band.height());
+        p.fillRect(r, palette().window());
+        p.fillRect(r, hatch);
+    }
+}
+
 void TTimelineStrip::PaintAxis(QPainter& p, const QRect& band) {
     const TTimeline& t = Bins();
-    if (history_ == nullptr || history_->Rows.empty())
+    if (history_ == nullptr || t.SpanMs <= 0)
         return;
     const QFontMetrics fm = fontMetrics();
     const int labelWidth = fm.horizontalAdvance("00/00 00:00");
@@ -208,12 +246,12 @@ bool TTimelineStrip::event(QEvent* e) {
     if (e->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(e);
         const int32_t row = RowAt(help->pos());
-        if (row < 0) {
+        QString text = row >= 0 ? ReadText(row) : NotListeningText(help->pos().x());
+        if (text.isEmpty()) {
             QToolTip::hideText();
             e->ignore();
             return true;
         }
-        QString text = ReadText(row);
         // Entry names come from the receiver: shown as they are, never as markup.
         if (Qt::mightBeRichText(text))
             text = Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);

@@ -1,6 +1,7 @@
-// The strip above the history table: the sensor's held reads over time, one mark per pixel
-// column that holds reads (duplicates on a row of their own), long silences shaded, a time
-// axis, and the span and count. Hovering names a read; clicking it selects its table row.
+// The strip above the history table: the sensor's reads over time, one mark per pixel column
+// that holds reads (duplicates on a row of their own), long silences shaded, the times when no
+// run was listening hatched, a time axis, and the span and count. Hovering names a read or the
+// time not listened to; clicking a read selects its table row.
 #pragma once
 
 #include <QWidget>
@@ -19,6 +20,10 @@ public:
     void SetHistory(const THistory* history);
     // The history row drawn as chosen (the table's current row), -1 for none.
     void SetMarked(int32_t row);
+    // A line shown instead of the span and count (why the reads could not be loaded); empty for
+    // none.
+    void SetNote(const QString& note);
+    const QString& Note() const { return note_; }
 
     // The binning for the current width, made when it is out of date.
     const TTimeline& Bins();
@@ -28,6 +33,8 @@ public:
     int32_t RowAt(QPoint pos);
     // The hover text for a history row: its time and route.
     QString ReadText(int32_t row) const;
+    // The hover text for a strip column of time when no run was listening; empty elsewhere.
+    QString NotListeningText(int x);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -50,12 +57,14 @@ private:
     // The span held and the count, made to fit room pixels.
     QString Caption(int room);
     void PaintBand(QPainter& p, const QRect& band);
+    void PaintShading(QPainter& p, const QRect& band);
     void PaintAxis(QPainter& p, const QRect& band);
 
     const THistory* history_ = nullptr;
     TTimeline bins_;
     bool stale_ = true;
     int32_t marked_ = -1;
+    QString note_;
 };
 
 } // namespace corvane

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QFile>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -137,6 +138,8 @@ TfrmHist::TfrmHist(QWidget* parent)
     status->setSizeGripEnabled(false);
     btnCopy = BarButton(actCopy, status);
     btnExport = BarButton(actExport, status);
+    MakeSpanChoice(status);
+    status->addWidget(cbSpan);
     status->addPermanentWidget(btnCopy);
     status->addPermanentWidget(btnExport);
 
@@ -169,16 +172,29 @@ void TfrmHist::LoadSensor(const TStore& store, uint16_t row) {
     char buffer[16];
     edtLoss->setText(Latin1(store.LossText(row, buffer)));
     edtRoutes->setText(Latin1(store.RoutesText(row, buffer)));
+    store_ = &store;
+    row_ = row;
+    serNo_ = s.SerNo;
+    newer_.clear();
+    if (Span() != THistSpan::Held) {
+        ReloadSpan();
+        return;
+    }
 
     // The table, the timeline and the exports all show the rows of this one walk.
     const size_t first = history_.Rows.size();
     LoadHistory(store, row, now, history_);
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(history_.Rows.size() - first));
-    for (size_t k = first; k < history_.Rows.size(); ++k)
-        items.push_back(ReadItem(history_, history_.Rows[k]));
-    lvHist->addTopLevelItems(items);
+    lvHist->addTopLevelItems(Items(first, history_.Rows.size()));
+    tlHist->SetNote({});
     tlHist->SetHistory(&history_);
+}
+
+QList<QTreeWidgetItem*> TfrmHist::Items(size_t first, size_t last) const {
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(last - first));
+    for (size_t k = first; k < last; ++k)
+        items.push_back(ReadItem(history_, history_.Rows[k]));
+    return items;
 }
 
 QString TfrmHist::SelectedText() const {
@@ -228,6 +244,7 @@ void TfrmHist::SelectRow(int row) {
 void TfrmHist::hideEvent(QHideEvent* event) {
     lvHist->clear();
     history_.Clear();
+    newer_.clear();
     tlHist->SetHistory(&history_);
     QDialog::hideEvent(event);
 }
