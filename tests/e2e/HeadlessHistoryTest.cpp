@@ -101,6 +101,22 @@ TEST(HeadlessHistory, ASensorThatWentQuietWhileTheServiceWasDownIsSilentAtOnceAl
     EXPECT_EQ(db.QueryText("SELECT alert FROM sensors"), "silent");
 }
 
+// A sensor gone for longer than the store holds reads is not restored, but the start says that
+// the network knew it.
+TEST(HeadlessHistory, SaysHowManyKnownSensorsWentQuietLongBeforeTheStart) {
+    QTcpServer receiver;
+    ASSERT_TRUE(receiver.listen(QHostAddress::LocalHost, 0));
+    THeadlessRun run;
+    const std::string path = run.Folder().toStdString() + "/corvane_history.db";
+    WriteEarlierRun(path, 5 * 3600);
+    ASSERT_TRUE(run.Start({QString("-I%1").arg(receiver.serverPort())}));
+    ASSERT_TRUE(run.WaitOut("1 known sensors not heard for over 10800 s"))
+        << run.Out().toStdString();
+    EXPECT_EQ(run.Count("Restored "), 0);
+    run.Signal(SIGTERM);
+    ASSERT_TRUE(run.Process().waitForFinished(5000));
+}
+
 // A file that is not a database at all is kept aside, and the service records into a new one.
 TEST(HeadlessHistory, ADamagedFileIsKeptAsideAndTheServiceRecordsAnew) {
     QTcpServer receiver;

@@ -18,6 +18,9 @@
 #include "conn/CloseList.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
+#include "history/HistoryTime.h"
+#include "history/KnownRecords.h"
+#include "history/Sqlite.h"
 #include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
 #include "output/LogCorv.h"
@@ -102,6 +105,12 @@ void THeadless::StartHistory() {
         return;
     MakeFolder(places_.DataFolder);
     history_.Start(places_.HistoryFile, run_.History, ReadMqttSettings(settings_.File()).Station);
+    // What nothing will report again: the sensors that went quiet before the reads kept.
+    TSqlite db;
+    std::string error;
+    if (!history_.ReadablePath().empty() && OpenHistoryToRead(db, history_.ReadablePath(), error))
+        listener_.AddLogLine(
+            MissingSensorsLine(db, WallToUnixMs(clock_.WallNow()), run_.Store.MaxAge));
     QObject::connect(&historyPoll_, &QTimer::timeout, [this] { history_.Poll(); });
     historyPoll_.start(200);
 }
