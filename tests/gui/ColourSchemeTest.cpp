@@ -126,6 +126,7 @@ TEST_F(ColourSchemeTest, AsksAnOlderPortalTheOlderWayAndStaysLightWithoutAPrefer
 
 // A session bus of the test's own, before the application makes its connection to one.
 int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QProcess daemon;
     daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
     if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
