@@ -6,41 +6,19 @@
 #include <numeric>
 #include <vector>
 
+#include "IngestRig.h"
 #include "app/Monitor.h"
 #include "store/ListSort.h"
-#include "support/Packets.h"
 #include "support/TextMakingListener.h"
-#include "util/untConst.h"
 
 namespace {
 
 using namespace corvane;
 using namespace corvane::testing;
 
-struct Network {
-    int Sensors, Repeaters, Entries;
-};
-
-std::vector<std::string> MakeLines(const Network& n, int count) {
-    std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i) {
-        const int sensor = i % n.Sensors;
-        const int entry = (i / n.Sensors + sensor) % n.Entries;
-        lines.push_back(SensorLine(static_cast<uint32_t>(sensor + 1),
-                                   "," + std::to_string(entry) + ",Gate " + std::to_string(entry),
-                                   RepeaterChars[(i * 7) % n.Repeaters]));
-    }
-    return lines;
-}
-
-// Feeds packets until the ring is full, spread secondsPerLine apart.
-void FillRing(TMonitor& monitor, TManualClock& clock, const std::vector<std::string>& lines,
-              double secondsPerLine) {
-    for (int i = 0; i < MaxReads; ++i) {
-        monitor.ParsePacketLine(nullptr, lines[i & 8191]);
-        clock.AdvanceSeconds(secondsPerLine);
-    }
-}
+using bench::FillRing;
+using bench::MakeLines;
+using Network = bench::TNetwork;
 
 // Fills the ring with packets spread over the last minutes, then measures further packets.
 template <typename TListener = TNullListener>

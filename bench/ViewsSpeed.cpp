@@ -16,7 +16,9 @@
 // and times the paints of each widget; VIEWS_SPEED_PACED_ONLY=1 skips the flat-out runs,
 // VIEWS_SPEED_QUIET_ONLY=1 all but the 200 lines/s ones. VIEWS_SPEED_MQTT=1 publishes to a broker
 // started on loopback, with a subscriber taking the packet messages. VIEWS_SPEED_SORT=Age (or
-// Sensor, Run Avg) runs one sort only.
+// Sensor, Run Avg) runs one sort only. The window records into a history database in a folder of
+// its own, as a run with the default settings does; VIEWS_SPEED_HISTORY=0 turns that off
+// ([History] Keep=0), to compare.
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -40,11 +42,13 @@
 #include <vector>
 
 #include "SimNetwork.h"
+#include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
 #include "app/qt/fmCorv.h"
 #include "conn/Conn.h"
+#include "history/HistoryWriter.h"
 #include "mqtt/Broker.h"
 
 using namespace corvane;
@@ -399,10 +403,15 @@ int main(int argc, char* argv[]) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10;
     const double rate = argc > 2 ? std::atof(argv[2]) : 1000;
 
+    // The window's settings, logs and history database live in the folder, beside the program
+    // it is told it is.
     QTemporaryDir folder;
+    const QString program = folder.filePath("corvane");
+    QByteArray settings;
+    if (qgetenv("VIEWS_SPEED_HISTORY") == "0")
+        settings += "[History]\r\nKeep=0\r\n";
     std::unique_ptr<corvane::testing::TBroker> broker;
     std::unique_ptr<corvane::testing::TSubscriber> subscriber;
-    QString program;
     if (qEnvironmentVariableIsSet("VIEWS_SPEED_MQTT")) {
         broker = std::make_unique<corvane::testing::TBroker>();
         if (!broker->Start())
@@ -410,14 +419,18 @@ int main(int argc, char* argv[]) {
         subscriber =
             std::make_unique<corvane::testing::TSubscriber>(broker->Port(), "corvane/speed/packet");
         subscriber->WaitConnected();
-        program = folder.filePath("corvane");
+        settings += QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nStation=speed\r\n")
+                        .arg(broker->Port())
+                        .toLatin1();
+    }
+    {
         QFile ini(folder.filePath("corvane.INI"));
         ini.open(QIODevice::WriteOnly);
-        ini.write(QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nStation=speed\r\n")
-                      .arg(broker->Port())
-                      .toLatin1());
+        ini.write(settings);
     }
     TfrmCorv window({}, program);
+    const THistoryWriter* history = window.History().Writer();
+    std::printf("history database: %s\n", history ? "recording" : "off");
     window.show();
     const std::vector<std::string> lines = MakeLines(200000);
     // Fill the ring first, as after a long run.
@@ -478,6 +491,12 @@ int main(int argc, char* argv[]) {
         for (const auto& [what, r] :
              {std::pair{"paced", paced}, std::pair{"flat out", flat}, std::pair{"200/s", quiet}})
             Print(c.Name, what, r);
+    }
+    if (history) {
+        window.History().Poll();
+        std::printf("history database: %llu reads recorded, %llu not recorded\n",
+                    static_cast<unsigned long long>(history->Recorded()),
+                    static_cast<unsigned long long>(history->NotRecorded()));
     }
     if (subscriber) {
         // The Connect menu's publishing entry says how it went; it is brought up to date within

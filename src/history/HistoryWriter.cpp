@@ -1,5 +1,6 @@
 #include "history/HistoryWriter.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 #include "history/HistoryTables.h"
@@ -95,6 +96,7 @@ void THistoryWriter::Flush() {
     if (!started_)
         return;
     const uint64_t target = pushed_;
+    flushTo_ = std::max(flushTo_, target);
     wake_.notify_one();
     done_.wait(lock, [&] { return handled_ >= target; });
 }
@@ -131,9 +133,10 @@ void THistoryWriter::Say(std::string line) {
 void THistoryWriter::Loop() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        // A flush waits on handled_: it is woken with pushed_ ahead of it.
+        // Reads that came while the last batch was written wait for the next BatchMs like any
+        // other; only a flush has them written at once.
         wake_.wait_for(lock, std::chrono::milliseconds(BatchMs),
-                       [&] { return stop_ || count_ >= BatchMax || handled_ < pushed_; });
+                       [&] { return stop_ || count_ >= BatchMax || handled_ < flushTo_; });
         const bool stopping = stop_;
         TakeBatch(lock);
         lock.unlock();

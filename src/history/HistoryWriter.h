@@ -108,6 +108,7 @@ private:
     bool stop_ = false;
     uint64_t pushed_ = 0;  // reads taken into the queue
     uint64_t handled_ = 0; // of those, written or given up
+    uint64_t flushTo_ = 0; // a flush waits until handled_ is here
     uint64_t behind_ = 0;  // refused since the queue was last found with room
 
     // Writer thread only.

@@ -159,7 +159,8 @@ TEST(HistoryWriterTest, AFullQueueIsSaidOncePerEpisode) {
     TRig rig;
     rig.Stall = true;
     rig.Writer->Push(Read(1, kNow));
-    std::this_thread::sleep_for(150ms); // the writer is now inside its stalled batch
+    while (rig.Stall.load()) // until the writer is inside its stalled batch
+        std::this_thread::sleep_for(1ms);
     size_t refused = 0;
     for (size_t i = 0; i < THistoryWriter::QueueMax + 250; ++i)
         refused += rig.Writer->Push(Read(2, kNow + 1 + int64_t(i))) ? 0 : 1;
