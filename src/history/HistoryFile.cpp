@@ -19,8 +19,11 @@ namespace {
 // readers (a dashboard reading the file holds nobody up).
 bool Configure(TSqlite& db) {
     sqlite3_busy_timeout(db.Handle(), 2000);
+    // The index by sensor takes each batch's reads on pages all over it: a cache of 16 MB keeps
+    // them at hand, where SQLite's 2 MB would read and write them again for every batch.
     return db.Exec("PRAGMA journal_mode=WAL") && db.Exec("PRAGMA synchronous=NORMAL") &&
-           db.Exec("PRAGMA foreign_keys=OFF") && db.Exec("PRAGMA wal_autocheckpoint=2000");
+           db.Exec("PRAGMA cache_size=-16384") && db.Exec("PRAGMA foreign_keys=OFF") &&
+           db.Exec("PRAGMA wal_autocheckpoint=2000");
 }
 
 void RemoveQuietly(const std::string& path) {

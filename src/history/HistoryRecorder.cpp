@@ -46,19 +46,27 @@ void THistoryRecorder::MakeRecord(const TStore& store, const TRegisteredRead& re
     r.SensorName.Assign(p.SensorName);
     const TStats& st = store.Sensors[read.Row].Stats;
     r.UsualGap = TAlerts::UsualGapKnown(st) ? st.AvgGap : -1.0f;
+    r.RepeatGap = r.EntryGap = -1.0f;
+}
+
+void THistoryRecorder::OwnerGaps(const TStore& store, const TRegisteredRead& read,
+                                 THistoryRead& r) {
     float gap = 0;
-    r.RepeatGap =
-        read.Repeat != NoIndex && store.Alerts.OwnerUsualGap(TAlertKind::Repeat, read.Repeat, gap)
-            ? gap
-            : -1.0f;
-    r.EntryGap =
-        read.Entry != NoIndex && store.Alerts.OwnerUsualGap(TAlertKind::Entry, read.Entry, gap)
-            ? gap
-            : -1.0f;
+    if (read.Repeat < MaxRepeats && r.WallMs - repeatGapMs_[read.Repeat] >= 1000) {
+        repeatGapMs_[read.Repeat] = r.WallMs;
+        if (store.Alerts.OwnerUsualGap(TAlertKind::Repeat, read.Repeat, gap))
+            r.RepeatGap = gap;
+    }
+    if (read.Entry < MaxEntries && r.WallMs - entryGapMs_[read.Entry] >= 1000) {
+        entryGapMs_[read.Entry] = r.WallMs;
+        if (store.Alerts.OwnerUsualGap(TAlertKind::Entry, read.Entry, gap))
+            r.EntryGap = gap;
+    }
 }
 
 void THistoryRecorder::OnRead(const TStore& store, const TRegisteredRead& read) {
     MakeRecord(store, read, writer_.Run().StartTime, OffsetAt(read.Wall), record_);
+    OwnerGaps(store, read, record_);
     writer_.Push(record_);
 }
 

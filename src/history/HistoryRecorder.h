@@ -2,6 +2,8 @@
 // writer as records of their own: the store's tables are read here, on the intake's thread.
 #pragma once
 
+#include <array>
+
 #include "history/HistoryWriter.h"
 #include "store/Alerts.h"
 #include "store/ReadObserver.h"
@@ -27,6 +29,9 @@ public:
 
 private:
     int16_t OffsetAt(TDateTime wall);
+    // A repeater's or entry point's usual gap walks its chain: it is taken at most once a second
+    // per record, the known record keeping the last one taken.
+    void OwnerGaps(const TStore& store, const TRegisteredRead& read, THistoryRead& r);
 
     THistoryWriter& writer_;
     TStore& store_;
@@ -35,6 +40,8 @@ private:
     int64_t offsetMinute_ = INT64_MIN;
     int16_t offset_ = 0;
     THistoryRead record_;
+    std::array<int64_t, MaxRepeats> repeatGapMs_{};
+    std::array<int64_t, MaxEntries> entryGapMs_{};
 };
 
 } // namespace corvane

@@ -150,15 +150,20 @@ void THistoryWriter::Loop() {
     }
 }
 
-bool THistoryWriter::TakeBatch(std::unique_lock<std::mutex>&) {
+// The reads are copied with the queue unlocked, so that the intake never waits for the copy:
+// their slots stay counted until they are released, and Push writes only to slots past them.
+bool THistoryWriter::TakeBatch(std::unique_lock<std::mutex>& lock) {
     const size_t n = count_ < BatchMax ? count_ : BatchMax;
-    batch_.clear();
-    for (size_t i = 0; i < n; ++i)
-        batch_.push_back(ring_[(head_ + i) % QueueMax]);
-    head_ = (head_ + n) % QueueMax;
-    count_ -= n;
+    const size_t head = head_;
     batchAlerts_.clear();
     batchAlerts_.swap(alerts_);
+    lock.unlock();
+    batch_.clear();
+    for (size_t i = 0; i < n; ++i)
+        batch_.push_back(ring_[(head + i) % QueueMax]);
+    lock.lock();
+    head_ = (head_ + n) % QueueMax;
+    count_ -= n;
     return n > 0;
 }
 

@@ -37,7 +37,11 @@ void TMissingModel::SetRecords(std::vector<TKnownRecord> records, int64_t nowMs,
     beginResetModel();
     records_ = std::move(records);
     nowMs_ = nowMs;
-    clock_ = &clock;
+    // Made now: the view may still paint while the window goes, after the clock has gone.
+    lastRead_.clear();
+    for (const TKnownRecord& r : records_)
+        lastRead_.push_back(
+            QString::fromStdString(FormatDateTimeFull(clock.ToLocal(UnixMsToWall(r.LastMs)))));
     endResetModel();
 }
 
@@ -56,7 +60,7 @@ QString TMissingModel::Text(const TKnownRecord& r, int column) const {
     case ColLabel:
         return Latin1(r.Label);
     case ColLastRead:
-        return QString::fromStdString(FormatDateTimeFull(clock_->ToLocal(UnixMsToWall(r.LastMs))));
+        return lastRead_[static_cast<size_t>(&r - records_.data())];
     case ColAgo:
         return QString::fromStdString(AgoText(nowMs_ - r.LastMs));
     case ColUsualGap:

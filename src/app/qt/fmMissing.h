@@ -38,7 +38,7 @@ private:
 
     std::vector<TKnownRecord> records_;
     int64_t nowMs_ = 0;
-    const TClock* clock_ = nullptr;
+    std::vector<QString> lastRead_; // the last reads' local date-times, as shown
 };
 
 // Non-modal, so that the main window goes on showing what is heard while it is open.
