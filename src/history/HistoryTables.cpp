@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "history/HistoryTime.h"
 #include "util/JsonText.h"
 #include "util/untConst.h"
 
@@ -291,7 +292,7 @@ bool THistoryTables::WriteBatch(int64_t runId, const std::vector<THistoryRead>& 
         if (reads.empty())
             alive_.BindNull(3);
         else
-            alive_.Bind(3, reads.back().WallMs - reads.back().MonoMs);
+            alive_.Bind(3, MsLess(reads.back().WallMs, reads.back().MonoMs));
         ok = WriteKnown() && alive_.Step() == SQLITE_DONE && db_.Exec("COMMIT");
     }
     if (!ok) {

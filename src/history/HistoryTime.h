@@ -26,6 +26,11 @@ inline int64_t DaysToMs(TDateTime from, TDateTime to) {
 inline TDateTime MsToDays(int64_t ms) {
     return static_cast<double>(ms) / kMsPerDay;
 }
+// a less b, wrapping rather than overflowing: instants read from a file that something else
+// wrote may be anything.
+inline int64_t MsLess(int64_t a, int64_t b) {
+    return static_cast<int64_t>(static_cast<uint64_t>(a) - static_cast<uint64_t>(b));
+}
 
 } // namespace corvane
 
@@ -45,7 +50,8 @@ struct TRunMapping {
     TDateTime TimeOf(int64_t run, int64_t runOriginMs, int64_t monoMs) const {
         if (run == CurrentRun)
             return CurrentStart + MsToDays(monoMs);
-        const TDateTime t = Now + MsToDays(runOriginMs + monoMs - WallNowMs);
+        // In days, where no sum of stored instants can overflow.
+        const TDateTime t = Now + (MsToDays(runOriginMs) + MsToDays(monoMs) - MsToDays(WallNowMs));
         const TDateTime latest = CurrentRun >= 0 && CurrentStart < Now ? CurrentStart : Now;
         return t < latest ? t : latest;
     }

@@ -86,7 +86,7 @@ public:
                                        [](const TStoredRun& r, int64_t id) { return r.Id < id; });
             last_ = at != runs_.end() && at->Id == run ? &*at : nullptr;
         }
-        return last_ != nullptr ? last_->OriginMs : wallMs - monoMs;
+        return last_ != nullptr ? last_->OriginMs : MsLess(wallMs, monoMs);
     }
 
 private:
@@ -184,8 +184,8 @@ std::vector<TTimeSpan> NotListening(const std::vector<TStoredRun>& runs, const T
         if (r.Id == mapping.CurrentRun)
             continue; // this run listens until now
         const TDateTime start = mapping.TimeOf(r.Id, r.OriginMs, 0);
-        heard.push_back(
-            {start, std::max(start, mapping.TimeOf(r.Id, r.OriginMs, r.EndMs - r.OriginMs))});
+        heard.push_back({start, std::max(start, mapping.TimeOf(r.Id, r.OriginMs,
+                                                               MsLess(r.EndMs, r.OriginMs)))});
     }
     heard.push_back({std::min(mapping.CurrentStart, mapping.Now), mapping.Now});
     std::sort(heard.begin(), heard.end(),

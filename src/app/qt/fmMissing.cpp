@@ -62,7 +62,7 @@ QString TMissingModel::Text(const TKnownRecord& r, int column) const {
     case ColLastRead:
         return lastRead_[static_cast<size_t>(&r - records_.data())];
     case ColAgo:
-        return QString::fromStdString(AgoText(nowMs_ - r.LastMs));
+        return QString::fromStdString(AgoText(MsLess(nowMs_, r.LastMs)));
     case ColUsualGap:
         return QString::fromStdString(UsualGapText(r.UsualGap));
     case ColRoute:
