@@ -35,12 +35,6 @@ TAlertState StateNamed(std::string_view name) {
     return TAlertState::Reporting;
 }
 
-std::string Utf8(std::string_view latin1) {
-    std::string out;
-    AppendLatin1AsUtf8(out, latin1);
-    return out;
-}
-
 void BindGap(TSqlStatement& s, int i, float gap) {
     if (gap < 0)
         s.BindNull(i);
@@ -139,7 +133,7 @@ bool THistoryTables::BeginRun(const THistoryRun& run, int64_t& runId) {
     s.Bind(1, run.StartWallMs);
     s.Bind(2, run.UtcOffsetMin);
     s.BindText(3, run.Version);
-    s.BindText(4, Utf8(run.Station));
+    s.BindText(4, Latin1AsUtf8(run.Station));
     if (s.Step() != SQLITE_DONE)
         return false;
     runId = sqlite3_last_insert_rowid(db_.Handle());
@@ -190,7 +184,7 @@ THistoryTables::TKnownSensor& THistoryTables::Sensor(const THistoryRead& read) {
 void THistoryTables::Note(const THistoryRead& read, TKnownSensor& k) {
     k.Kind = read.Kind;
     if (!read.SensorName.Empty())
-        k.Label = Utf8(read.SensorName.View());
+        k.Label = Latin1AsUtf8(read.SensorName.View());
     k.LastMs = read.WallMs;
     if (read.UsualGap >= 0)
         k.UsualGap = read.UsualGap;
@@ -213,7 +207,7 @@ void THistoryTables::Note(const THistoryRead& read, TKnownSensor& k) {
         TKnownOwner& e = entries_[read.Entry];
         owner(e, read.EntryGap);
         if (!read.EntryName.Empty())
-            e.Name = Utf8(read.EntryName.View());
+            e.Name = Latin1AsUtf8(read.EntryName.View());
     }
 }
 
@@ -253,7 +247,7 @@ bool THistoryTables::InsertRead(int64_t runId, const THistoryRead& r, const TKno
     if (r.Repeater == '\0')
         s.BindNull(8);
     else
-        s.BindText(8, Utf8(std::string_view(&r.Repeater, 1)));
+        s.BindText(8, Latin1AsUtf8(std::string_view(&r.Repeater, 1)));
     if (r.Entry == NoIndex)
         s.BindNull(9);
     else
@@ -323,7 +317,7 @@ bool THistoryTables::WriteKnown() {
         if (k->LastRepeater == '\0')
             s.BindNull(10);
         else
-            s.BindText(10, Utf8(std::string_view(&k->LastRepeater, 1)));
+            s.BindText(10, Latin1AsUtf8(std::string_view(&k->LastRepeater, 1)));
         if (s.Step() != SQLITE_DONE)
             return false;
         k->Dirty = false;
@@ -343,7 +337,7 @@ bool THistoryTables::WriteOwner(char letter, uint8_t number, bool repeater, TKno
     s.Reset();
     int i = 1;
     if (repeater) {
-        s.BindText(i++, Utf8(std::string_view(&letter, 1)));
+        s.BindText(i++, Latin1AsUtf8(std::string_view(&letter, 1)));
     } else {
         s.Bind(i++, number);
         s.BindText(i++, o.Name);

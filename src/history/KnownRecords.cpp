@@ -33,15 +33,9 @@ int64_t NewestGoneMs(int64_t wallNowMs, int32_t maxAge) {
     return wallNowMs - int64_t{maxAge} * 1000 - 500;
 }
 
-std::string Latin1Of(std::string_view utf8) {
-    std::string text;
-    AppendUtf8AsLatin1(text, utf8);
-    return text;
-}
-
 // An entry point by its name, else by its number, as the decoder names one that sent none.
 std::string EntryLabel(const TSqlStatement& s, int nameColumn, int numberColumn) {
-    std::string name = Latin1Of(s.Text(nameColumn));
+    std::string name = Utf8AsLatin1(s.Text(nameColumn));
     if (name.empty())
         name = "Entry " + std::to_string(s.Int(numberColumn));
     return name;
@@ -54,14 +48,14 @@ TKnownRecord RecordOf(const TSqlStatement& s) {
     r.UsualGap = s.IsNull(3) ? -1.0f : static_cast<float>(s.Double(3));
     switch (r.Kind) {
     case TKnownKind::Sensor:
-        r.Label = Latin1Of(s.Text(1));
+        r.Label = Utf8AsLatin1(s.Text(1));
         if (!s.IsNull(4))
             r.Entry = EntryLabel(s, 5, 4);
-        if (const std::string letter = Latin1Of(s.Text(6)); !letter.empty())
+        if (const std::string letter = Utf8AsLatin1(s.Text(6)); !letter.empty())
             r.Repeater = letter[0];
         break;
     case TKnownKind::Repeater:
-        r.Label = Latin1Of(s.Text(1));
+        r.Label = Utf8AsLatin1(s.Text(1));
         break;
     case TKnownKind::Entry:
         r.Label = EntryLabel(s, 1, 4);

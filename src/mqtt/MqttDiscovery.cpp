@@ -22,12 +22,6 @@ const std::vector<TDiscoveryEntity> kOwnerEntities{
     {"last_10_min", "Reads in 10 minutes", "last_10_min", "", "measurement", ""},
 };
 
-std::string Utf8(std::string_view latin1) {
-    std::string out;
-    AppendLatin1AsUtf8(out, latin1);
-    return out;
-}
-
 } // namespace
 
 std::string DiscoveryId(std::string_view text) {
@@ -47,8 +41,8 @@ std::string DiscoveryId(std::string_view text) {
 }
 
 TDiscovery::TDiscovery(const TMqttSettings& settings)
-    : prefix_(Utf8(settings.DiscoveryPrefix)), node_("corvane_" + DiscoveryId(settings.Station)),
-      station_(settings.Station),
+    : prefix_(Latin1AsUtf8(settings.DiscoveryPrefix)),
+      node_("corvane_" + DiscoveryId(settings.Station)), station_(settings.Station),
       availability_(settings.Topic + "/" + settings.Station + "/status") {}
 
 const std::vector<TDiscoveryEntity>& TDiscovery::Entities(std::string_view kind) {

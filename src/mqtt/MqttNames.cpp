@@ -15,12 +15,6 @@ namespace {
 // sensor's "/sensor/" and 16 digits, and the client id needs no room of its own.
 constexpr size_t kMaxNameBytes = 65535 - 64;
 
-std::string Utf8(std::string_view latin1) {
-    std::string out;
-    AppendLatin1AsUtf8(out, latin1);
-    return out;
-}
-
 // A byte that can stand for itself in a topic level.
 bool Plain(unsigned char c) {
     return c > 0x20 && c < 0x7F && c != '#' && c != '+' && c != '/' && c != '%';
@@ -56,7 +50,7 @@ std::string_view Flaw(std::string_view text, TNameUse use) {
         if (c == '/' && use == TNameUse::Level)
             return "holds '/', which would make it more than one topic level";
     }
-    if (Utf8(text).size() > kMaxNameBytes)
+    if (Latin1AsUtf8(text).size() > kMaxNameBytes)
         return "is longer than a topic may be";
     return {};
 }
@@ -113,10 +107,10 @@ std::string MqttNamesProblem(const TMqttSettings& settings) {
 
 TMqttSettings MqttSettingsAsUtf8(const TMqttSettings& settings) {
     TMqttSettings out = settings;
-    out.Topic = Utf8(settings.Topic);
-    out.Station = Utf8(settings.Station);
-    out.ClientId = Utf8(settings.ClientId);
-    out.User = Utf8(settings.User);
+    out.Topic = Latin1AsUtf8(settings.Topic);
+    out.Station = Latin1AsUtf8(settings.Station);
+    out.ClientId = Latin1AsUtf8(settings.ClientId);
+    out.User = Latin1AsUtf8(settings.User);
     return out;
 }
 

@@ -29,6 +29,18 @@ void AppendUtf8AsLatin1(std::string& out, std::string_view utf8) {
     }
 }
 
+std::string Latin1AsUtf8(std::string_view latin1) {
+    std::string out;
+    AppendLatin1AsUtf8(out, latin1);
+    return out;
+}
+
+std::string Utf8AsLatin1(std::string_view utf8) {
+    std::string out;
+    AppendUtf8AsLatin1(out, utf8);
+    return out;
+}
+
 TJsonText& TJsonText::Begin() {
     text_.assign(1, '{');
     first_ = true;

@@ -48,5 +48,8 @@ void AppendLatin1AsUtf8(std::string& out, std::string_view latin1);
 // Back again: UTF-8 of characters up to U+00FF to one byte each; anything else (a file edited
 // by hand) becomes '?', one per character.
 void AppendUtf8AsLatin1(std::string& out, std::string_view utf8);
+// The same, made as a text of its own.
+std::string Latin1AsUtf8(std::string_view latin1);
+std::string Utf8AsLatin1(std::string_view utf8);
 
 } // namespace corvane
