@@ -6,6 +6,7 @@
 
 #include "CorvaneVersion.h"
 #include "app/Monitor.h"
+#include "app/PacketLine.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecorder.h"
 #include "history/HistoryRestore.h"
@@ -15,14 +16,6 @@
 namespace corvane {
 
 namespace {
-
-// Whether the sensor row shows its marker: as the decoder has it from the type code.
-uint8_t MarkedOf(uint8_t typeCode) {
-    static constexpr char Hex[] = "0123456789ABCDEF";
-    const char code[2] = {Hex[typeCode >> 4], Hex[typeCode & 0xF]};
-    const TPacketType t = FindPacketType(std::string_view(code, 2)).value_or(TPacketType{});
-    return t.Kind != 0 ? t.Marked : 0;
-}
 
 int16_t OffsetMinutes(const TClock& clock, TDateTime wall) {
     return static_cast<int16_t>(std::lround((clock.ToLocal(wall) - wall) * 1440.0));
@@ -93,7 +86,8 @@ void ReplayStoredRead(TMonitor& monitor, const TStoredRead& stored) {
     TDecodedPacket p;
     p.RepeaterId = r.Repeater;
     p.Kind = r.Kind;
-    p.Marked = MarkedOf(r.Data[0]);
+    const TPacketType type = PacketTypeOfByte(r.Data[0]);
+    p.Marked = type.Kind != 0 ? type.Marked : 0; // as the decoder marks a row
     p.SerNo = r.SerNo;
     p.Crc = r.Crc;
     std::copy(std::begin(r.Data), std::end(r.Data), p.Packet);

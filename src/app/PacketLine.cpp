@@ -60,6 +60,20 @@ void FindCommas(std::string_view line, std::array<size_t, 4>& at) {
 
 } // namespace
 
+// The type code is the packet's first byte in hexadecimal: looked up once per byte value.
+TPacketType PacketTypeOfByte(uint8_t typeCode) {
+    static const std::array<TPacketType, 256> typeOfByte = [] {
+        std::array<TPacketType, 256> types{};
+        static constexpr char Hex[] = "0123456789ABCDEF";
+        for (unsigned b = 0; b < 256; ++b) {
+            const char code[2] = {Hex[b >> 4], Hex[b & 0xF]};
+            types[b] = FindPacketType(std::string_view(code, 2)).value_or(TPacketType{});
+        }
+        return types;
+    }();
+    return typeOfByte[typeCode];
+}
+
 bool ParseEntryNumber(std::string_view text, int64_t& value) {
     int32_t v = 0; // a receiver's entry numbers are small; anything past 32 bits is no number
     if (!ParseDecimal(text, v))
@@ -138,17 +152,7 @@ bool TPacketDecoder::Decode(std::string_view line, const TConn* conn, TDecodedPa
             out.RepeaterId = marker;
     }
 
-    // The type code is the packet's first byte in hexadecimal: looked up once per byte value.
-    static const std::array<TPacketType, 256> typeOfByte = [] {
-        std::array<TPacketType, 256> types{};
-        static constexpr char Hex[] = "0123456789ABCDEF";
-        for (unsigned b = 0; b < 256; ++b) {
-            const char code[2] = {Hex[b >> 4], Hex[b & 0xF]};
-            types[b] = FindPacketType(std::string_view(code, 2)).value_or(TPacketType{});
-        }
-        return types;
-    }();
-    const TPacketType t = typeOfByte[out.Packet[0]];
+    const TPacketType t = PacketTypeOfByte(out.Packet[0]);
     out.Kind = t.Kind;
     out.Marked = t.Kind != 0 ? t.Marked : 0;
     const uint8_t* b = out.Packet;

@@ -31,6 +31,7 @@
 
 #include "conn/LinkStats.h"
 #include "store/DecodedPacket.h"
+#include "util/untConst.h"
 #include "util/untToken.h"
 
 namespace corvane {
@@ -58,6 +59,10 @@ private:
     char entryName_[32] = {}; // "Entry " and any 32-bit number, whole
     std::string description_;
 };
+
+// The packet type its first byte names (kind 0, serial mode 0, no marker for a code not in the
+// table).
+TPacketType PacketTypeOfByte(uint8_t typeCode);
 
 // The entry number of field 1: an optionally signed decimal integer; false when it is none.
 bool ParseEntryNumber(std::string_view text, int64_t& value);
