@@ -16,9 +16,7 @@ TMonitor::TMonitor(const TClock& clock, const TViews& views)
 
 void TMonitor::Replay(const TDecodedPacket& packet, TDateTime time, TDateTime wall) {
     replay_.Set(time, wall);
-    replaying_ = true;
     RegisterPacket(packet);
-    replaying_ = false;
     replay_.Release();
 }
 
@@ -129,7 +127,7 @@ void TMonitor::RegisterPacket(const TDecodedPacket& p) {
 
     st.InsertRead(entry, repeat, p.Crc, row);
     st.RefreshSensor(row, repeat, entry);
-    if (observerCount_ > 0 && !replaying_) {
+    if (observerCount_ > 0 && !replay_.Replaying()) {
         const int32_t n = st.ReadHead;
         const TRead& r = st.Reads[n];
         const bool duplicate = st.IsDuplicate(r.SensorOlder, n);

@@ -31,6 +31,7 @@ public:
         replaying_ = true;
     }
     void Release() { replaying_ = false; }
+    bool Replaying() const { return replaying_; }
 
 private:
     const TClock& base_;
@@ -93,7 +94,6 @@ private:
     TViews views_;
     std::array<TReadObserver*, MaxReadObservers> observers_{};
     int observerCount_ = 0;
-    bool replaying_ = false;
     std::unique_ptr<TStore> store_;
     TPacketDecoder decoder_;
     TDecodedPacket decoded_;
