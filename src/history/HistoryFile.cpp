@@ -15,8 +15,9 @@ namespace corvane {
 
 namespace {
 
-// A checkpoint every few megabytes keeps the write-ahead log small; writers never wait for
-// readers (a dashboard reading the file holds nobody up).
+// Writers never wait for readers (a dashboard reading the file holds nobody up). A connection
+// that records has its checkpoints taken over by the writer's checkpointer; for the others,
+// SQLite's own after every few megabytes keep the write-ahead log small.
 bool Configure(TSqlite& db) {
     sqlite3_busy_timeout(db.Handle(), 2000);
     // The index by sensor takes each batch's reads on pages all over it: a cache of 16 MB keeps

@@ -23,7 +23,7 @@ unsigned long long InodeOf(const std::string& path) {
 THistoryWriter::THistoryWriter(std::unique_ptr<THistoryFile> file, THistorySettings settings,
                                THistoryRun run, TLog log)
     : file_(std::move(file)), settings_(settings), run_(std::move(run)), log_(std::move(log)),
-      path_(file_->Path()), wallMs_(run_.StartWallMs) {}
+      path_(file_->Path()), checkpointer_(path_), wallMs_(run_.StartWallMs) {}
 
 THistoryWriter::~THistoryWriter() {
     Stop();
@@ -47,6 +47,7 @@ bool THistoryWriter::Start() {
     }
     runId_ = id;
     inode_ = InodeOf(path_);
+    checkpointer_.Watch(file_->Db().Handle());
     ring_.resize(QueueMax);
     batch_.reserve(BatchMax);
     started_ = true;
@@ -63,6 +64,7 @@ void THistoryWriter::Stop() {
     }
     wake_.notify_one();
     thread_.join();
+    checkpointer_.Stop();
     started_ = false;
     // Tried even while paused: the disk may have room again. A run whose end is not in the file
     // counts as stopped uncleanly, when it was last alive.
@@ -208,6 +210,7 @@ bool THistoryWriter::Resume() {
             return false;
         }
         inode_ = InodeOf(path_);
+        checkpointer_.Watch(file_->Db().Handle());
         tables_ = std::make_unique<THistoryTables>(file_->Db());
         int64_t id = -1;
         if (!tables_->Load() || !tables_->BeginRun(run_, id))

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/HistoryCheckpointer.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
 
@@ -64,6 +65,7 @@ public:
     int64_t RunId() const { return runId_; }
     const THistoryRun& Run() const { return run_; }
     uint64_t Recorded() const { return recorded_.load(); }
+    uint64_t Checkpoints() const { return checkpointer_.Checkpoints(); }
     uint64_t NotRecorded() const { return notRecorded_.load() + behindTotal_.load(); }
     bool Paused() const { return paused_.load(); }
     const std::string& Path() const { return path_; }
@@ -94,6 +96,7 @@ private:
     THistoryRun run_;
     TLog log_;
     std::string path_;
+    THistoryCheckpointer checkpointer_;
     std::atomic<int64_t> runId_{-1};
     std::thread thread_;
     bool started_ = false;

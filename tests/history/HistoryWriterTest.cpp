@@ -103,6 +103,31 @@ TEST(HistoryWriterTest, RecordsReadsAndTheRunAndEndsTheRunCleanly) {
     EXPECT_EQ(rig.Count("SELECT max(last_ms) - min(first_ms) FROM sensors"), 11999);
 }
 
+// The write-ahead log is copied back by the checkpointer while the writer goes on, so that it
+// stays bounded however long the flood lasts, and nothing is lost on the way.
+TEST(HistoryWriterTest, TheLogIsCopiedBackWhileTheWriterGoesOn) {
+    TRig rig;
+    constexpr int kReads = 90000;
+    for (int i = 0; i < kReads; ++i) {
+        ASSERT_TRUE(rig.Writer->Push(Read(1000 + (i * 7919) % 2000, kNow + i)));
+        if (i % 15000 == 14999)
+            rig.Writer->Flush();
+    }
+    rig.Writer->Flush();
+    for (int i = 0; i < 500 && rig.Writer->Checkpoints() == 0; ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_GT(rig.Writer->Checkpoints(), 0u);
+    // At most the log kept between checkpoints, and what the batches wrote while one ran.
+    EXPECT_LT(std::filesystem::file_size(rig.Path + "-wal"),
+              static_cast<uintmax_t>(THistoryCheckpointer::LogKeepBytes + (32 << 20)));
+    EXPECT_EQ(rig.Count("SELECT count(*) FROM reads"), kReads);
+    rig.Writer->Stop();
+    TSqlite db;
+    ASSERT_TRUE(db.Open(rig.Path, false, true));
+    EXPECT_EQ(db.QueryText("PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(db.QueryInt("SELECT count(*) FROM reads"), kReads);
+}
+
 // A full disk pauses the recording with one line; a minute later it is tried again.
 TEST(HistoryWriterTest, AFullDiskPausesTheRecordingUntilThereIsRoomAgain) {
     TRig rig;
