@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "history/HistorySchema.h"
@@ -29,6 +30,47 @@ bool Configure(TSqlite& db) {
 
 void RemoveQuietly(const std::string& path) {
     std::remove(path.c_str());
+}
+
+int64_t SizeOf(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
+uint32_t BigEndian(const unsigned char* p, int bytes) {
+    uint32_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+// What the file's first 100 bytes say against its size: empty when nothing is wrong (or the
+// file is new), else why it cannot be the database it claims to be. The page count in the
+// header is trusted only when SQLite itself would trust it (the change counter matches the
+// number it was written with), and only without a write-ahead log: a checkpoint broken off
+// may have written the first page before the file grew to it, and the log still holds the
+// rest. A file shorter than a count that stands alone was cut short.
+std::string HeaderProblem(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return {};
+    unsigned char h[100];
+    const size_t got = std::fread(h, 1, sizeof h, f);
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fclose(f);
+    if (size == 0)
+        return {};
+    if (got < sizeof h || std::memcmp(h, "SQLite format 3", 16) != 0)
+        return "file is not a database";
+    const uint32_t raw = BigEndian(h + 16, 2);
+    const int64_t pageSize = raw == 1 ? 65536 : raw;
+    const int64_t pages = BigEndian(h + 28, 4);
+    const bool countValid = pages > 0 && BigEndian(h + 24, 4) == BigEndian(h + 92, 4);
+    if (countValid && SizeOf(path + "-wal") == 0 && size < pages * pageSize)
+        return "file is cut short: " + std::to_string(size) + " bytes of " +
+               std::to_string(pages * pageSize);
+    return {};
 }
 
 } // namespace
@@ -69,13 +111,22 @@ bool THistoryFile::Hold() {
     return false;
 }
 
-THistoryFile::TCheck THistoryFile::CheckAndPrepare(std::string& problem) {
+THistoryFile::TCheck THistoryFile::CheckAndPrepare(std::string& problem,
+                                                   int64_t checkAtStartBytes) {
+    checkLater_ = false;
+    problem = HeaderProblem(path_);
+    if (!problem.empty())
+        return TCheck::Damaged;
     if (!db_.Open(path_, true)) {
         problem = db_.Error();
         return TCheck::Unusable;
     }
-    // Reading the header is the first touch of the file: a file that is no database fails here.
-    const std::string check = db_.QueryText("PRAGMA quick_check");
+    // A large file is only read as far as its tables; its quick check comes after the start.
+    checkLater_ = SizeOf(path_) > checkAtStartBytes;
+    const std::string check =
+        checkLater_ ? (db_.QueryInt("SELECT count(*) FROM sqlite_master") >= 0 ? std::string("ok")
+                                                                               : std::string())
+                    : db_.QueryText("PRAGMA quick_check");
     if (check != "ok") {
         const int code = db_.ErrorCode() & 0xFF;
         problem = check.empty() ? db_.Error() : check;
@@ -117,8 +168,15 @@ bool THistoryFile::PutAside(const TClock& clock, std::vector<std::string>& log,
     return true;
 }
 
+THistoryOpen THistoryFile::Replace(const TClock& clock, std::vector<std::string>& log,
+                                   const std::string& why) {
+    if (!PutAside(clock, log, why))
+        return state_ = THistoryOpen::Failed;
+    return Open(path_, clock, log);
+}
+
 THistoryOpen THistoryFile::Open(const std::string& path, const TClock& clock,
-                                std::vector<std::string>& log) {
+                                std::vector<std::string>& log, int64_t checkAtStartBytes) {
     Close();
     path_ = path;
     state_ = THistoryOpen::Failed;
@@ -131,11 +189,11 @@ THistoryOpen THistoryFile::Open(const std::string& path, const TClock& clock,
         return state_ = THistoryOpen::InUse;
     }
     std::string problem;
-    TCheck check = CheckAndPrepare(problem);
+    TCheck check = CheckAndPrepare(problem, checkAtStartBytes);
     if (check == TCheck::Damaged) {
         if (!PutAside(clock, log, problem))
             return state_;
-        check = Hold() ? CheckAndPrepare(problem) : TCheck::Unusable;
+        check = Hold() ? CheckAndPrepare(problem, checkAtStartBytes) : TCheck::Unusable;
     }
     switch (check) {
     case TCheck::Ready:

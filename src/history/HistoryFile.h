@@ -8,6 +8,7 @@
 // connection's fcntl() locks with it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,20 @@ public:
     THistoryFile(const THistoryFile&) = delete;
     THistoryFile& operator=(const THistoryFile&) = delete;
 
-    // Opens the file at path, making it when missing. A file that is not a database or fails
-    // its quick check is put aside as <path>.broken-<yyyymmdd-hhnnss> (local time) and a new
-    // one made. What happened is appended to log, as the log pane says it.
-    THistoryOpen Open(const std::string& path, const TClock& clock, std::vector<std::string>& log);
+    // Files up to this size are given their quick check at start; a larger one only has its
+    // header and size checked, and CheckLater says the quick check is still to be made.
+    static constexpr int64_t CheckAtStartBytes = 64LL << 20;
+
+    // Opens the file at path, making it when missing. A file that is not a database, is cut
+    // short or fails its quick check is put aside as <path>.broken-<yyyymmdd-hhnnss> (local
+    // time) and a new one made. What happened is appended to log, as the log pane says it.
+    THistoryOpen Open(const std::string& path, const TClock& clock, std::vector<std::string>& log,
+                      int64_t checkAtStartBytes = CheckAtStartBytes);
+    // A file found damaged after it was opened (why says how): put aside and made anew, as
+    // Open does.
+    THistoryOpen Replace(const TClock& clock, std::vector<std::string>& log,
+                         const std::string& why);
+    bool CheckLater() const { return checkLater_; }
     void Close();
 
     TSqlite& Db() { return db_; }
@@ -46,12 +57,13 @@ public:
 private:
     bool Hold(); // the flock on path_; false when another run has it
     enum class TCheck { Ready, Damaged, Newer, Unusable };
-    TCheck CheckAndPrepare(std::string& problem);
+    TCheck CheckAndPrepare(std::string& problem, int64_t checkAtStartBytes);
     bool PutAside(const TClock& clock, std::vector<std::string>& log, const std::string& why);
 
     std::string path_;
     TSqlite db_;
     int holdFd_ = -1;
+    bool checkLater_ = false;
     THistoryOpen state_ = THistoryOpen::Failed;
 };
 

@@ -48,6 +48,8 @@ bool THistoryWriter::Start() {
     runId_ = id;
     inode_ = InodeOf(path_);
     checkpointer_.Watch(file_->Db().Handle());
+    if (file_->CheckLater())
+        check_ = std::make_unique<THistoryCheck>(path_);
     ring_.resize(QueueMax);
     batch_.reserve(BatchMax);
     started_ = true;
@@ -64,6 +66,7 @@ void THistoryWriter::Stop() {
     }
     wake_.notify_one();
     thread_.join();
+    check_.reset();
     checkpointer_.Stop();
     started_ = false;
     // Tried even while paused: the disk may have room again. A run whose end is not in the file
@@ -200,25 +203,12 @@ bool THistoryWriter::FileStillThere() {
 // tried with the write that failed last time being retried by the next batch.
 bool THistoryWriter::Resume() {
     retryAt_ = Steady() + std::chrono::seconds(RetrySec);
-    if (!FileStillThere()) {
-        tables_.reset();
-        std::vector<std::string> lines;
-        TSystemClock clock;
-        if (file_->Open(path_, clock, lines) != THistoryOpen::Recording) {
-            for (std::string& line : lines)
-                Say(std::move(line));
-            return false;
-        }
-        inode_ = InodeOf(path_);
-        checkpointer_.Watch(file_->Db().Handle());
-        tables_ = std::make_unique<THistoryTables>(file_->Db());
-        int64_t id = -1;
-        if (!tables_->Load() || !tables_->BeginRun(run_, id))
-            return false;
-        runId_ = id;
-    } else if (!tables_->Load()) {
+    std::vector<std::string> lines;
+    const bool ok = FileStillThere() && tables_ ? tables_->Load() : Renew(lines, false, {});
+    for (std::string& line : lines)
+        Say(std::move(line));
+    if (!ok)
         return false;
-    }
     if (BeforeBatch)
         BeforeBatch(file_->Db());
     if (!tables_->WriteBatch(runId_, {}, {}, Wall()))
@@ -228,7 +218,46 @@ bool THistoryWriter::Resume() {
     return true;
 }
 
+// The file made anew, with this run's row in it again: when it was removed, or found damaged
+// by the quick check after the start (then put aside first, as at start).
+bool THistoryWriter::Renew(std::vector<std::string>& lines, bool damaged, const std::string& why) {
+    tables_.reset();
+    TSystemClock clock;
+    const THistoryOpen opened =
+        damaged ? file_->Replace(clock, lines, why) : file_->Open(path_, clock, lines);
+    if (opened != THistoryOpen::Recording)
+        return false;
+    inode_ = InodeOf(path_);
+    checkpointer_.Watch(file_->Db().Handle());
+    tables_ = std::make_unique<THistoryTables>(file_->Db());
+    int64_t id = -1;
+    if (!tables_->Load() || !tables_->BeginRun(run_, id))
+        return false;
+    runId_ = id;
+    return true;
+}
+
+// What was recorded before the check found the file damaged goes aside with it.
+void THistoryWriter::TakeCheckResult() {
+    if (!check_ || !check_->Done())
+        return;
+    const std::string result = check_->Result();
+    check_.reset();
+    if (result.empty() || result == "ok")
+        return;
+    std::vector<std::string> lines;
+    const bool ok = Renew(lines, true, result);
+    for (std::string& line : lines)
+        Say(std::move(line));
+    if (ok) {
+        paused_ = false;
+        return;
+    }
+    Pause(tables_ ? tables_->Error() : "the damaged file cannot be made anew");
+}
+
 void THistoryWriter::Housekeeping() {
+    TakeCheckResult();
     if (paused_.load()) {
         if (Steady() >= retryAt_)
             Resume();

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "history/HistoryCheck.h"
 #include "history/HistoryCheckpointer.h"
 #include "history/HistoryFile.h"
 #include "history/HistoryRecord.h"
@@ -83,6 +84,8 @@ private:
     void WriteTaken();
     void Pause(const std::string& reason);
     bool Resume();
+    void TakeCheckResult();
+    bool Renew(std::vector<std::string>& lines, bool damaged, const std::string& why);
     bool FileStillThere();
     void Housekeeping();
     void Prune();
@@ -121,6 +124,7 @@ private:
     TClockPoint nextHousekeeping_{};
     int32_t pruneStep_ = PruneStepFirst;
     unsigned long long inode_ = 0;
+    std::unique_ptr<THistoryCheck> check_; // a large file's quick check, while it runs
 
     std::atomic<int64_t> wallMs_{0};
     std::atomic<bool> paused_{false};

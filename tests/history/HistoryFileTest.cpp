@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "history/HistorySchema.h"
+#include "support/DamagedHistory.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -69,10 +70,35 @@ TEST(HistoryFileTest, PutsADamagedFileAsideAndStartsANewOne) {
     fs::resize_file(path, fs::file_size(path) / 2);
     clock.AdvanceSeconds(1);
     log.clear();
+    // Found by the header alone, as for a file too large for its quick check at start.
+    ASSERT_EQ(file.Open(path, clock, log, 0), THistoryOpen::Recording);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("is damaged (file is cut short: "), std::string::npos) << log[0];
+    EXPECT_EQ(file.Db().QueryInt("SELECT count(*) FROM sqlite_master WHERE name = 'filler'"), 0);
+}
+
+// A page in the middle written over: only the quick check finds it. A small file has it at
+// start; a large one is opened and left to the check after the start (the writer's).
+TEST(HistoryFileTest, AFileDamagedWithinIsFoundAtStartUnlessItIsLarge) {
+    TTempDir dir;
+    const std::string path = dir.Path() + "/corvane_history.db";
+    TManualClock clock(EncodeDateTime(2026, 12, 9, 14, 5, 7));
+    std::vector<std::string> log;
+    ASSERT_TRUE(MakeDamagedWithin(path));
+    fs::copy_file(path, path + ".copy");
+
+    THistoryFile file;
     ASSERT_EQ(file.Open(path, clock, log), THistoryOpen::Recording);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("is damaged"), std::string::npos) << log[0];
-    EXPECT_EQ(file.Db().QueryInt("SELECT count(*) FROM sqlite_master WHERE name = 'filler'"), 0);
+    EXPECT_FALSE(file.CheckLater());
+    file.Close();
+
+    log.clear();
+    fs::rename(path + ".copy", path);
+    ASSERT_EQ(file.Open(path, clock, log, 0), THistoryOpen::Recording);
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(file.CheckLater());
 }
 
 TEST(HistoryFileTest, LeavesAFileOfANewerVersionAlone) {

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <thread>
 
 #include "history/HistoryTime.h"
+#include "support/DamagedHistory.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -126,6 +128,53 @@ TEST(HistoryWriterTest, TheLogIsCopiedBackWhileTheWriterGoesOn) {
     ASSERT_TRUE(db.Open(rig.Path, false, true));
     EXPECT_EQ(db.QueryText("PRAGMA integrity_check"), "ok");
     EXPECT_EQ(db.QueryInt("SELECT count(*) FROM reads"), kReads);
+}
+
+// A large file is checked after the start: found damaged, it is put aside with what this run
+// recorded into it so far, and the recording goes on in a new file.
+TEST(HistoryWriterTest, AFileFoundDamagedAfterTheStartIsPutAsideAndMadeAnew) {
+    TTempDir dir;
+    const std::string path = dir.Path() + "/corvane_history.db";
+    ASSERT_TRUE(MakeDamagedWithin(path));
+    auto file = std::make_unique<THistoryFile>();
+    TManualClock clock;
+    std::vector<std::string> lines;
+    ASSERT_EQ(file->Open(path, clock, lines, 0), THistoryOpen::Recording);
+    ASSERT_TRUE(file->CheckLater());
+    THistoryRun run;
+    run.Version = "test";
+    run.StartWallMs = kNow;
+    std::vector<std::string> log;
+    std::atomic<int64_t> steady{0};
+    THistoryWriter writer(std::move(file), {}, run,
+                          [&](std::string_view l) { log.emplace_back(l); });
+    writer.SteadyNow = [&] {
+        return std::chrono::steady_clock::time_point{} + steady.load() * 1ms;
+    };
+    ASSERT_TRUE(writer.Start());
+    writer.Push(Read(1, kNow));
+    auto said = [&](const std::string& part) {
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    for (int i = 0; i < 500 && !said("is damaged"); ++i) {
+        steady += 1000;
+        writer.Push(Read(1, kNow + i));
+        std::this_thread::sleep_for(10ms);
+        writer.Poll();
+    }
+    ASSERT_TRUE(said("starting a new one")) << (log.empty() ? "" : log.back());
+    writer.Push(Read(2, kNow + 100'000));
+    writer.Flush();
+    writer.Stop();
+    TSqlite db;
+    ASSERT_TRUE(db.Open(path, false, true));
+    EXPECT_EQ(db.QueryText("PRAGMA quick_check"), "ok");
+    EXPECT_EQ(db.QueryInt("SELECT count(*) FROM sqlite_master WHERE name = 'filler'"), 0);
+    EXPECT_EQ(db.QueryInt("SELECT count(*) FROM reads WHERE sensor = "
+                          "(SELECT id FROM sensors WHERE serno = 2)"),
+              1);
+    EXPECT_EQ(db.QueryInt("SELECT count(*) FROM runs"), 1);
 }
 
 // A full disk pauses the recording with one line; a minute later it is tried again.
