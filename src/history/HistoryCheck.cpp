@@ -3,11 +3,15 @@
 #include <sqlite3.h>
 
 #include "history/Sqlite.h"
+#include "util/ThreadPriority.h"
 
 namespace corvane {
 
 THistoryCheck::THistoryCheck(std::string path) {
-    thread_ = std::thread([this, path = std::move(path)] { Run(path); });
+    thread_ = std::thread([this, path = std::move(path)] {
+        SetThisThreadNice(19); // reading a whole file is the least urgent of all
+        Run(path);
+    });
 }
 
 THistoryCheck::~THistoryCheck() {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "history/Sqlite.h"
+#include "util/ThreadPriority.h"
 
 namespace corvane {
 
@@ -20,7 +21,10 @@ void THistoryCheckpointer::Watch(sqlite3* writer) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!thread_.joinable()) {
         stop_ = false;
-        thread_ = std::thread([this] { Loop(); });
+        thread_ = std::thread([this] {
+            SetThisThreadNice(kBackgroundNice);
+            Loop();
+        });
     }
 }
 

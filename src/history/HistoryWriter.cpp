@@ -5,6 +5,7 @@
 
 #include "history/HistoryTables.h"
 #include "history/HistoryTime.h"
+#include "util/ThreadPriority.h"
 
 namespace corvane {
 
@@ -53,7 +54,10 @@ bool THistoryWriter::Start() {
     ring_.resize(QueueMax);
     batch_.reserve(BatchMax);
     started_ = true;
-    thread_ = std::thread([this] { Loop(); });
+    thread_ = std::thread([this] {
+        SetThisThreadNice(kBackgroundNice);
+        Loop();
+    });
     return true;
 }
 
