@@ -1,5 +1,6 @@
 #include "app/AlertCommand.h"
 
+#include <cmath>
 #include <csignal>
 #include <unistd.h>
 
@@ -112,11 +113,12 @@ void TAlertCommands::StartWaiting() {
 }
 
 void TAlertCommands::EndIfOverdue(TRun& run, TDateTime now) {
-    const double ran = Seconds(run.Started, now);
-    if (!run.Terminated && ran >= TimeoutSec) {
+    // Whole milliseconds, so that 30 s measured on day fractions is never 29.999 s.
+    const int64_t ranMs = std::llround((now - run.Started) * 86400000.0);
+    if (!run.Terminated && ranMs >= TimeoutSec * 1000LL) {
         run.Terminated = true;
         run.Process->Signal(SIGTERM);
-    } else if (run.Terminated && ran >= TimeoutSec + kKillGraceSec) {
+    } else if (run.Terminated && ranMs >= (TimeoutSec + kKillGraceSec) * 1000LL) {
         run.Process->Signal(SIGKILL);
     }
 }

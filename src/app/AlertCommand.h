@@ -70,7 +70,6 @@ private:
     void StartWaiting();
     void EndIfOverdue(TRun& run, TDateTime now);
     void Report(const TRun& run);
-    double Seconds(TDateTime since, TDateTime now) const { return (now - since) * 86400.0; }
 
     const std::string program_;
     const std::string station_;
