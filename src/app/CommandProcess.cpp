@@ -38,7 +38,7 @@ void Files(posix_spawn_file_actions_t& files, int errorWrite) {
 
 TCommandProcess::~TCommandProcess() {
     if (pid_ > 0) {
-        ::kill(-pid_, SIGKILL);
+        Signal(SIGKILL);
         while (::waitpid(pid_, &status_, 0) < 0 && errno == EINTR) {
         }
     }
@@ -125,9 +125,12 @@ bool TCommandProcess::Poll() {
     return true;
 }
 
+// The program itself too: should it have left its group, the wait for it must still end.
 void TCommandProcess::Signal(int signal) {
-    if (pid_ > 0)
+    if (pid_ > 0) {
         ::kill(-pid_, signal);
+        ::kill(pid_, signal);
+    }
 }
 
 int TCommandProcess::ExitCode() const {
