@@ -27,7 +27,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 29> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 31> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -40,6 +40,8 @@ inline constexpr std::array<TSettingKey, 29> kSettingKeys{{
     {kSectionAlerts, "SilentFactor", "10", "above LateFactor, at most 1000"},
     {kSectionAlerts, "AlertMinSec", "30", "at least 1"},
     {kSectionAlerts, "Alerts", "1", "0 or 1"},
+    {kSectionAlerts, "Notify", "1", "0 or 1; the window's desktop notifications"},
+    {kSectionAlerts, "Command", "", "a program run for each alert change; empty: none"},
     {kSectionConnections, "Reconnect", "", "0 or 1; 1 with --headless, 0 in the window"},
     {kSectionMqtt, "Host", "", "empty: no publishing"},
     {kSectionMqtt, "Port", "1883", "1 to 65535"},

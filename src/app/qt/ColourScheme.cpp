@@ -59,15 +59,6 @@ constexpr char kAppearance[] = "org.freedesktop.appearance";
 constexpr char kColorScheme[] = "color-scheme";
 constexpr int kPortalTimeoutMs = 2000;
 
-// A session bus is looked for only where one is: without an address Qt would try to start one
-// (dbus-launch), which is exactly the wait the start must not have.
-bool SessionBusThere() {
-    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-        return true;
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !runtime.isEmpty() && QFileInfo::exists(QDir(runtime).filePath("bus"));
-}
-
 // The portal's "Read" wraps the value in one variant more than "ReadOne" does.
 uint SchemeOf(QVariant value) {
     while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
@@ -93,6 +84,15 @@ void Ask(QApplication& app, TDesktopScheme* scheme, const char* method) {
 }
 
 } // namespace
+
+// Without an address Qt would try to start a bus (dbus-launch), which is exactly the wait the
+// start must not have.
+bool SessionBusThere() {
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(QDir(runtime).filePath("bus"));
+}
 
 TDesktopScheme::TDesktopScheme(QApplication& app)
     : QObject(&app), app_(app), lightStyle_(app.style()->name()), lightPalette_(app.palette()) {}

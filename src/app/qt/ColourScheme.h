@@ -15,6 +15,9 @@ class QApplication;
 
 namespace corvane {
 
+// Whether a session bus is there to connect to, without starting one.
+bool SessionBusThere();
+
 // Whether GTK_THEME asks for a dark scheme.
 bool PrefersDark(const QString& gtkTheme);
 

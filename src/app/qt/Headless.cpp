@@ -13,6 +13,7 @@
 #include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
+#include "app/qt/AlertOutlets.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/QuitSignals.h"
 #include "conn/CloseList.h"
@@ -60,6 +61,7 @@ private:
     TMonitor monitor_{clock_, {listener_, list_, tree_}};
     THistoryRecording history_{monitor_,
                                [this](std::string_view line) { listener_.AddLogLine(line); }};
+    std::unique_ptr<TAlertOutlets> alertOutlets_;
     QTimer historyPoll_;
     QTimer expire_;
     QTimer log_;
@@ -95,6 +97,10 @@ void THeadless::Start() {
     for (const std::string& line : run_.Warnings)
         listener_.AddLogLine(line);
     StartHistory();
+    // No desktop to notify: the command only.
+    alertOutlets_ = std::make_unique<TAlertOutlets>(
+        settings_.File(), monitor_.Store(),
+        [this](std::string_view line) { listener_.AddLogLine(line); }, false);
     publishing_ = TPublishing::Create(
         settings_.File(), monitor_, [this](std::string_view line) { listener_.AddLogLine(line); });
 }

@@ -22,6 +22,7 @@
 #include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/ServiceSettings.h"
+#include "app/qt/AlertOutlets.h"
 #include "app/qt/AlertViews.h"
 #include "app/qt/ListFilterBar.h"
 #include "app/qt/ListFirstSplitter.h"
@@ -77,6 +78,9 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
     monitor_->EntryFilter.clear();
     LocalPort = 1070;
     StartHistory();
+    alertOutlets_ = std::make_unique<TAlertOutlets>(
+        settings_.File(), monitor_->Store(), [this](std::string_view line) { AddLogLine(line); },
+        true);
 
     frmConnTcp = new TfrmConnTcp(this);
     frmConnSer = new TfrmConnSer(run_.SerialPorts, this);

@@ -36,6 +36,7 @@ class TfrmHelp;
 class TCorvDialogs;
 class TPublishing;
 class TAlertViews;
+class TAlertOutlets;
 class TListFilterBar;
 class TLinkViews;
 class THistoryRecording;
@@ -79,6 +80,8 @@ public:
     // The history database of this run; it records nothing when [History] Keep=0.
     THistoryRecording& History() const { return *history_; }
     const TFilePlaces& Places() const { return places_; }
+    // The alert changes' way to the desktop and to [Alerts] Command.
+    TAlertOutlets& AlertOutlets() const { return *alertOutlets_; }
 
     // TShellListener.
     void AddLogLine(std::string_view message) override;
@@ -155,6 +158,7 @@ private:
     // Stops recording before the monitor it hears goes.
     std::unique_ptr<THistoryRecording> history_;
     std::unique_ptr<TAlertViews> alertViews_;
+    std::unique_ptr<TAlertOutlets> alertOutlets_;
     TLinkViews* linkViews_ = nullptr;
     std::unique_ptr<TfrmHelp> frmHelp;
     TfrmConnTcp* frmConnTcp = nullptr;
