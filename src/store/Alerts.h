@@ -66,6 +66,7 @@ public:
     TAlerts(const TStore& store, TShellListener& log) : store_(store), log_(log) {}
 
     TAlertSettings Settings;
+    const TStore& Store() const { return store_; }
 
     // Listeners are kept in fixed storage; false when all places are taken.
     bool Subscribe(TAlertListener* listener);
@@ -73,6 +74,7 @@ public:
 
     // The entry point's route-tree label, fixed when its node is made.
     void SetEntryLabel(uint8_t entry, std::string_view label);
+    std::string_view EntryLabel(uint8_t entry) const { return entryLabels_[entry].View(); }
     // The expectations of single devices; in force from the next tick (states already risen
     // stay until a read comes).
     void SetExpectations(TExpectations expectations);

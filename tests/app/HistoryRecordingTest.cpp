@@ -165,7 +165,7 @@ TEST(HistoryRecordingTest, ASensorThatDiedWhileTheRunWasDownIsSilentAtTheFirstTi
     second.Monitor.ExpireTick();
     const auto& lines = second.Views.Lines;
     EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        "Sensor Well 3 silent: no read for 2401 s, usual gap 15 s"),
+                        "Sensor Well 3 silent: no read for 2401 s, usual gap 15 s (behind entry North)"),
               lines.end());
 }
 
