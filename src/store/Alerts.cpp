@@ -190,8 +190,7 @@ void TAlerts::Judge(TDateTime now) {
         TTrack& track = Track(rise.Kind, rise.Index);
         track.Risen = false;
         if (!Muted(rise.Kind, rise.Index))
-            WriteStateLine(rise.Kind, rise.Index, track.State, rise.Silence, rise.Gap,
-                           track.Cause);
+            WriteStateLine(rise.Kind, rise.Index, track.State, rise.Silence, rise.Gap, track.Cause);
         Notify(rise.Kind, rise.Index, track.State);
     }
     risenCount_ = 0;

@@ -139,8 +139,7 @@ private:
     // Every late or silent record's cause as the states now stand.
     void GiveCauses(TDateTime now);
     TAlertCause CauseFor(TAlertKind kind, uint16_t index) const;
-    void SetCause(TAlertKind kind, uint16_t index, TTrack& track, TAlertCause cause,
-                  TDateTime now);
+    void SetCause(TAlertKind kind, uint16_t index, TTrack& track, TAlertCause cause, TDateTime now);
     void LinkCause(TAlertKind kind, const TTrack& track, int by);
     void Count(const TTrack& track, int by);
     void WriteLine(TAlertKind kind, uint16_t index, std::string_view what, int32_t silence,

@@ -104,9 +104,9 @@ TEST_F(AlertCausesTest, ACauseThatComesBackFirstLeavesTheRecordAnAlertOfItsOwn) 
     ASSERT_EQ(CauseOf(behind), Repeater(a));
     views.Log.clear();
     Read(other, NoIndex, a); // a is heard again, the sensor behind it is not
-    EXPECT_EQ(views.Log, (Lines{"Sensor 0000000000000002 back after 210 s",
-                                "Repeater a back after 210 s",
-                                "Sensor 0000000000000001 silent: no read for 210 s, usual gap 10 s"}));
+    EXPECT_EQ(views.Log,
+              (Lines{"Sensor 0000000000000002 back after 210 s", "Repeater a back after 210 s",
+                     "Sensor 0000000000000001 silent: no read for 210 s, usual gap 10 s"}));
     EXPECT_FALSE(CauseOf(behind).Any());
     ASSERT_EQ(changes.Causes.size(), 1u);
     EXPECT_EQ(changes.Causes[0].first, TAlertKind::Sensor);

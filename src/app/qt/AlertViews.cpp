@@ -54,8 +54,8 @@ void TAlertViews::AlertsCleared() {
 }
 
 void TAlertViews::ShowCounts() {
-    const std::string text = AlertCountsText(alerts_.OwnSilentCount(), alerts_.OwnLateCount(),
-                                             alerts_.BehindCount());
+    const std::string text =
+        AlertCountsText(alerts_.OwnSilentCount(), alerts_.OwnLateCount(), alerts_.BehindCount());
     if (text.empty()) {
         status_.clear();
         status_.hide();

@@ -366,8 +366,9 @@ int32_t TRouteTree::SensorsBehind(TOwnerKind kind, uint8_t index) const {
 void TRouteTree::ShowOwnerText(TOwnerKind kind, uint8_t index) {
     const bool entry = kind == TOwnerKind::Entry;
     const TName& label = entry ? entryLabels_[index] : repeatLabels_[index];
-    model_->SetText(OwnerNode(kind, index),
-                    OwnerNodeText(label.View(), entry ? entryBehind_[index] : repeatBehind_[index]));
+    model_->SetText(
+        OwnerNode(kind, index),
+        OwnerNodeText(label.View(), entry ? entryBehind_[index] : repeatBehind_[index]));
 }
 
 TAlertState* TRouteTree::AlertSlot(TAlertKind kind, uint16_t index) {
@@ -446,6 +447,26 @@ QModelIndex TRouteTree::OwnerIndex(TOwnerKind kind, uint8_t index) const {
 
 QModelIndex TRouteTree::SensorIndex(uint16_t row) const {
     return model_->IndexOf(SensorNode(row));
+}
+
+bool TRouteTree::RecordAt(const QModelIndex& index, TAlertKind& kind, uint16_t& record) const {
+    QModelIndex node = index;
+    while (node.isValid() && node.parent().isValid() && node.parent().parent().isValid())
+        node = node.parent();
+    if (!node.isValid() || !node.parent().isValid())
+        return false;
+    const auto id = static_cast<int32_t>(node.internalId());
+    auto find = [&](const auto& nodes, TAlertKind k) {
+        for (size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i] == id) {
+                kind = k;
+                record = static_cast<uint16_t>(i);
+                return true;
+            }
+        return false;
+    };
+    return find(entryNodes_, TAlertKind::Entry) || find(repeatNodes_, TAlertKind::Repeat) ||
+           find(sensorNodes_, TAlertKind::Sensor);
 }
 
 int32_t TRouteTree::SensorNode(uint16_t row) const {

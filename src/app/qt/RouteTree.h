@@ -69,6 +69,9 @@ public:
     QModelIndex RootIndex(TRoot root) const;
     QModelIndex OwnerIndex(TOwnerKind kind, uint8_t index) const;
     QModelIndex SensorIndex(uint16_t row) const;
+    // The entry point, repeater or sensor whose node holds index (the node itself or a line or
+    // group under it); false for a root or an invalid index.
+    bool RecordAt(const QModelIndex& index, TAlertKind& kind, uint16_t& record) const;
 
 private:
     int32_t OwnerNode(TOwnerKind kind, uint8_t index) const;
