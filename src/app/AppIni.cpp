@@ -293,6 +293,23 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     writer.Save(lines);
 }
 
+void TIniFile::DeleteKey(const std::string& section, const std::string& key) {
+    TFileWriter writer(path_);
+    auto lines = LoadLines(path_);
+    if (!lines)
+        return;
+    std::vector<size_t> at;
+    ForEachEntry(*lines, section, [&](size_t i, const TEntryLine& entry) {
+        if (SameText(entry.key, key))
+            at.push_back(i);
+    });
+    if (at.empty())
+        return;
+    for (auto i = at.rbegin(); i != at.rend(); ++i)
+        lines->erase(lines->begin() + std::ptrdiff_t(*i));
+    writer.Save(*lines);
+}
+
 void TIniFile::EraseSection(const std::string& section) {
     TFileWriter writer(path_);
     auto lines = LoadLines(path_);

@@ -42,6 +42,8 @@ public:
     // Replaces the key's value in place, or appends it to its section (made at the end when
     // missing). Throws EIniWriteError("Unable to write to <path>").
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    // Removes every line of the key in the section; nothing is written when there is none.
+    void DeleteKey(const std::string& section, const std::string& key);
     // Removes the section with all its lines; nothing is written when it is absent.
     void EraseSection(const std::string& section);
     // Erases the section and writes it anew at the end of the file with the given entries, in
@@ -69,6 +71,8 @@ std::string SettingsPathFor(const std::string& programPath);
 struct TRunSettings {
     TStoreSettings Store;
     TAlertSettings Alerts;
+    // Sections [Sensors], [Repeaters] and [Entries].
+    TExpectations Expectations;
     THistorySettings History;
     bool LogPackets = false;
     // The statistics log's period; 0 when there is none. A period too long for a timer would

@@ -69,6 +69,10 @@ bool TListFilter::Matches(const TStore& store, uint16_t row) const {
         if (store.Alerts.State(TAlertKind::Sensor, row) == TAlertState::Reporting)
             return false;
         break;
+    case TStateChoice::Behind:
+        if (!store.Alerts.Cause(TAlertKind::Sensor, row).Any())
+            return false;
+        break;
     }
     if (needle_.empty())
         return true;

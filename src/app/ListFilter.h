@@ -13,9 +13,9 @@ namespace corvane {
 class TStore;
 
 // The choice beside the search field, in its order; Late and Silent show exactly the sensors in
-// that state, so that the rows shown agree with the status bar's late and silent counts, and
-// LateOrSilent shows both, the worst first of all.
-enum class TStateChoice : uint8_t { All, Late, Silent, LateOrSilent };
+// that state, LateOrSilent shows both, and Behind the late or silent sensors with a cause (those
+// the status bar counts as behind them), so that what is left of a failure is found in one view.
+enum class TStateChoice : uint8_t { All, Late, Silent, LateOrSilent, Behind };
 
 class TListFilter {
 public:

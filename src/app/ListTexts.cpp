@@ -66,4 +66,23 @@ std::string AlertTip(TAlertState state, int32_t silence, float usualGap) {
     return tip;
 }
 
+std::string BehindTip(const TStore& store, TAlertCause cause) {
+    if (!cause.Any())
+        return {};
+    const TAlertState state = store.Alerts.State(cause.Kind, cause.Index);
+    std::string tip = cause.Kind == TAlertKind::Repeat
+                          ? "Behind repeater " + std::string(1, store.Repeats[cause.Index].Id)
+                          : "Behind entry " + std::string(store.Alerts.EntryLabel(cause.Index));
+    return tip + (state == TAlertState::Silent ? " (silent)" : " (late)");
+}
+
+std::string AlertCountsText(int32_t silent, int32_t late, int32_t behind) {
+    if (silent == 0 && late == 0 && behind == 0)
+        return {};
+    std::string text = std::to_string(silent) + " silent, " + std::to_string(late) + " late";
+    if (behind > 0)
+        text += ", " + std::to_string(behind) + " behind them";
+    return text;
+}
+
 } // namespace corvane

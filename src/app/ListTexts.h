@@ -59,6 +59,12 @@ private:
 // What a row's alert mark means, for its tooltip: "Late: no read for 95 s, usual gap 30 s" (the
 // gap left out when none is known, below 0); empty while the sensor reports.
 std::string AlertTip(TAlertState state, int32_t silence, float usualGap);
+// What a row behind something is behind, for its mark's tooltip: "Behind repeater a (silent)",
+// "Behind entry North Gate (late)"; empty without a cause.
+std::string BehindTip(const TStore& store, TAlertCause cause);
+// The status bar's alert label: "1 silent, 4 late, 8 behind them", the records late or silent of
+// their own and, when any are, those behind them; empty when all three are 0.
+std::string AlertCountsText(int32_t silent, int32_t late, int32_t behind);
 
 // The marker beside a sensor's label.
 constexpr std::string_view MarkedTip = "Marked packet type";

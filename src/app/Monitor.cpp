@@ -154,6 +154,7 @@ void TMonitor::RemoveReadObserver(TReadObserver* observer) {
 void TMonitor::ApplySettings(const TRunSettings& run) {
     store_->Settings = run.Store;
     store_->Alerts.Settings = run.Alerts;
+    store_->Alerts.SetExpectations(run.Expectations);
     LogPackets = run.LogPackets;
 }
 

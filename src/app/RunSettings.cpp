@@ -3,6 +3,7 @@
 
 #include <climits>
 
+#include "app/DeviceSettings.h"
 #include "app/SettingKeys.h"
 #include "app/SettingRange.h"
 
@@ -53,6 +54,7 @@ TRunSettings TAppIni::ReadRunSettings() const {
     run.Store.MaxAge = ReadMaxAge(&run.Warnings);
     run.Alerts = ReadAlertSettings(&run.Warnings);
     run.History = ReadHistorySettings(&run.Warnings);
+    run.Expectations = ReadExpectations(file_, &run.Warnings);
     run.SerialPorts = ReadSerialPorts();
     return run;
 }

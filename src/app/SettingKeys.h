@@ -16,10 +16,14 @@ inline constexpr char kSectionAlerts[] = "Alerts";
 inline constexpr char kSectionConnections[] = "Connections";
 inline constexpr char kSectionMqtt[] = "MQTT";
 inline constexpr char kSectionHistory[] = "History";
+inline constexpr char kSectionSensors[] = "Sensors";
+inline constexpr char kSectionRepeaters[] = "Repeaters";
+inline constexpr char kSectionEntries[] = "Entries";
 
 struct TSettingKey {
     std::string_view Section;
-    // "<n>" for sections whose keys are numbers.
+    // "<n>" for sections whose keys are numbers, "<serial>" and "<letter>" for those keyed by
+    // a sensor's serial number and a repeater's character.
     std::string_view Key;
     // As written in the file; empty when missing and empty are the same or the default is made
     // at start-up (the host name).
@@ -27,7 +31,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 31> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 34> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -59,6 +63,9 @@ inline constexpr std::array<TSettingKey, 31> kSettingKeys{{
     {kSectionHistory, "Keep", "1", "0 or 1; 0: no history database"},
     {kSectionHistory, "KeepDays", "30", "1 to 36500"},
     {kSectionHistory, "MaxMB", "4096", "at least 1"},
+    {kSectionSensors, "<serial>", "", "gap=<seconds>,mute; either or both"},
+    {kSectionRepeaters, "<letter>", "", "gap=<seconds>,mute; either or both"},
+    {kSectionEntries, "<n>", "", "gap=<seconds>,mute; either or both"},
 }};
 
 } // namespace corvane

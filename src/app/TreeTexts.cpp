@@ -10,6 +10,14 @@ std::string_view OwnerLabel(const TStore& store, TOwnerKind kind, uint8_t index)
     return std::string_view(&store.Repeats[index].Id, 1);
 }
 
+std::string OwnerNodeText(std::string_view label, int32_t sensorsBehind) {
+    std::string text(label);
+    if (sensorsBehind > 0)
+        text += " (" + std::to_string(sensorsBehind) +
+                (sensorsBehind == 1 ? " sensor behind it)" : " sensors behind it)");
+    return text;
+}
+
 const TFourLines& TTreeLines::Lines() {
     for (size_t k = 0; k < lines_.size(); ++k)
         lines_[k] = buffers_[k].View();

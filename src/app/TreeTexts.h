@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "store/Listener.h"
@@ -21,6 +22,10 @@ constexpr TFourLines NoStatsLines = {"Count", "Duplicates", "Max Gap", "Min Gap"
 // An entry point's node and slots show its name as it was when its node was made; a repeater's
 // show its character.
 std::string_view OwnerLabel(const TStore& store, TOwnerKind kind, uint8_t index);
+
+// An entry point's or repeater's node while late or silent sensors are behind it:
+// "a (3 sensors behind it)"; the label alone while none are.
+std::string OwnerNodeText(std::string_view label, int32_t sensorsBehind);
 
 // Four lines made in buffers of their own; valid while the maker lives.
 class TTreeLines {

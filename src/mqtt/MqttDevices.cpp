@@ -18,6 +18,19 @@ void LastSeen(TJsonText& j, const TStore& store, int32_t newest) {
         j.Field("last_seen", FormatIsoTime(store.Reads[newest].Wall));
 }
 
+// What the device is behind, as the topic level of that device under the base: "repeater/a",
+// "entry/7"; null while it is behind nothing late or silent.
+void Behind(TJsonText& j, const TStore& store, TAlertKind kind, uint16_t index) {
+    const TAlertCause cause = store.Alerts.Cause(kind, index);
+    if (!cause.Any())
+        j.Null("behind");
+    else if (cause.Kind == TAlertKind::Repeat)
+        j.Field("behind",
+                "repeater/" + TopicLevel(std::string_view(&store.Repeats[cause.Index].Id, 1)));
+    else
+        j.Field("behind", "entry/" + std::to_string(int(store.Entries[cause.Index].Id)));
+}
+
 std::vector<uint8_t>& StatesOf(TAlertKind kind, std::vector<uint8_t>& sensors,
                                std::vector<uint8_t>& repeats, std::vector<uint8_t>& entries) {
     return kind == TAlertKind::Sensor ? sensors : kind == TAlertKind::Repeat ? repeats : entries;
@@ -45,6 +58,12 @@ void TMqttPublisher::WatchAlerts(TStore& store) {
 void TMqttPublisher::AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) {
     if (alertStore_)
         OnStateChanged(*alertStore_, kind, index, state);
+}
+
+void TMqttPublisher::AlertCauseChanged(TAlertKind kind, uint16_t index, TAlertCause) {
+    const std::vector<uint8_t>& states = StatesOf(kind, sensorStates_, repeatStates_, entryStates_);
+    if (alertStore_ && index < states.size())
+        OnStateChanged(*alertStore_, kind, index, TAlertState(states[index]));
 }
 
 void TMqttPublisher::AlertsCleared() {
@@ -98,6 +117,7 @@ void TMqttPublisher::PublishSensor(TStore& store, uint16_t row) {
     j.Field("state", DeviceStateName(TAlertState(sensorStates_[row])))
         .Field("label", store.SensorLabel(row, label))
         .Field("kind", SensorKindName(s.Kind));
+    Behind(j, store, TAlertKind::Sensor, row);
     if (s.Stats.LastTime != NoTime)
         j.Field("age", int64_t(SecondsDiff(s.Stats.LastTime, now)));
     else
@@ -128,6 +148,7 @@ void TMqttPublisher::PublishRepeater(TStore& store, uint8_t index) {
     TJsonText& j = json_.Begin();
     j.Field("state", DeviceStateName(TAlertState(repeatStates_[index])))
         .Field("repeater", std::string_view(&id, 1));
+    Behind(j, store, TAlertKind::Repeat, index);
     LastSeen(j, store, store.Repeats[index].Newest);
     j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Repeat, index, 10, now)))
@@ -148,6 +169,7 @@ void TMqttPublisher::PublishEntry(TStore& store, uint8_t index) {
     j.Field("state", DeviceStateName(TAlertState(entryStates_[index])))
         .Field("entry", int(e.Id))
         .Field("name", e.Name.View());
+    j.Null("behind"); // an entry point is behind nothing
     LastSeen(j, store, e.Newest);
     j.Field("last_5_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 5, now)))
         .Field("last_10_min", int64_t(store.RecentCount(TOwnerKind::Entry, index, 10, now)))

@@ -67,6 +67,8 @@ public:
     void WatchAlerts(TStore& store);
     void AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) override;
     void AlertsCleared() override;
+    // The device's retained message again, with what it is behind now.
+    void AlertCauseChanged(TAlertKind kind, uint16_t index, TAlertCause cause) override;
     // Every device's retained message, with the state last reported for it.
     void PublishStates(TStore& store);
     // Delivers the network thread's log lines.

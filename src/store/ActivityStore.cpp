@@ -125,6 +125,7 @@ uint8_t TStore::AddRepeat(char id) {
     TRepeat& r = Repeats[i];
     r.Id = id;
     r.Newest = r.Oldest = NoRead;
+    repeatSoleEntry_[i] = {};
     ResetCursor(r.Recent5);
     ResetCursor(r.Recent10);
     ++RepeatCount;
@@ -159,6 +160,8 @@ uint16_t TStore::AddSensor(uint8_t kind, int64_t serNo) {
     s.Newest = s.Oldest = NoRead;
     s.EntrySlotCount = 0;
     s.RepeatSlotCount = 0;
+    soleRepeat_[row] = {};
+    soleEntry_[row] = {};
     healthStale_[row] = true;
     ResetKept(row);
     if (!SerNoTree.Add(&s))
@@ -226,6 +229,7 @@ void TStore::LinkRead(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) {
     TSensor& s = Sensors[row];
     LinkNewest(Reads, s.Newest, s.Oldest, n, SensorNewerOf, SensorOlderOf);
     healthStale_[row] = true;
+    JoinSoleRoutes(r);
 }
 
 void TStore::CountSlots(int32_t n, uint8_t entry, uint8_t repeat, uint16_t row) {
@@ -296,6 +300,7 @@ void TStore::UnlinkRead(int32_t i) {
         CursorUnlinked(e.Recent10, i, r.EntryNewer);
         Unlink(Reads, e.Newest, e.Oldest, i, EntryNewerOf, EntryOlderOf);
     }
+    LeaveSoleRoutes(r);
     --ReadCount;
     views_.List.ReadCountChanged(ReadCount);
 }
@@ -315,6 +320,7 @@ void TStore::ClearStore() {
     entryTotals_.fill(0);
     repeatTotals_.fill(0);
     disorderedReads_ = 0;
+    ResetSoleRoutes();
     keptStale_ = true; // the rows are made again; the rule is read again with them
     Alerts.Clear();
 }

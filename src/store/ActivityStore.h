@@ -7,6 +7,7 @@
 #include "store/Alerts.h"
 #include "store/KeptStats.h"
 #include "store/Listener.h"
+#include "store/SoleRoute.h"
 #include "store/Store.h"
 #include "util/RateLimitedMessage.h"
 
@@ -105,6 +106,12 @@ public:
     std::string_view LossText(uint16_t row, char (&buffer)[16]) const;
     std::string_view RoutesText(uint16_t row, char (&buffer)[16]) const;
 
+    // What a sensor's or a repeater's held reads all came through (see TSoleRoute): the
+    // repeater or entry point index, 255 when they came through more than one, or none.
+    uint8_t SoleRepeat(uint16_t row) const { return soleRepeat_[row].Sole(); }
+    uint8_t SoleEntry(uint16_t row) const { return soleEntry_[row].Sole(); }
+    uint8_t RepeatSoleEntry(uint8_t repeat) const { return repeatSoleEntry_[repeat].Sole(); }
+
     // The sensor's label: its name, else its serial number in 16 hexadecimal digits.
     std::string_view SensorLabel(uint16_t row, char (&buffer)[NameMax + 1]) const;
 
@@ -120,6 +127,10 @@ private:
     void AgeRows(TDateTime now);
 
     void ComputeHealth(uint16_t row, THealth& health) const;
+
+    void JoinSoleRoutes(const TRead& r);
+    void LeaveSoleRoutes(const TRead& r); // after the read is unlinked
+    void ResetSoleRoutes();
 
     static size_t SerNoSlot(int64_t serNo);
 
@@ -152,6 +163,10 @@ private:
     // refused a slot: said once, then at most once a minute for all sensors together.
     TRateLimitedMessage entrySpaceRefused_;
     TRateLimitedMessage repeatSpaceRefused_;
+
+    std::array<TSoleRoute, MaxSensors> soleRepeat_{};
+    std::array<TSoleRoute, MaxSensors> soleEntry_{};
+    std::array<TSoleRoute, MaxRepeats> repeatSoleEntry_{};
 
     // Rows by serial number, open addressing over twice as many slots as rows; NoRow = empty.
     static constexpr int SerNoIndexBits = 12;

@@ -74,7 +74,8 @@ TEST_F(MonitorTest, AlertLinesNameSensorsAsTheListAndEntryPointsAsTheTree) {
     clock.AdvanceSeconds(21);
     monitor.ExpireTick();
     EXPECT_EQ(views.Log, (std::vector<std::string>{
-                             "Sensor Tank 7 late: no read for 31 s, usual gap 10 s",
+                             "Sensor Tank 7 late: no read for 31 s, usual gap 10 s (behind "
+                             "entry North Gate)",
                              "Entry North Gate late: no read for 31 s, usual gap 10 s"}));
 }
 

@@ -54,14 +54,19 @@ TEST_F(AlertsTest, ThresholdsAreCrossedJustPastTheirBoundariesOncePerChange) {
     store->Alerts.Settings.AlertMinSec = 0;
     Reads({10, 10, 10});
     EXPECT_EQ(TickAt({1, 30}), Lines{}); // 30 is not more than 3 x 10
-    EXPECT_EQ(TickAt({1}), (Lines{"Sensor 0000000000000001 late: no read for 31 s, usual gap 10 s",
-                                  "Repeater b late: no read for 31 s, usual gap 10 s",
+    // The sensor is behind the repeater, which is behind the entry point: judged in one tick,
+    // each names the nearest as its cause.
+    EXPECT_EQ(TickAt({1}), (Lines{"Sensor 0000000000000001 late: no read for 31 s, usual gap 10 s"
+                                  " (behind repeater b)",
+                                  "Repeater b late: no read for 31 s, usual gap 10 s"
+                                  " (behind entry Name1)",
                                   "Entry Name1 late: no read for 31 s, usual gap 10 s"}));
     EXPECT_EQ(store->Alerts.LateCount(), 3);
     EXPECT_EQ(TickAt({40, 69}), Lines{}); // at 100 s: not more than 10 x 10
     EXPECT_EQ(TickAt({1}),
-              (Lines{"Sensor 0000000000000001 silent: no read for 101 s, usual gap 10 s",
-                     "Repeater b silent: no read for 101 s, usual gap 10 s",
+              (Lines{"Sensor 0000000000000001 silent: no read for 101 s, usual gap 10 s"
+                     " (behind repeater b)",
+                     "Repeater b silent: no read for 101 s, usual gap 10 s (behind entry Name1)",
                      "Entry Name1 silent: no read for 101 s, usual gap 10 s"}));
     EXPECT_EQ(TickAt({1, 500}), Lines{});
     EXPECT_EQ(store->Alerts.LateCount(), 0);

@@ -69,8 +69,16 @@ TEST_F(AlertViews, StatesShowInTheListTheTreeAndTheStatusLabel) {
     EXPECT_EQ(list.AlertState(0), TAlertState::Late);
     EXPECT_EQ(Cell(0, 0, Qt::BackgroundRole).value<QColor>(), AlertTone(TAlertState::Late));
     EXPECT_EQ(Cell(0, 7, Qt::BackgroundRole).value<QColor>(), AlertTone(TAlertState::Late));
-    EXPECT_EQ(Cell(0, 5, Qt::DecorationRole).value<QPixmap>().toImage(), Mark(TAlertState::Late));
-    EXPECT_EQ(Mark(tree.SensorIndex(0)), Mark(TAlertState::Late));
+    // Sensor 1 is behind repeater b, late in the same tick: its mark is the hollow one.
+    EXPECT_EQ(Cell(0, 5, Qt::DecorationRole).value<QPixmap>().toImage(),
+              AlertMark(TAlertState::Late, true).toImage());
+    EXPECT_NE(AlertMark(TAlertState::Late, true).toImage(), Mark(TAlertState::Late));
+    EXPECT_EQ(Cell(0, 5, Qt::ToolTipRole).toString(), "Behind repeater b (late)");
+    EXPECT_EQ(tree.OwnerIndex(TOwnerKind::Repeat, 0).data().toString(), "b (1 sensor behind it)");
+    // Entry point 1 counts the sensor behind its repeater.
+    EXPECT_EQ(tree.OwnerIndex(TOwnerKind::Entry, 0).data().toString(),
+              "North (1 sensor behind it)");
+    EXPECT_EQ(Mark(tree.SensorIndex(0)), Mark(TAlertState::Late)); // the tree's marks stay full
     EXPECT_EQ(Mark(tree.OwnerIndex(TOwnerKind::Repeat, 0)), Mark(TAlertState::Late));
     EXPECT_EQ(tree.OwnerIndex(TOwnerKind::Entry, 0).data(Qt::BackgroundRole).value<QColor>(),
               AlertTone(TAlertState::Late));
@@ -84,14 +92,16 @@ TEST_F(AlertViews, StatesShowInTheListTheTreeAndTheStatusLabel) {
     EXPECT_EQ(list.AlertState(1), TAlertState::Silent);
     EXPECT_EQ(Mark(tree.OwnerIndex(TOwnerKind::Entry, 1)), Mark(TAlertState::Silent));
     EXPECT_FALSE(status.isHidden());
-    EXPECT_EQ(status.text(), "3 late, 2 silent");
+    // Of their own: entry points 2 (silent) and 1 (late); behind them: both sensors and b.
+    EXPECT_EQ(status.text(), "1 silent, 1 late, 3 behind them");
     EXPECT_EQ(status.textFormat(), Qt::PlainText);
 
     Tick(70); // 105 s: silent; the marks differ in shape, not only in tone
-    EXPECT_EQ(Cell(0, 5, Qt::DecorationRole).value<QPixmap>().toImage(), Mark(TAlertState::Silent));
+    EXPECT_EQ(Cell(0, 5, Qt::DecorationRole).value<QPixmap>().toImage(),
+              AlertMark(TAlertState::Silent, true).toImage());
     EXPECT_NE(Mark(TAlertState::Silent), Mark(TAlertState::Late));
     EXPECT_NE(AlertTone(TAlertState::Silent), AlertTone(TAlertState::Late));
-    EXPECT_EQ(status.text(), "0 late, 5 silent");
+    EXPECT_EQ(status.text(), "2 silent, 0 late, 3 behind them");
 
     Read(1, 1); // back at once: the sensor, its repeater and entry point report again
     Read(2, 0, '\0', ",2,South");
@@ -100,6 +110,7 @@ TEST_F(AlertViews, StatesShowInTheListTheTreeAndTheStatusLabel) {
     EXPECT_FALSE(Cell(0, 5, Qt::DecorationRole).isValid());
     EXPECT_FALSE(tree.OwnerIndex(TOwnerKind::Repeat, 0).data(Qt::DecorationRole).isValid());
     EXPECT_FALSE(tree.SensorIndex(1).data(Qt::ForegroundRole).isValid());
+    EXPECT_EQ(tree.OwnerIndex(TOwnerKind::Repeat, 0).data().toString(), "b");
     EXPECT_TRUE(status.isHidden());
 }
 

@@ -16,7 +16,8 @@ bool DarkNow() {
 }
 
 // An amber warning triangle with a dark edge and mark: it shows on light and dark rows alike.
-QPixmap LateMark() {
+// Hollow: a broad amber edge around a clear middle, the dark mark kept.
+QPixmap LateMark(bool hollow) {
     QPixmap p = ClearMark();
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
@@ -25,8 +26,15 @@ QPixmap LateMark() {
     tri.lineTo(15, 14.5);
     tri.lineTo(1, 14.5);
     tri.closeSubpath();
-    g.setPen(QPen(QColor(90, 55, 0), 1.2));
-    g.setBrush(QColor(255, 180, 0));
+    if (hollow) {
+        g.setPen(QPen(QColor(255, 180, 0), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        g.setBrush(Qt::NoBrush);
+        g.drawPath(tri);
+        g.setPen(QPen(QColor(90, 55, 0), 0.8));
+    } else {
+        g.setPen(QPen(QColor(90, 55, 0), 1.2));
+        g.setBrush(QColor(255, 180, 0));
+    }
     g.drawPath(tri);
     g.setPen(QPen(QColor(40, 25, 0), 1.8));
     g.drawLine(QPointF(8, 5.5), QPointF(8, 10));
@@ -34,15 +42,22 @@ QPixmap LateMark() {
     return p;
 }
 
-// A filled red square with a white cross.
-QPixmap SilentMark() {
+// A filled red square with a white cross; hollow, a broad red edge with a red cross.
+QPixmap SilentMark(bool hollow) {
     QPixmap p = ClearMark();
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
-    g.setPen(QPen(QColor(110, 0, 0), 1.2));
-    g.setBrush(QColor(215, 25, 25));
-    g.drawRect(QRectF(1.5, 1.5, 13, 13));
-    g.setPen(QPen(Qt::white, 2.0));
+    if (hollow) {
+        g.setPen(QPen(QColor(215, 25, 25), 2.4));
+        g.setBrush(Qt::NoBrush);
+        g.drawRect(QRectF(2, 2, 12, 12));
+        g.setPen(QPen(QColor(110, 0, 0), 1.8));
+    } else {
+        g.setPen(QPen(QColor(110, 0, 0), 1.2));
+        g.setBrush(QColor(215, 25, 25));
+        g.drawRect(QRectF(1.5, 1.5, 13, 13));
+        g.setPen(QPen(Qt::white, 2.0));
+    }
     g.drawLine(QPointF(5, 5), QPointF(11, 11));
     g.drawLine(QPointF(11, 5), QPointF(5, 11));
     return p;
@@ -70,15 +85,17 @@ QColor AlertTone(TAlertState state) {
     }
 }
 
-const QPixmap& AlertMark(TAlertState state) {
+const QPixmap& AlertMark(TAlertState state, bool behind) {
     static const QPixmap none;
-    static const QPixmap late = LateMark();
-    static const QPixmap silent = SilentMark();
+    static const QPixmap late = LateMark(false);
+    static const QPixmap silent = SilentMark(false);
+    static const QPixmap lateBehind = LateMark(true);
+    static const QPixmap silentBehind = SilentMark(true);
     switch (state) {
     case TAlertState::Late:
-        return late;
+        return behind ? lateBehind : late;
     case TAlertState::Silent:
-        return silent;
+        return behind ? silentBehind : silent;
     default:
         return none;
     }

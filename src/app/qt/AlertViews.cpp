@@ -2,13 +2,16 @@
 
 #include <QLabel>
 
+#include "app/ListTexts.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
+#include "store/ActivityStore.h"
+#include "util/qt/Latin1.h"
 
 namespace corvane {
 
 TAlertViews::TAlertViews(TAlerts& alerts, TSensorListModel& list, TRouteTree& tree, QLabel& status)
-    : alerts_(alerts), list_(list), tree_(tree), status_(status) {
+    : alerts_(alerts), store_(alerts.Store()), list_(list), tree_(tree), status_(status) {
     status_.setTextFormat(Qt::PlainText);
     alerts_.Subscribe(this);
     ShowCounts();
@@ -19,10 +22,29 @@ TAlertViews::~TAlertViews() {
 }
 
 void TAlertViews::AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) {
-    if (kind == TAlertKind::Sensor)
+    if (kind == TAlertKind::Sensor) {
         list_.SetAlertState(index, state);
+        list_.SetAlertBehind(index, alerts_.Cause(kind, index).Any());
+    }
     tree_.SetAlertState(kind, index, state);
     ShowCounts();
+    ShowBehind();
+}
+
+void TAlertViews::AlertCauseChanged(TAlertKind kind, uint16_t index, TAlertCause cause) {
+    if (kind == TAlertKind::Sensor)
+        list_.SetAlertBehind(index, cause.Any());
+    ShowCounts();
+    ShowBehind();
+}
+
+// Each count is asked of the alerts, which keep it; the tree repaints a node only when its
+// count differs from the one shown.
+void TAlertViews::ShowBehind() {
+    for (uint8_t r = 0; r < store_.RepeatCount; ++r)
+        tree_.SetSensorsBehind(TOwnerKind::Repeat, r, alerts_.SensorsBehind(TAlertKind::Repeat, r));
+    for (uint8_t e = 0; e < store_.EntryCount; ++e)
+        tree_.SetSensorsBehind(TOwnerKind::Entry, e, alerts_.SensorsBehind(TAlertKind::Entry, e));
 }
 
 void TAlertViews::AlertsCleared() {
@@ -32,15 +54,14 @@ void TAlertViews::AlertsCleared() {
 }
 
 void TAlertViews::ShowCounts() {
-    const int32_t late = alerts_.LateCount();
-    const int32_t silent = alerts_.SilentCount();
-    if (late == 0 && silent == 0) {
+    const std::string text =
+        AlertCountsText(alerts_.OwnSilentCount(), alerts_.OwnLateCount(), alerts_.BehindCount());
+    if (text.empty()) {
         status_.clear();
         status_.hide();
         return;
     }
-    status_.setText(QString::number(late) + QStringLiteral(" late, ") + QString::number(silent) +
-                    QStringLiteral(" silent"));
+    status_.setText(Latin1(text));
     status_.show();
 }
 

@@ -1,5 +1,6 @@
-// The window's side of the silence alerts: every change of state goes to the sensor list, the
-// route tree and the status bar's "<n> late, <m> silent" label, which hides while both are 0.
+// The window's side of the silence alerts: every change of state or cause goes to the sensor
+// list, the route tree (with the count of sensors behind each entry point and repeater) and the
+// status bar's "<s> silent, <l> late, <k> behind them" label, which hides while all are 0.
 #pragma once
 
 #include "store/Alerts.h"
@@ -21,11 +22,14 @@ public:
 
     void AlertStateChanged(TAlertKind kind, uint16_t index, TAlertState state) override;
     void AlertsCleared() override;
+    void AlertCauseChanged(TAlertKind kind, uint16_t index, TAlertCause cause) override;
 
 private:
     void ShowCounts();
+    void ShowBehind();
 
     TAlerts& alerts_;
+    const TStore& store_;
     TSensorListModel& list_;
     TRouteTree& tree_;
     QLabel& status_;

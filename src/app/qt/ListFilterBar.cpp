@@ -28,8 +28,10 @@ TListFilterBar::TListFilterBar(const TStore& store, QTreeView* list, TSensorList
     edtFilter->setClearButtonEnabled(true);
     cbxState = new QComboBox(this);
     cbxState->setObjectName("cbxState");
-    cbxState->addItems({"All", "Late", "Silent", "Late or silent"});
-    cbxState->setToolTip(tr("Show every sensor, or only those late or silent"));
+    cbxState->addItems({"All", "Late", "Silent", "Late or silent", "Behind something"});
+    cbxState->setToolTip(
+        tr("Show every sensor, or only those late or silent, or behind a repeater or entry "
+           "point that is"));
     SetHelpContext(edtFilter, 7);
     SetHelpContext(cbxState, 7);
     lblShown = new QLabel(this);

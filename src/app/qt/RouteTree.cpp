@@ -68,6 +68,14 @@ public:
         emit dataChanged(at, at, {Qt::DecorationRole, Qt::BackgroundRole, Qt::ForegroundRole});
     }
 
+    void SetText(int32_t node, std::string_view text) {
+        if (node == NoNode || nodes_[node].Text == text)
+            return;
+        nodes_[node].Text = text;
+        const QModelIndex at = IndexOf(node);
+        emit dataChanged(at, at, {Qt::DisplayRole});
+    }
+
     QModelIndex IndexOf(int32_t node) const {
         if (node == NoNode)
             return {};
@@ -273,12 +281,16 @@ void TRouteTree::StatsChanged(uint16_t row, TStatsGroup group, uint8_t slot, con
 
 void TRouteTree::AddOwnerNode(TOwnerKind kind, uint8_t index, std::string_view label) {
     label = label.substr(0, NameMax);
-    if (kind == TOwnerKind::Entry && index < MaxEntries)
+    if (kind == TOwnerKind::Entry && index < MaxEntries) {
+        entryLabels_[index].Assign(label);
         entryNodes_[index] = model_->AddNode(EntryPointsNode, label, &NoActivityLines);
-    else if (kind == TOwnerKind::Repeat && index < MaxRepeats)
+    } else if (kind == TOwnerKind::Repeat && index < MaxRepeats) {
+        repeatLabels_[index].Assign(label);
         repeatNodes_[index] = model_->AddNode(RepeatersNode, label, &NoActivityLines);
-    else
+    } else {
         return;
+    }
+    ShowOwnerText(kind, index);
     const TAlertKind alert = kind == TOwnerKind::Entry ? TAlertKind::Entry : TAlertKind::Repeat;
     model_->SetAlert(AlertNode(alert, index), AlertState(alert, index));
 }
@@ -330,6 +342,33 @@ void TRouteTree::Clear() {
     entryAlerts_.fill(TAlertState::Reporting);
     repeatAlerts_.fill(TAlertState::Reporting);
     sensorAlerts_.fill(TAlertState::Reporting);
+    entryBehind_.fill(0);
+    repeatBehind_.fill(0);
+}
+
+void TRouteTree::SetSensorsBehind(TOwnerKind kind, uint8_t index, int32_t count) {
+    const bool entry = kind == TOwnerKind::Entry;
+    if (index >= (entry ? MaxEntries : MaxRepeats))
+        return;
+    int32_t& shown = entry ? entryBehind_[index] : repeatBehind_[index];
+    if (shown == count)
+        return;
+    shown = count;
+    ShowOwnerText(kind, index);
+}
+
+int32_t TRouteTree::SensorsBehind(TOwnerKind kind, uint8_t index) const {
+    if (kind == TOwnerKind::Entry)
+        return index < MaxEntries ? entryBehind_[index] : 0;
+    return index < MaxRepeats ? repeatBehind_[index] : 0;
+}
+
+void TRouteTree::ShowOwnerText(TOwnerKind kind, uint8_t index) {
+    const bool entry = kind == TOwnerKind::Entry;
+    const TName& label = entry ? entryLabels_[index] : repeatLabels_[index];
+    model_->SetText(
+        OwnerNode(kind, index),
+        OwnerNodeText(label.View(), entry ? entryBehind_[index] : repeatBehind_[index]));
 }
 
 TAlertState* TRouteTree::AlertSlot(TAlertKind kind, uint16_t index) {
@@ -352,6 +391,10 @@ void TRouteTree::SetAlertState(TAlertKind kind, uint16_t index, TAlertState stat
 }
 
 void TRouteTree::ClearAlertStates() {
+    for (uint8_t i = 0; i < MaxEntries; ++i)
+        SetSensorsBehind(TOwnerKind::Entry, i, 0);
+    for (uint8_t i = 0; i < MaxRepeats; ++i)
+        SetSensorsBehind(TOwnerKind::Repeat, i, 0);
     for (TAlertKind kind : {TAlertKind::Entry, TAlertKind::Repeat, TAlertKind::Sensor}) {
         const uint16_t n = kind == TAlertKind::Entry    ? MaxEntries
                            : kind == TAlertKind::Repeat ? MaxRepeats
@@ -404,6 +447,26 @@ QModelIndex TRouteTree::OwnerIndex(TOwnerKind kind, uint8_t index) const {
 
 QModelIndex TRouteTree::SensorIndex(uint16_t row) const {
     return model_->IndexOf(SensorNode(row));
+}
+
+bool TRouteTree::RecordAt(const QModelIndex& index, TAlertKind& kind, uint16_t& record) const {
+    QModelIndex node = index;
+    while (node.isValid() && node.parent().isValid() && node.parent().parent().isValid())
+        node = node.parent();
+    if (!node.isValid() || !node.parent().isValid())
+        return false;
+    const auto id = static_cast<int32_t>(node.internalId());
+    auto find = [&](const auto& nodes, TAlertKind k) {
+        for (size_t i = 0; i < nodes.size(); ++i)
+            if (nodes[i] == id) {
+                kind = k;
+                record = static_cast<uint16_t>(i);
+                return true;
+            }
+        return false;
+    };
+    return find(entryNodes_, TAlertKind::Entry) || find(repeatNodes_, TAlertKind::Repeat) ||
+           find(sensorNodes_, TAlertKind::Sensor);
 }
 
 int32_t TRouteTree::SensorNode(uint16_t row) const {

@@ -57,6 +57,10 @@ public:
     void SetAlertState(TAlertKind kind, uint16_t index, TAlertState state);
     void ClearAlertStates();
     TAlertState AlertState(TAlertKind kind, uint16_t index) const;
+    // How many late or silent sensors are behind an entry point or repeater, shown on its node
+    // while any are.
+    void SetSensorsBehind(TOwnerKind kind, uint8_t index, int32_t count);
+    int32_t SensorsBehind(TOwnerKind kind, uint8_t index) const;
 
     // Selects exactly the sensor's node and expands it with all its descendants.
     void SelectSensor(QTreeView* view, uint16_t row) const;
@@ -65,6 +69,9 @@ public:
     QModelIndex RootIndex(TRoot root) const;
     QModelIndex OwnerIndex(TOwnerKind kind, uint8_t index) const;
     QModelIndex SensorIndex(uint16_t row) const;
+    // The entry point, repeater or sensor whose node holds index (the node itself or a line or
+    // group under it); false for a root or an invalid index.
+    bool RecordAt(const QModelIndex& index, TAlertKind& kind, uint16_t& record) const;
 
 private:
     int32_t OwnerNode(TOwnerKind kind, uint8_t index) const;
@@ -80,6 +87,12 @@ private:
     std::array<TAlertState, MaxEntries> entryAlerts_{};
     std::array<TAlertState, MaxRepeats> repeatAlerts_{};
     std::array<TAlertState, MaxSensors> sensorAlerts_{};
+    // The owners' labels as their nodes were made, and the counts shown beside them.
+    std::array<TName, MaxEntries> entryLabels_{};
+    std::array<TName, MaxRepeats> repeatLabels_{};
+    std::array<int32_t, MaxEntries> entryBehind_{};
+    std::array<int32_t, MaxRepeats> repeatBehind_{};
+    void ShowOwnerText(TOwnerKind kind, uint8_t index);
 };
 
 } // namespace corvane

@@ -131,7 +131,7 @@ QVariant TSensorListModel::data(const QModelIndex& index, int role) const {
         if (index.column() == 0)
             return r.Marked ? MarkerImage() : BlankImage();
         if (index.column() == MarkColumn && alerts_[sensor] != TAlertState::Reporting)
-            return AlertMark(alerts_[sensor]);
+            return AlertMark(alerts_[sensor], behind_[sensor]);
         return {};
     case Qt::BackgroundRole:
     case Qt::ForegroundRole:
@@ -242,6 +242,7 @@ void TSensorListModel::EndAgeing() {
 void TSensorListModel::Clear() {
     beginResetModel();
     alerts_.fill(TAlertState::Reporting);
+    behind_.fill(false);
     rows_.clear();
     order_.clear();
     pos_.clear();
@@ -262,8 +263,21 @@ void TSensorListModel::SetAlertState(uint16_t row, TAlertState state) {
         Post(false, row);
 }
 
+void TSensorListModel::SetAlertBehind(uint16_t row, bool behind) {
+    if (row >= MaxSensors || behind_[row] == behind)
+        return;
+    behind_[row] = behind;
+    if (Has(row))
+        Post(false, row);
+}
+
+bool TSensorListModel::AlertBehind(uint16_t sensorRow) const {
+    return sensorRow < MaxSensors && behind_[sensorRow];
+}
+
 void TSensorListModel::ClearAlertStates() {
     alerts_.fill(TAlertState::Reporting);
+    behind_.fill(false);
     repaintAll_ = true;
     Post(false);
 }
@@ -278,9 +292,12 @@ QVariant TSensorListModel::ToolTip(uint16_t sensor, int column) const {
     if (column != MarkColumn || alerts_[sensor] == TAlertState::Reporting || !store_)
         return {};
     // Worked out when asked, so that it tells the silence as it stands at that moment.
+    if (const TAlertCause cause = store_->Alerts.Cause(TAlertKind::Sensor, sensor); cause.Any())
+        return Latin1(BehindTip(*store_, cause));
     const TDateTime now = store_->Clock().Now();
-    const TStats& stats = store_->Sensors[sensor].Stats;
-    const float gap = TAlerts::UsualGapKnown(stats) ? stats.AvgGap : -1.0f;
+    float gap = -1.0f;
+    if (!store_->Alerts.UsualGap(TAlertKind::Sensor, sensor, gap))
+        gap = -1.0f;
     return Latin1(
         AlertTip(alerts_[sensor], store_->Alerts.Silence(TAlertKind::Sensor, sensor, now), gap));
 }

@@ -60,6 +60,9 @@ public:
     void Clear();
     // A late or silent row gets its tone and its mark in the Age cell.
     void SetAlertState(uint16_t row, TAlertState state);
+    // Whether the row's state is what something it is behind leaves of it: its mark is hollow.
+    void SetAlertBehind(uint16_t row, bool behind);
+    bool AlertBehind(uint16_t sensorRow) const;
     void ClearAlertStates();
     TAlertState AlertState(uint16_t sensorRow) const;
 
@@ -125,6 +128,7 @@ private:
     std::vector<int> pos_;        // sensor row -> model row, -1 when none
     // By sensor row; kept apart from the rows, since a state may come before its row is made.
     std::array<TAlertState, MaxSensors> alerts_{};
+    std::array<bool, MaxSensors> behind_{};
     std::array<QString, ListColumnCount> captions_;
     std::array<QString, ListColumnCount> toldCaptions_; // as the views last heard of them
     bool captionsPending_ = false;

@@ -107,6 +107,12 @@ public:
     void miAboutClick();
     void pmiPrint1Click();
     void pmiHistClick();
+    // "Expected Gap..." and "Mute Alerts" of the list's and the tree's right-click menus, for the
+    // record selected in the view they were asked from.
+    void pmiGapClick(QTreeView* view);
+    void pmiMuteClick(QTreeView* view);
+    // The record's expectation written to the settings file and in force from the next tick.
+    void SetExpectation(TAlertKind kind, uint16_t index, const TExpectation& e);
 
     // Components, named as the help and the tests know them.
     QTreeView* lvDev;
@@ -124,6 +130,7 @@ public:
     QMenu* mniTcpIp;
     QMenu* pmLog;
     QMenu* pmLvDev;
+    QMenu* pmTvDev;
 
 signals:
     // The window has closed: the program ends, whatever other windows are open.
@@ -141,6 +148,9 @@ private:
     void WriteSizeReport();
     void OpenCommandLine(const QStringList& args);
     void ShowHistory(uint16_t row);
+    // The record selected in the list or the tree; false when none is.
+    bool SelectedRecord(QTreeView* view, TAlertKind& kind, uint16_t& index) const;
+    void AddExpectationCommands(QMenu* menu, QTreeView* view, const char* suffix);
     // Runs a menu command; an error it raises goes to the error reporting.
     void Guard(const std::function<void()>& command);
     QAction* AddCommand(QMenu* menu, const QString& caption, const char* name, int helpContext);

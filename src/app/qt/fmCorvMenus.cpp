@@ -149,8 +149,21 @@ void TfrmCorv::BuildPopups() {
     pmLvDev->setObjectName("pmLvDev");
     connect(AddCommand(pmLvDev, "History", "pmiHist", 7), &QAction::triggered, this,
             [this] { Guard([&] { pmiHistClick(); }); });
+    pmLvDev->addSeparator();
+    AddExpectationCommands(pmLvDev, lvDev, "");
     connect(lvDev, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { pmLvDev->popup(lvDev->viewport()->mapToGlobal(at)); });
+
+    pmTvDev = new QMenu(this);
+    pmTvDev->setObjectName("pmTvDev");
+    AddExpectationCommands(pmTvDev, tvDev, "2");
+    tvDev->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(tvDev, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The node under the pointer is the one the menu is for.
+        if (const QModelIndex node = tvDev->indexAt(at); node.isValid())
+            tvDev->setCurrentIndex(node);
+        pmTvDev->popup(tvDev->viewport()->mapToGlobal(at));
+    });
 }
 
 } // namespace corvane
