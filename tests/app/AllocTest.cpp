@@ -37,6 +37,14 @@ TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
     TTextMakingListener views; // every text the views show is made, as in the window
     TMonitor monitor(clock, views);
     monitor.Store().Settings.MaxAge = 1000000; // keep every read: the ring fills and evicts
+    // Per-device settings on: a fifth of the sensors muted or with an expected gap, and two
+    // repeaters. Every sensor is heard through one repeater, so each has a cause when it falls.
+    TExpectations expect;
+    for (int64_t serNo = 1; serNo <= 500; serNo += 5)
+        expect.SetSensor(serNo, {serNo % 2 == 0 ? 40 : 0, serNo % 3 == 0});
+    expect.SetRepeater(RepeaterChars[3], {0, true});
+    expect.SetRepeater(RepeaterChars[4], {30, false});
+    monitor.Store().Alerts.SetExpectations(expect);
     std::vector<std::string> lines;
     for (uint32_t i = 0; i < 3000; ++i)
         lines.push_back(SensorLine(
@@ -46,6 +54,10 @@ TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
         ASSERT_TRUE(monitor.ParsePacketLine(nullptr, line));
         clock.AdvanceSeconds(0.5);
     }
+    int muted = 0;
+    for (uint16_t row = 0; row < monitor.Store().SensorCount; ++row)
+        muted += monitor.Store().Alerts.Muted(TAlertKind::Sensor, row) ? 1 : 0;
+    ASSERT_EQ(muted, 33); // of 1, 6, 11 ... 496, those divisible by 3
     const long before = allocations.load();
     for (int round = 0; round < 30; ++round)
         for (const auto& line : lines) {
@@ -58,6 +70,7 @@ TEST(PacketPathTest, NoHeapAllocationOnceWarm) {
     clock.AdvanceSeconds(100000);
     monitor.ExpireTick();
     EXPECT_GT(monitor.Store().Alerts.SilentCount(), 500);
+    EXPECT_GT(monitor.Store().Alerts.BehindCount(), 400);
     for (const auto& line : lines) {
         monitor.ParsePacketLine(nullptr, line);
         clock.AdvanceSeconds(0.5);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/ListFilter.h"
+#include "app/ListTexts.h"
 #include "support/StoreFixture.h"
 
 namespace corvane::testing {
@@ -98,6 +99,32 @@ TEST_F(ListFilterTest, StateChoiceShowsExactlyTheSensorsInThatState) {
     filter.SetState(TStateChoice::Late);
     Read(quiet);
     EXPECT_EQ(Shown(""), Rows{});
+}
+
+TEST_F(ListFilterTest, BehindSomethingShowsTheSensorsWithACause) {
+    store->Alerts.Settings.AlertMinSec = 0;
+    const uint16_t own = Named(1, 2, "Tank A");
+    const uint16_t behind = Named(2, 2, "Tank B");
+    const uint8_t a = store->AddRepeat('a');
+    for (int k = 0; k < 4; ++k) {
+        Read(own);
+        Read(behind, NoIndex, a);
+        Wait(10);
+    }
+    Wait(30);
+    store->ExpireTick(); // all three late in one tick: the repeater is Tank B's cause
+    ASSERT_EQ(store->Alerts.State(TAlertKind::Sensor, own), TAlertState::Late);
+    filter.SetState(TStateChoice::Behind);
+    EXPECT_EQ(Shown(""), Rows{behind});
+    EXPECT_EQ(Shown("tank a"), Rows{});
+    filter.SetState(TStateChoice::Late);
+    EXPECT_EQ(Shown(""), (Rows{own, behind}));
+}
+
+TEST(AlertCountsTextTest, OwnCountsFirstAndWhatIsBehindThemOnlyWhenAny) {
+    EXPECT_EQ(AlertCountsText(1, 4, 8), "1 silent, 4 late, 8 behind them");
+    EXPECT_EQ(AlertCountsText(0, 2, 0), "0 silent, 2 late");
+    EXPECT_EQ(AlertCountsText(0, 0, 0), "");
 }
 
 } // namespace

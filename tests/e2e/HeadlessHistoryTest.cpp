@@ -80,7 +80,8 @@ TEST(HeadlessHistory, ASensorThatWentQuietWhileTheServiceWasDownIsSilentAtOnceAl
         << run.Out().toStdString();
     ASSERT_TRUE(run.WaitOut("Sensor Well 3 silent: no read for 240")) << run.Out().toStdString();
     EXPECT_TRUE(QString::fromLatin1(run.Out()).contains(
-        QRegularExpression("Sensor Well 3 silent: no read for 240[0-9] s, usual gap 15 s\n")));
+        QRegularExpression("Sensor Well 3 silent: no read for 240[0-9] s, usual gap 15 s "
+                           "\\(behind entry North\\)\n")));
 
     const std::string topic = "corvane/north/sensor/0000000000000ABC";
     ASSERT_TRUE(WaitFor(

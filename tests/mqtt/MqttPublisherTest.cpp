@@ -236,10 +236,13 @@ TEST_F(PublisherTest, SilenceAlertsOfTheStoreReachTheRetainedSensorMessage) {
     ASSERT_TRUE(sub.WaitFor(1));
     EXPECT_EQ(sub.Messages().back().Json()["state"].toString(), "late");
     EXPECT_DOUBLE_EQ(sub.Messages().back().Json()["loss_pct"].toDouble(), 0.0);
+    // Heard only through entry point 2, late in the same tick: that is its cause.
+    EXPECT_EQ(sub.Messages().back().Json()["behind"].toString(), "entry/2");
 
     ASSERT_TRUE(monitor.ParsePacketLine(nullptr, SensorLine(0x77, ",2")));
     ASSERT_TRUE(sub.WaitFor(2));
     EXPECT_EQ(sub.Messages().back().Json()["state"].toString(), "reporting");
+    EXPECT_TRUE(sub.Messages().back().Json()["behind"].isNull());
 }
 
 // [MQTT] TLS=1 with the authority of the broker's certificate in CAFile; any other authority is

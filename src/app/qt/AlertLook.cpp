@@ -15,8 +15,12 @@ bool DarkNow() {
     return qGuiApp && IsDark(QGuiApplication::palette());
 }
 
+// The clear middle of a hollow mark: white, so that it stands out from the row's own tone (the
+// tones are near the marks' colours), on light and dark rows alike.
+const QColor kHollowMiddle(255, 255, 255);
+
 // An amber warning triangle with a dark edge and mark: it shows on light and dark rows alike.
-// Hollow: a broad amber edge around a clear middle, the dark mark kept.
+// Hollow: a broad amber edge around a white middle, the dark mark kept.
 QPixmap LateMark(bool hollow) {
     QPixmap p = ClearMark();
     QPainter g(&p);
@@ -26,38 +30,35 @@ QPixmap LateMark(bool hollow) {
     tri.lineTo(15, 14.5);
     tri.lineTo(1, 14.5);
     tri.closeSubpath();
+    g.setPen(QPen(QColor(90, 55, 0), 1.2));
+    g.setBrush(hollow ? kHollowMiddle : QColor(255, 180, 0));
+    g.drawPath(tri);
     if (hollow) {
-        g.setPen(QPen(QColor(255, 180, 0), 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        g.setPen(QPen(QColor(235, 150, 0), 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         g.setBrush(Qt::NoBrush);
         g.drawPath(tri);
-        g.setPen(QPen(QColor(90, 55, 0), 0.8));
-    } else {
-        g.setPen(QPen(QColor(90, 55, 0), 1.2));
-        g.setBrush(QColor(255, 180, 0));
     }
-    g.drawPath(tri);
     g.setPen(QPen(QColor(40, 25, 0), 1.8));
     g.drawLine(QPointF(8, 5.5), QPointF(8, 10));
     g.drawPoint(QPointF(8, 12.3));
     return p;
 }
 
-// A filled red square with a white cross; hollow, a broad red edge with a red cross.
+// A filled red square with a white cross; hollow, a broad red edge around a white middle with a
+// red cross.
 QPixmap SilentMark(bool hollow) {
     QPixmap p = ClearMark();
     QPainter g(&p);
     g.setRenderHint(QPainter::Antialiasing);
+    g.setPen(QPen(QColor(110, 0, 0), 1.2));
+    g.setBrush(hollow ? kHollowMiddle : QColor(215, 25, 25));
+    g.drawRect(QRectF(1.5, 1.5, 13, 13));
     if (hollow) {
-        g.setPen(QPen(QColor(215, 25, 25), 2.4));
+        g.setPen(QPen(QColor(215, 25, 25), 1.8));
         g.setBrush(Qt::NoBrush);
-        g.drawRect(QRectF(2, 2, 12, 12));
-        g.setPen(QPen(QColor(110, 0, 0), 1.8));
-    } else {
-        g.setPen(QPen(QColor(110, 0, 0), 1.2));
-        g.setBrush(QColor(215, 25, 25));
-        g.drawRect(QRectF(1.5, 1.5, 13, 13));
-        g.setPen(QPen(Qt::white, 2.0));
+        g.drawRect(QRectF(2.5, 2.5, 11, 11));
     }
+    g.setPen(QPen(hollow ? QColor(215, 25, 25) : QColor(Qt::white), 2.0));
     g.drawLine(QPointF(5, 5), QPointF(11, 11));
     g.drawLine(QPointF(11, 5), QPointF(5, 11));
     return p;
