@@ -53,6 +53,7 @@ uint64_t DataBytesReceived(const tcp_info& info) {
 } // namespace
 
 TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view head) {
+    atPublish_ = false;
     // Inside a packet already looked at, or past what can be followed: the library reads on.
     if (consumed != next_ || head.empty())
         return TVerdict::Fine;
@@ -68,13 +69,16 @@ TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view
         const auto byte = static_cast<unsigned char>(head[i]);
         length |= uint32_t(byte & 0x7F) << (7 * (i - 1));
         if ((byte & 0x80) == 0) {
+            if (type != kPublish && length > MaxPacketBytes)
+                return TVerdict::Unexpected;
             next_ += 1 + i + length;
             if (type == kPublish && length > maxPublish_) {
                 skip_ = 1 + i + length;
                 return TVerdict::Skip;
             }
-            if (type != kPublish && length > MaxPacketBytes)
-                return TVerdict::Unexpected;
+            atPublish_ = type == kPublish;
+            header_ = uint32_t(1 + i);
+            skip_ = 1 + i + length;
             return TVerdict::Fine;
         }
     }

@@ -39,11 +39,17 @@ public:
     TVerdict Check(uint64_t consumed, std::string_view head);
     // The whole packet that the last Skip verdict was for, fixed header included.
     uint64_t SkipBytes() const { return skip_; }
+    // The last Fine verdict was for a PUBLISH that starts where the library reads next: its
+    // whole size and its fixed header's.
+    bool AtPublish() const { return atPublish_; }
+    uint32_t HeaderBytes() const { return header_; }
 
 private:
     uint64_t next_ = 0;       // offset of the next packet's first byte
     uint32_t maxPublish_ = 0; // 0: a publisher's stream, which no PUBLISH belongs in
     uint64_t skip_ = 0;
+    bool atPublish_ = false;
+    uint32_t header_ = 0;
 };
 
 // How many bytes of a TCP connection the reader has taken, and up to five of those it has not

@@ -90,6 +90,7 @@ private:
     void Service();
     int ReadAll(bool peerClosed);
     int ReadOne(bool peerClosed);
+    bool TopicReadable(int sock);
     void Watch();
     void Drop(const std::string& reason);
     void Forget();
@@ -119,7 +120,8 @@ private:
     // Network thread only.
     TBackoff retry_;
     TBrokerStream stream_{MaxPublishBytes};
-    uint64_t skipLeft_ = 0; // bytes of an oversized PUBLISH still to take from the socket
+    uint64_t skipLeft_ = 0;     // bytes of an oversized PUBLISH still to take from the socket
+    bool topicPending_ = false; // a PUBLISH whose topic is to be looked at when all there
     std::chrono::steady_clock::time_point socketSince_;
     bool unexpected_ = false;
     int reported_ = -1;

@@ -84,6 +84,7 @@ void TMqttSubscriber::Run() {
 bool TMqttSubscriber::Attempt() {
     stream_.Reset();
     skipLeft_ = 0;
+    topicPending_ = false;
     const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port,
                                            settings_.KeepAliveSec);
     if (rc == MOSQ_ERR_SUCCESS)
@@ -155,6 +156,12 @@ int TMqttSubscriber::ReadOne(bool peerClosed) {
             return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
         return MOSQ_ERR_SUCCESS;
     }
+    // A PUBLISH looked at already, whose topic was not all there.
+    if (sock >= 0 && topicPending_) {
+        if (!TopicReadable(sock))
+            return peerClosed ? mosquitto_loop_read(mosq_, 1) : MOSQ_ERR_SUCCESS;
+        return mosquitto_loop_read(mosq_, 1);
+    }
     uint64_t consumed = 0;
     char head[5];
     size_t length = 0;
@@ -174,10 +181,41 @@ int TMqttSubscriber::ReadOne(bool peerClosed) {
             }
             break;
         case TBrokerStream::TVerdict::Fine:
+            if (stream_.AtPublish() && !TopicReadable(sock))
+                return peerClosed ? mosquitto_loop_read(mosq_, 1) : MOSQ_ERR_SUCCESS;
             break;
         }
     }
     return mosquitto_loop_read(mosq_, 1);
+}
+
+// The library ends the connection over a topic that is no UTF-8; a broker that passes on such
+// a topic loses one message, not the reader. False when the packet was passed over, or its
+// topic is not all there yet.
+bool TMqttSubscriber::TopicReadable(int sock) {
+    const size_t header = stream_.HeaderBytes();
+    char buffer[5 + 2 + TStationTable::MaxTopicBytes + 1];
+    topicPending_ = false;
+    if (stream_.SkipBytes() < header + 2)
+        return true; // no room for a topic: the library says what is wrong with it
+    auto wait = [this] {
+        topicPending_ = true;
+        ::poll(nullptr, 0, kHeaderWaitMs);
+        return false;
+    };
+    if (::recv(sock, buffer, header + 2, MSG_PEEK | MSG_DONTWAIT) < ssize_t(header + 2))
+        return wait();
+    const size_t length = size_t(uint8_t(buffer[header])) << 8 | uint8_t(buffer[header + 1]);
+    if (length > TStationTable::MaxTopicBytes)
+        return true; // the table turns it away; the library can read any valid one
+    const size_t want = header + 2 + length;
+    if (::recv(sock, buffer, want, MSG_PEEK | MSG_DONTWAIT) < ssize_t(want))
+        return wait();
+    if (mosquitto_validate_utf8(buffer + header + 2, int(length)) == MOSQ_ERR_SUCCESS)
+        return true;
+    ++topicDrops_[size_t(TTopicFault::BadName)];
+    skipLeft_ = stream_.SkipBytes();
+    return false;
 }
 
 void TMqttSubscriber::Watch() {
