@@ -27,7 +27,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 29> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 30> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -51,6 +51,7 @@ inline constexpr std::array<TSettingKey, 29> kSettingKeys{{
     {kSectionMqtt, "TLS", "0", "0 or 1"},
     {kSectionMqtt, "CAFile", "", "a PEM file"},
     {kSectionMqtt, "StateEverySec", "60", "1 to 86400"},
+    {kSectionMqtt, "KeepAliveSec", "30", "5 to 3600"},
     {kSectionMqtt, "Lines", "1", "0 or 1"},
     {kSectionMqtt, "Discovery", "0", "0 or 1"},
     {kSectionMqtt, "DiscoveryPrefix", "homeassistant", "no +, # or NUL"},
