@@ -52,6 +52,10 @@ std::string OptionProblem(const TOption& option, const std::string& arg, const s
     }
     case TOptionKind::Serial:
         return SerialProblem(arg);
+    case TOptionKind::Mqtt: {
+        const size_t colon = rest.find(':');
+        return colon == std::string::npos || IsPort(rest.substr(colon + 1)) ? "" : PortProblem(arg);
+    }
     default:
         return "";
     }
@@ -89,6 +93,12 @@ std::vector<TCmdTarget> ParseCommandLine(const std::vector<std::string>& args) {
                 targets.push_back({"", 0, port});
         } else if (option->Kind == TOptionKind::Address) {
             targets.push_back(AddressTarget(rest));
+        } else if (option->Kind == TOptionKind::Mqtt) {
+            TCmdTarget broker = rest.empty() ? TCmdTarget{} : AddressTarget(rest);
+            if (rest.find(':') == std::string::npos)
+                broker.Port = 0;
+            broker.Mqtt = true;
+            targets.push_back(broker);
         }
     }
     return targets;

@@ -1,6 +1,8 @@
 // The command-line options that open connections at start-up (app/Options.h lists them):
 // -I[port] connects to this computer (port 1070 without a number), -Aaddress[:port] to any
-// receiver (port 1070 without one); -S<n> opens serial port n as the serial dialog would. Other
+// receiver (port 1070 without one); -S<n> opens serial port n as the serial dialog would;
+// -M[host[:port]] reads every station under the topic root from a broker (what it leaves out
+// comes from section [MQTT]). Other
 // arguments are ignored; the prefixes match in this letter case only.
 #pragma once
 
@@ -13,6 +15,8 @@ struct TCmdTarget {
     std::string Address;
     int Port = 0;
     int SerialPort = 0; // a serial port number instead of a TCP/IP target
+    // A broker to read stations from instead: Address empty and Port 0 for [MQTT] Host, Port.
+    bool Mqtt = false;
     bool operator==(const TCmdTarget&) const = default;
 };
 

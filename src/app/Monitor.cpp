@@ -21,7 +21,7 @@ void TMonitor::Replay(const TDecodedPacket& packet, TDateTime time, TDateTime wa
 }
 
 bool TMonitor::ParsePacketLine(TConn* conn, std::string_view line) {
-    if (LineObserver && conn)
+    if (LineObserver && conn && !conn->Relayed)
         LineObserver->OnLine(conn->GetLinkName(), line, clock_.WallNow());
     if (!decoder_.Decode(line, conn, decoded_)) {
         if (conn != nullptr)

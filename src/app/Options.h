@@ -7,7 +7,7 @@
 
 namespace corvane {
 
-enum class TOptionKind { Local, Address, Serial, Headless, Help, Version };
+enum class TOptionKind { Local, Address, Serial, Mqtt, Headless, Help, Version };
 
 // Which runs act on the option: the window, the service (--headless) or both.
 enum class TOptionUse { Window, Headless, Both };
@@ -27,12 +27,15 @@ constexpr int kDefaultPort = 1070;
 constexpr int kMinSerialPort = 1;
 constexpr int kMaxSerialPort = 32;
 
-inline constexpr std::array<TOption, 6> kOptions{{
+inline constexpr std::array<TOption, 7> kOptions{{
     {TOptionKind::Local, "-I", "[port]",
      "connect to a receiver on this computer (port 1070 without one)", TOptionUse::Both},
     {TOptionKind::Address, "-A", "address[:port]",
      "connect to a receiver at address (port 1070 without one)", TOptionUse::Both},
     {TOptionKind::Serial, "-S", "<n>", "open serial port n (1 to 32)", TOptionUse::Both},
+    {TOptionKind::Mqtt, "-M", "[host[:port]]",
+     "read every station under [MQTT] Topic from a broker (host and port default to [MQTT])",
+     TOptionUse::Both},
     {TOptionKind::Headless, "--headless", "",
      "run as a service without a window, logging to standard output", TOptionUse::Headless},
     {TOptionKind::Help, "--help", "", "print this help and exit", TOptionUse::Both},

@@ -33,6 +33,7 @@ TMqttSettings ReadMqttSettings(const TIniFile& file) {
     m.CaFile = file.ReadString(s, "CAFile", "");
     // A day at most: the states are what a subscriber that joins late sees first.
     m.StateEverySec = ReadIntegerInRange(file, s, "StateEverySec", 60, 1, 86400, &m.Warnings);
+    m.KeepAliveSec = ReadIntegerInRange(file, s, "KeepAliveSec", 30, 5, 3600, &m.Warnings);
     m.Lines = file.ReadBool(s, "Lines", true);
     m.Discovery = file.ReadBool(s, "Discovery", false);
     m.DiscoveryPrefix = file.ReadString(s, "DiscoveryPrefix", "homeassistant");

@@ -31,7 +31,7 @@ struct TSettingKey {
     std::string_view Range;
 };
 
-inline constexpr std::array<TSettingKey, 34> kSettingKeys{{
+inline constexpr std::array<TSettingKey, 35> kSettingKeys{{
     {kSectionSettings, "DuplicateTimeSec", "9", "seconds"},
     {kSectionSettings, "DuplicateCRCCheck", "0", "0 or 1"},
     {kSectionSettings, "LogPackets", "0", "0 or 1"},
@@ -57,6 +57,7 @@ inline constexpr std::array<TSettingKey, 34> kSettingKeys{{
     {kSectionMqtt, "TLS", "0", "0 or 1"},
     {kSectionMqtt, "CAFile", "", "a PEM file"},
     {kSectionMqtt, "StateEverySec", "60", "1 to 86400"},
+    {kSectionMqtt, "KeepAliveSec", "30", "5 to 3600"},
     {kSectionMqtt, "Lines", "1", "0 or 1"},
     {kSectionMqtt, "Discovery", "0", "0 or 1"},
     {kSectionMqtt, "DiscoveryPrefix", "homeassistant", "no +, # or NUL"},

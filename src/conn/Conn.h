@@ -57,6 +57,12 @@ public:
     virtual std::string GetDescription() const = 0;
     // The link as the service's log names it: "<address>:<port>", "serial port <n> (<device>)".
     virtual std::string GetLinkName() const { return GetDescription(); }
+    // What the Connections window shows of the far end beyond the figures ("online" for a
+    // station read from a broker); empty for a link that is simply open.
+    virtual std::string GetLinkState() const { return {}; }
+    // The lines came through a broker from another run, which published them already: they
+    // are never published again.
+    bool Relayed = false;
     virtual bool Open() = 0;
     virtual void Close() = 0;
 

@@ -32,6 +32,9 @@ void TLinkStats::Count(TLineFate fate, TDateTime now) {
     case TLineFate::BadEntry:
         ++totals_.BadEntry;
         break;
+    case TLineFate::Invalid:
+        ++totals_.Invalid;
+        break;
     }
     const int64_t second = SecondOf(now);
     TSecond& slot = seconds_[static_cast<size_t>(((second % 60) + 60) % 60)];

@@ -20,6 +20,7 @@ enum class TLineFate : uint8_t {
     NoPacket, // no 28 upper-case hexadecimal digits where the packet has to stand
     BadCrc,   // the check word does not match the packet
     BadEntry, // the entry field of the tail is not a number
+    Invalid,  // a broker's message that held no line (no JSON, no UTF-8, too long)
 };
 
 struct TLinkCounts {
@@ -29,6 +30,7 @@ struct TLinkCounts {
     uint64_t NoPacket = 0;
     uint64_t BadCrc = 0;
     uint64_t BadEntry = 0;
+    uint64_t Invalid = 0;
     uint64_t Dropped = 0; // characters cut off by the receive buffer's cap
     uint64_t Rejected() const { return Received - Passed; }
 };

@@ -10,9 +10,16 @@ namespace corvane {
 
 namespace {
 
-// The packet types a publisher is ever sent (MQTT 3.1.1 and 5).
-bool Answer(unsigned type) {
+constexpr unsigned kPublish = 3;
+
+// The packet types a publisher is ever sent (MQTT 3.1.1 and 5), and what a reader is sent
+// besides.
+bool Answer(unsigned type, bool reader) {
     switch (type) {
+    case kPublish:
+    case 9:  // SUBACK
+    case 11: // UNSUBACK
+        return reader;
     case 2:  // CONNACK
     case 4:  // PUBACK
     case 5:  // PUBREC
@@ -46,11 +53,13 @@ uint64_t DataBytesReceived(const tcp_info& info) {
 } // namespace
 
 TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view head) {
+    atPublish_ = false;
     // Inside a packet already looked at, or past what can be followed: the library reads on.
     if (consumed != next_ || head.empty())
         return TVerdict::Fine;
     const auto first = static_cast<unsigned char>(head[0]);
-    if (!Answer(first >> 4))
+    const unsigned type = first >> 4;
+    if (!Answer(type, maxPublish_ != 0))
         return TVerdict::Unexpected;
     // The remaining length: seven bits a byte, at most four bytes.
     uint32_t length = 0;
@@ -60,9 +69,16 @@ TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view
         const auto byte = static_cast<unsigned char>(head[i]);
         length |= uint32_t(byte & 0x7F) << (7 * (i - 1));
         if ((byte & 0x80) == 0) {
-            if (length > MaxPacketBytes)
+            if (type != kPublish && length > MaxPacketBytes)
                 return TVerdict::Unexpected;
             next_ += 1 + i + length;
+            if (type == kPublish && length > maxPublish_) {
+                skip_ = 1 + i + length;
+                return TVerdict::Skip;
+            }
+            atPublish_ = type == kPublish;
+            header_ = uint32_t(1 + i);
+            skip_ = 1 + i + length;
             return TVerdict::Fine;
         }
     }

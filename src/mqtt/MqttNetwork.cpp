@@ -22,6 +22,7 @@ int ReadFromBroker(mosquitto* mosq, TBrokerStream& stream, bool plain, bool peer
     if (plain && sock >= 0 && ReadStreamHead(sock, consumed, head, length)) {
         switch (stream.Check(consumed, std::string_view(head, length))) {
         case TBrokerStream::TVerdict::Unexpected:
+        case TBrokerStream::TVerdict::Skip: // no PUBLISH is a publisher's answer
             return ReadUnexpected;
         case TBrokerStream::TVerdict::NeedMore:
             // The rest of a header is on its way, unless the broker has gone: then the library
@@ -102,8 +103,8 @@ void TMqttPublisher::Run() {
 bool TMqttPublisher::Attempt() {
     stream_.Reset();
     // Host and port are given each time: a library state made anew knows neither.
-    const int rc =
-        mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port, KeepAliveSec);
+    const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port,
+                                           settings_.KeepAliveSec);
     if (rc == MOSQ_ERR_SUCCESS)
         return true;
     ReportLost(MqttReason(rc));
@@ -291,7 +292,11 @@ void TMqttPublisher::Watch() {
 void TMqttPublisher::Drop(const std::string& reason) {
     ReportLost(reason);
     unexpected_ = true;
-    const int sock = mosquitto_socket(mosq_);
+    CutConnection(mosq_);
+}
+
+void CutConnection(mosquitto* mosq) {
+    const int sock = mosquitto_socket(mosq);
     // The library has no call that drops a connection without a farewell. Its socket is swapped
     // for one whose peer is gone, so its next read finds the end at once and it tidies up as for
     // any lost broker, without reading what the broker sent.
@@ -301,8 +306,8 @@ void TMqttPublisher::Drop(const std::string& reason) {
         ::dup2(ends[0], sock);
         ::close(ends[0]);
     }
-    if (mosquitto_socket(mosq_) >= 0)
-        mosquitto_loop_read(mosq_, 1);
+    if (mosquitto_socket(mosq) >= 0)
+        mosquitto_loop_read(mosq, 1);
 }
 
 void TMqttPublisher::Forget() {

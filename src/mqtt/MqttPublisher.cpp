@@ -96,8 +96,8 @@ bool TMqttPublisher::Start() {
     stream_.Reset();
     // The first attempt is made here, so that settings the library cannot use at all are said
     // at once; the thread makes every later one.
-    const int rc =
-        mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port, KeepAliveSec);
+    const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port,
+                                           settings_.KeepAliveSec);
     if (rc == MOSQ_ERR_INVAL)
         return fail(mosquitto_strerror(rc));
     if (rc != MOSQ_ERR_SUCCESS)

@@ -40,9 +40,8 @@ public:
     // Messages waiting for the network thread, and messages handed to the library and not yet
     // written to the broker: each at most this many.
     static constexpr int QueueMax = 10000;
-    // The keep-alive asked of the broker; a CONNECT unanswered for ConnectAnswerSec counts as
-    // lost.
-    static constexpr int KeepAliveSec = 30;
+    // A CONNECT unanswered for ConnectAnswerSec counts as lost; the keep-alive asked of the
+    // broker is [MQTT] KeepAliveSec.
     static constexpr int ConnectAnswerSec = 10;
 
     using TLog = std::function<void(std::string_view)>;
@@ -175,6 +174,9 @@ private:
 // library's result, or ReadUnexpected for a packet nothing asked for.
 constexpr int ReadUnexpected = -100;
 int ReadFromBroker(mosquitto* mosq, TBrokerStream& stream, bool plain, bool peerClosed);
+
+// Ends the library's connection at once, without a farewell and without reading on.
+void CutConnection(mosquitto* mosq);
 
 // A library result code in words.
 std::string MqttReason(int rc);

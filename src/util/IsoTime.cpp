@@ -48,3 +48,68 @@ std::string FormatIsoTime(TDateTime wall) {
 }
 
 } // namespace corvane
+
+namespace corvane {
+
+namespace {
+
+// n decimal digits at text[at], or -1.
+int Digits(std::string_view text, size_t at, size_t n) {
+    if (at + n > text.size())
+        return -1;
+    int v = 0;
+    for (size_t i = at; i < at + n; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        v = v * 10 + (text[i] - '0');
+    }
+    return v;
+}
+
+bool Separated(std::string_view text) {
+    return text[4] == '-' && text[7] == '-' && (text[10] == 'T' || text[10] == ' ') &&
+           text[13] == ':' && text[16] == ':';
+}
+
+} // namespace
+
+bool ParseIsoTime(std::string_view text, TDateTime& wall) {
+    if (text.size() < 20 || !Separated(text))
+        return false;
+    const int year = Digits(text, 0, 4), month = Digits(text, 5, 2), day = Digits(text, 8, 2);
+    const int hour = Digits(text, 11, 2), minute = Digits(text, 14, 2);
+    const int second = Digits(text, 17, 2);
+    if (year < 0 || month < 1 || month > 12 || day < 1 || day > 31 || hour < 0 || hour > 23 ||
+        minute < 0 || minute > 59 || second < 0 || second > 60)
+        return false;
+    size_t at = 19;
+    double fraction = 0;
+    if (text[at] == '.') {
+        double scale = 0.1;
+        ++at;
+        const size_t start = at;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, scale /= 10)
+            fraction += (text[at] - '0') * scale;
+        if (at == start || at - start > 9)
+            return false;
+    }
+    int offsetMinutes = 0;
+    if (at < text.size() && text[at] == 'Z') {
+        ++at;
+    } else if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        const int h = Digits(text, at + 1, 2), m = Digits(text, at + 4, 2);
+        if (h < 0 || h > 23 || m < 0 || m > 59 || text[at + 3] != ':')
+            return false;
+        offsetMinutes = (text[at] == '-' ? -1 : 1) * (h * 60 + m);
+        at += 6;
+    } else {
+        return false;
+    }
+    if (at != text.size())
+        return false;
+    wall =
+        EncodeDateTime(year, month, day, hour, minute, second + fraction) - offsetMinutes / 1440.0;
+    return true;
+}
+
+} // namespace corvane

@@ -30,6 +30,18 @@ TEST(CommandLine, OrderPrefixCaseAndLength) {
     EXPECT_EQ(ParseCommandLine({"-A" + longAddress})[0].Address.size(), 100u);
 }
 
+TEST(CommandLine, BrokerOptionLeavesToTheSettingsWhatItDoesNotName) {
+    const auto targets = ParseCommandLine({"-M", "-Mbroker.lan", "-Mbroker.lan:8883", "-M:1884"});
+    const std::vector<TCmdTarget> expected = {{"", 0, 0, true},
+                                              {"broker.lan", 0, 0, true},
+                                              {"broker.lan", 8883, 0, true},
+                                              {"", 1884, 0, true}};
+    EXPECT_EQ(targets, expected);
+    EXPECT_EQ(CommandLineProblems({"-Mbroker.lan:0", "-Mbroker.lan", "-M:x"}),
+              (std::vector<std::string>{"-Mbroker.lan:0: the port is no number from 1 to 65535",
+                                        "-M:x: the port is no number from 1 to 65535"}));
+}
+
 TEST(CommandLine, DecimalOrDefault) {
     EXPECT_EQ(DecimalOrDefault("1000", 7), 1000);
     EXPECT_EQ(DecimalOrDefault("-12", 7), -12);

@@ -24,6 +24,7 @@
 #include "history/Sqlite.h"
 #include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/qt/StationReader.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 
@@ -32,7 +33,8 @@ namespace corvane {
 namespace {
 
 constexpr char Usage[] =
-    "Usage: corvane --headless -I[port] | -Aaddress[:port] | -S<n> ... (at least one connection)";
+    "Usage: corvane --headless -I[port] | -Aaddress[:port] | -S<n> | -M[host[:port]] ... (at "
+    "least one connection)";
 
 // The service's parts, made and torn down in order. Made, it has read its settings and nothing
 // else; Start sets the rest going.
@@ -51,6 +53,7 @@ private:
     void ChooseLogFiles();
     void Attach(TConn& conn);
     void StartHistory();
+    void ReadStations(const TCmdTarget& target);
 
     TFilePlaces places_;
     TAppIni settings_;
@@ -70,6 +73,7 @@ private:
     TCloseList closeList_;      // outlives the connections, which point into it
     std::vector<TConn*> conns_; // in the order opened
     std::unique_ptr<TPublishing> publishing_;
+    std::vector<std::unique_ptr<TStationReader>> readers_; // one per -M
 };
 
 THeadless::THeadless(const TFilePlaces& places)
@@ -165,6 +169,10 @@ void THeadless::Open(const std::vector<TCmdTarget>& targets) {
                 conn->OpenOrRetry();
                 continue;
             }
+            if (target.Mqtt) {
+                ReadStations(target);
+                continue;
+            }
             LocalPort = target.Port;
             auto* conn = new TConnTcp(nullptr);
             conn->SetTarget(QString::fromLatin1(target.Address.c_str()), target.Port);
@@ -185,12 +193,38 @@ void THeadless::Quit() {
             listener_.AddLogLine(e.what());
         }
     }
+    readers_.clear();
     publishing_.reset();
     history_.Stop();
     QCoreApplication::quit();
 }
 
+// Every station under the topic root, those that appear later too.
+void THeadless::ReadStations(const TCmdTarget& target) {
+    TMqttSettings broker = ReadMqttSettings(settings_.File());
+    if (!target.Address.empty())
+        broker.Host = target.Address;
+    if (target.Port != 0)
+        broker.Port = target.Port;
+    auto log = [this](std::string_view line) { listener_.AddLogLine(line); };
+    auto reader =
+        std::make_unique<TStationReader>(broker, log, [this](TConnStation& conn) { Attach(conn); });
+    if (!reader->Start())
+        return;
+    reader->OpenAll();
+    readers_.push_back(std::move(reader));
+}
+
 } // namespace
+
+// The broker an -M option reads from, when it names none and the settings name none either.
+std::string MissingBrokerProblem(const std::vector<TCmdTarget>& targets,
+                                 const TMqttSettings& mqtt) {
+    for (const TCmdTarget& target : targets)
+        if (target.Mqtt && target.Address.empty() && mqtt.Host.empty())
+            return "-M: no broker (write -Mhost[:port] or set [MQTT] Host)";
+    return {};
+}
 
 THeadlessListener::THeadlessListener(const TClock& clock, int fd)
     : clock_(clock), out_(fd, QueuedLines, [this](std::string_view m) { return Stamped(m); }) {}
@@ -244,6 +278,10 @@ int RunHeadless(int argc, char** argv) {
     const TMqttSettings mqtt = ReadMqttSettings(TAppIni(places.SettingsFile).File());
     if (const std::string problem = MqttSettingsProblem(mqtt);
         !mqtt.Host.empty() && !problem.empty()) {
+        std::fprintf(stderr, "corvane: %s\n", problem.c_str());
+        return 2;
+    }
+    if (const std::string problem = MissingBrokerProblem(targets, mqtt); !problem.empty()) {
         std::fprintf(stderr, "corvane: %s\n", problem.c_str());
         return 2;
     }

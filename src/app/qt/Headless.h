@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/LineQueue.h"
 #include "store/Listener.h"
@@ -34,6 +35,12 @@ private:
     const TClock& clock_;
     TLineQueue out_;
 };
+
+struct TCmdTarget;
+struct TMqttSettings;
+// Why an -M option has no broker to read from (none named, none in [MQTT] Host); empty when
+// every one has.
+std::string MissingBrokerProblem(const std::vector<TCmdTarget>& targets, const TMqttSettings& mqtt);
 
 // True when the arguments ask for the service.
 bool WantsHeadless(int argc, char** argv);

@@ -35,6 +35,7 @@
 #include "conn/qt/fmConnSer.h"
 #include "conn/qt/fmConnTcp.h"
 #include "conn/qt/fmConnections.h"
+#include "mqtt/qt/StationReader.h"
 #include "output/LogCorv.h"
 #include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"

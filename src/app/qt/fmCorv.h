@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/AppIni.h"
 #include "app/FilePlaces.h"
@@ -26,6 +27,8 @@ class QTimer;
 class QTreeView;
 
 namespace corvane {
+
+class TStationReader;
 
 class TMonitor;
 class TSensorListModel;
@@ -180,6 +183,9 @@ private:
     // Declared last: it stops publishing before the monitor it observes goes.
     std::unique_ptr<TPublishing> publishing_;
     QAction* mniMqtt = nullptr;
+    // One per -M, after the monitor their stations' lines go to, so that they stop first.
+    std::vector<std::unique_ptr<TStationReader>> readers_;
+    void ReadStations(const std::string& host, int port);
     void StartPublishing();
     void StartHistory();
 };

@@ -7,11 +7,13 @@
 #include "app/AppIni.h"
 #include "app/CmdLine.h"
 #include "app/Monitor.h"
+#include "app/ServiceSettings.h"
 #include "app/qt/QuitSignals.h"
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorv.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
+#include "mqtt/qt/StationReader.h"
 #include "util/qt/ErrorReport.h"
 #include "util/qt/Help.h"
 #include "util/qt/Latin1.h"
@@ -164,6 +166,10 @@ void TfrmCorv::OpenCommandLine(const QStringList& args) {
                 conn->OpenOrRetry();
                 continue;
             }
+            if (target.Mqtt) {
+                ReadStations(target.Address, target.Port);
+                continue;
+            }
             LocalPort = target.Port;
             OpenTcp(Latin1(target.Address), target.Port);
         } catch (const std::exception& e) {
@@ -171,6 +177,30 @@ void TfrmCorv::OpenCommandLine(const QStringList& args) {
             PostError(e.what());
         }
     }
+}
+
+// Every station under the topic root of a broker, those heard later too: the settings' broker
+// unless host (and port) name another.
+void TfrmCorv::ReadStations(const std::string& host, int port) {
+    TMqttSettings broker = ReadMqttSettings(settings_.File());
+    if (!host.empty())
+        broker.Host = host;
+    if (port != 0)
+        broker.Port = port;
+    if (broker.Host.empty()) {
+        AddLogLine("-M: no broker (write -Mhost[:port] or set [MQTT] Host)");
+        return;
+    }
+    auto reader = std::make_unique<TStationReader>(
+        broker, [this](std::string_view line) { AddLogLine(line); },
+        [this](TConnStation& conn) {
+            conn.setParent(this);
+            AttachHandlers(conn);
+        });
+    if (!reader->Start())
+        return;
+    reader->OpenAll();
+    readers_.push_back(std::move(reader));
 }
 
 void TfrmCorv::closeEvent(QCloseEvent* event) {

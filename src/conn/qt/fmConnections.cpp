@@ -15,9 +15,9 @@ namespace corvane {
 namespace {
 constexpr int RefreshMs = 1000;
 
-const char* const Captions[] = {"Connection", "Received",      "Passed",
-                                "Too short",  "No packet",     "Bad CRC",
-                                "Bad entry",  "Dropped chars", "Lines/min"};
+const char* const Captions[] = {"Connection",    "Received",  "Passed",    "Too short",
+                                "No packet",     "Bad CRC",   "Bad entry", "Invalid msgs",
+                                "Dropped chars", "Lines/min", "State"};
 static_assert(std::size(Captions) == TConnectionsModel::ColumnCount);
 
 uint64_t Figure(const TConnectionsModel::TRow& row, int column) {
@@ -35,6 +35,8 @@ uint64_t Figure(const TConnectionsModel::TRow& row, int column) {
         return t.BadCrc;
     case TConnectionsModel::ColBadEntry:
         return t.BadEntry;
+    case TConnectionsModel::ColInvalid:
+        return t.Invalid;
     case TConnectionsModel::ColDropped:
         return t.Dropped;
     case TConnectionsModel::ColPerMinute:
@@ -59,7 +61,8 @@ void TConnectionsModel::Refresh() {
     const TDateTime now = clock_.Now();
     std::vector<TRow> rows;
     for (const TConn* conn : source_())
-        rows.push_back({conn->GetDescription(), conn->Link.Totals(), conn->Link.LastMinute(now)});
+        rows.push_back({conn->GetDescription(), conn->Link.Totals(), conn->Link.LastMinute(now),
+                        conn->GetLinkState()});
     const bool sameRows =
         rows.size() == rows_.size() &&
         std::equal(rows.begin(), rows.end(), rows_.begin(),
@@ -88,12 +91,15 @@ QVariant TConnectionsModel::data(const QModelIndex& index, int role) const {
         return {};
     const TRow& row = rows_[size_t(index.row())];
     if (role == Qt::TextAlignmentRole)
-        return index.column() == ColConnection ? int(Qt::AlignLeft | Qt::AlignVCenter)
-                                               : int(Qt::AlignRight | Qt::AlignVCenter);
+        return index.column() == ColConnection || index.column() == ColState
+                   ? int(Qt::AlignLeft | Qt::AlignVCenter)
+                   : int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     if (index.column() == ColConnection)
         return QString::fromLatin1(row.Description.data(), qsizetype(row.Description.size()));
+    if (index.column() == ColState)
+        return QString::fromLatin1(row.State.data(), qsizetype(row.State.size()));
     return QString::number(Figure(row, index.column()));
 }
 
@@ -119,7 +125,7 @@ TfrmConnections::TfrmConnections(TConnSource source, const TClock& clock, QWidge
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(lvConnections);
-    resize(760, 160);
+    resize(900, 160);
     timer_->setInterval(RefreshMs);
     connect(timer_, &QTimer::timeout, model_, &TConnectionsModel::Refresh);
 }

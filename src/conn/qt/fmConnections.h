@@ -33,14 +33,17 @@ public:
         ColNoPacket,
         ColBadCrc,
         ColBadEntry,
+        ColInvalid,
         ColDropped,
         ColPerMinute,
+        ColState,
         ColumnCount
     };
     struct TRow {
         std::string Description;
         TLinkCounts Totals;
         TMinuteCounts Minute;
+        std::string State; // TConn::GetLinkState
     };
 
     TConnectionsModel(TConnSource source, const TClock& clock, QObject* parent = nullptr);

@@ -1,0 +1,242 @@
+// The reading network's thread: connecting, reading the stations' messages with a look at each
+// fixed header first, passing over what is too long, and holding back while the queue is full.
+#include <mosquitto.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "mqtt/MqttPublisher.h"
+#include "mqtt/MqttSubscriber.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr char kUnexpected[] = "unexpected message from the broker";
+// Packets read in one go before the caller is handed what they carried and the socket is
+// polled again.
+constexpr int kPacketsPerTurn = 512;
+// How long the reader waits for a fixed header's missing bytes before looking again.
+constexpr int kHeaderWaitMs = 1;
+
+double Seconds(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
+void DrainWake(int fd) {
+    uint64_t count;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+}
+
+bool Waiting(int sock) {
+    int n = 0;
+    return ::ioctl(sock, FIONREAD, &n) == 0 && n > 0;
+}
+
+} // namespace
+
+void TMqttSubscriber::Run() {
+    using Clock = std::chrono::steady_clock;
+    bool hadSocket = mosquitto_socket(mosq_) >= 0;
+    socketSince_ = Clock::now();
+    Clock::time_point next = Clock::now();
+    if (!hadSocket)
+        next += std::chrono::seconds(retry_.Next(Seconds(next)));
+    while (!stopping_.load()) {
+        if (mosquitto_socket(mosq_) >= 0) {
+            if (!hadSocket)
+                socketSince_ = Clock::now();
+            hadSocket = true;
+            Service();
+            Watch();
+            continue;
+        }
+        const auto now = Clock::now();
+        if (hadSocket) {
+            hadSocket = false;
+            connected_ = false;
+            if (unexpected_)
+                Forget();
+            const int wait = retry_.Next(Seconds(now));
+            next = now + std::chrono::seconds(wait);
+            Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
+                   " s");
+        }
+        if (now >= next) {
+            if (!Attempt())
+                next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
+            continue;
+        }
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
+        pollfd wake{wakeFd_, POLLIN, 0};
+        if (::poll(&wake, 1, int(std::min<int64_t>(wait.count() + 1, 1000))) > 0)
+            DrainWake(wakeFd_);
+    }
+    if (mosquitto_socket(mosq_) >= 0)
+        mosquitto_disconnect(mosq_);
+    if (mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
+        mosquitto_loop_write(mosq_, 1);
+}
+
+bool TMqttSubscriber::Attempt() {
+    stream_.Reset();
+    skipLeft_ = 0;
+    topicPending_ = false;
+    const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port,
+                                           settings_.KeepAliveSec);
+    if (rc == MOSQ_ERR_SUCCESS)
+        return true;
+    ReportLost(MqttReason(rc));
+    return false;
+}
+
+void TMqttSubscriber::Service() {
+    bool full;
+    {
+        std::lock_guard lock(queueMutex_);
+        full = queued_ >= QueueMax;
+    }
+    if (full)
+        ++heldBack_;
+    const int sock = mosquitto_socket(mosq_);
+    // While the queue is full the socket is not read: the broker waits, not this run's memory.
+    const short in = full ? 0 : short(POLLIN | POLLRDHUP);
+    pollfd fds[2] = {{sock, short(in | (mosquitto_want_write(mosq_) ? POLLOUT : 0)), 0},
+                     {wakeFd_, POLLIN, 0}};
+    const int n = ::poll(fds, 2, full ? 100 : 1000);
+    if (n > 0 && (fds[1].revents & POLLIN))
+        DrainWake(wakeFd_);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (n > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP | POLLRDHUP))) {
+        rc = ReadAll(fds[0].revents & POLLRDHUP);
+        if (rc == ReadUnexpected) {
+            Drop(kUnexpected);
+            return;
+        }
+    }
+    if (unexpected_ && mosquitto_socket(mosq_) >= 0) {
+        Drop(kUnexpected);
+        return;
+    }
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
+        rc = mosquitto_loop_write(mosq_, 1);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0)
+        rc = mosquitto_loop_misc(mosq_);
+    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
+        ReportLost(MqttReason(rc));
+}
+
+// Packets while they are waiting, the queue has room and the turn lasts.
+int TMqttSubscriber::ReadAll(bool peerClosed) {
+    int rc = MOSQ_ERR_SUCCESS;
+    for (int i = 0; i < kPacketsPerTurn && rc == MOSQ_ERR_SUCCESS; ++i) {
+        rc = ReadOne(peerClosed);
+        const int sock = mosquitto_socket(mosq_);
+        if (sock < 0 || !Waiting(sock))
+            break;
+        std::lock_guard lock(queueMutex_);
+        if (queued_ >= QueueMax)
+            break;
+    }
+    return rc;
+}
+
+int TMqttSubscriber::ReadOne(bool peerClosed) {
+    const int sock = mosquitto_socket(mosq_);
+    if (sock >= 0 && skipLeft_ > 0) {
+        char sink[16 * 1024];
+        const ssize_t n =
+            ::recv(sock, sink, size_t(std::min<uint64_t>(skipLeft_, sizeof sink)), MSG_DONTWAIT);
+        if (n > 0)
+            skipLeft_ -= uint64_t(n);
+        else if (n == 0 || peerClosed)
+            return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
+        return MOSQ_ERR_SUCCESS;
+    }
+    // A PUBLISH looked at already, whose topic was not all there.
+    if (sock >= 0 && topicPending_) {
+        if (!TopicReadable(sock))
+            return peerClosed ? mosquitto_loop_read(mosq_, 1) : MOSQ_ERR_SUCCESS;
+        return mosquitto_loop_read(mosq_, 1);
+    }
+    uint64_t consumed = 0;
+    char head[5];
+    size_t length = 0;
+    // Under TLS the bytes cannot be looked at; the library reads what the broker sends.
+    if (!settings_.Tls && sock >= 0 && ReadStreamHead(sock, consumed, head, length)) {
+        switch (stream_.Check(consumed, std::string_view(head, length))) {
+        case TBrokerStream::TVerdict::Unexpected:
+            return ReadUnexpected;
+        case TBrokerStream::TVerdict::Skip:
+            ++oversized_;
+            skipLeft_ = stream_.SkipBytes();
+            return ReadOne(peerClosed);
+        case TBrokerStream::TVerdict::NeedMore:
+            if (!peerClosed) {
+                ::poll(nullptr, 0, kHeaderWaitMs);
+                return MOSQ_ERR_SUCCESS;
+            }
+            break;
+        case TBrokerStream::TVerdict::Fine:
+            if (stream_.AtPublish() && !TopicReadable(sock))
+                return peerClosed ? mosquitto_loop_read(mosq_, 1) : MOSQ_ERR_SUCCESS;
+            break;
+        }
+    }
+    return mosquitto_loop_read(mosq_, 1);
+}
+
+// The library ends the connection over a topic that is no UTF-8; a broker that passes on such
+// a topic loses one message, not the reader. False when the packet was passed over, or its
+// topic is not all there yet.
+bool TMqttSubscriber::TopicReadable(int sock) {
+    const size_t header = stream_.HeaderBytes();
+    char buffer[5 + 2 + TStationTable::MaxTopicBytes + 1];
+    topicPending_ = false;
+    if (stream_.SkipBytes() < header + 2)
+        return true; // no room for a topic: the library says what is wrong with it
+    auto wait = [this] {
+        topicPending_ = true;
+        ::poll(nullptr, 0, kHeaderWaitMs);
+        return false;
+    };
+    if (::recv(sock, buffer, header + 2, MSG_PEEK | MSG_DONTWAIT) < ssize_t(header + 2))
+        return wait();
+    const size_t length = size_t(uint8_t(buffer[header])) << 8 | uint8_t(buffer[header + 1]);
+    if (length > TStationTable::MaxTopicBytes)
+        return true; // the table turns it away; the library can read any valid one
+    const size_t want = header + 2 + length;
+    if (::recv(sock, buffer, want, MSG_PEEK | MSG_DONTWAIT) < ssize_t(want))
+        return wait();
+    if (mosquitto_validate_utf8(buffer + header + 2, int(length)) == MOSQ_ERR_SUCCESS)
+        return true;
+    ++topicDrops_[size_t(TTopicFault::BadName)];
+    skipLeft_ = stream_.SkipBytes();
+    return false;
+}
+
+void TMqttSubscriber::Watch() {
+    if (mosquitto_socket(mosq_) < 0 || connected_.load())
+        return;
+    const auto up = std::chrono::steady_clock::now() - socketSince_;
+    if (up >= std::chrono::seconds(TMqttPublisher::ConnectAnswerSec))
+        Drop("no answer to connect within " + std::to_string(TMqttPublisher::ConnectAnswerSec) +
+             " s");
+}
+
+void TMqttSubscriber::Drop(const std::string& reason) {
+    ReportLost(reason);
+    unexpected_ = true;
+    CutConnection(mosq_);
+}
+
+void TMqttSubscriber::Forget() {
+    unexpected_ = false;
+    mosquitto_reinitialise(mosq_, settings_.ClientId.c_str(), true, this);
+    Configure();
+}
+
+} // namespace corvane
