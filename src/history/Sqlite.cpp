@@ -18,6 +18,9 @@ bool TSqlite::Open(const std::string& path, bool create, bool readOnly) {
         return false;
     }
     sqlite3_extended_result_codes(db_, 1);
+    // A reader can meet the file's locks for a moment while the checkpointer or another run's
+    // writer holds them; every connection waits for that rather than failing at once.
+    sqlite3_busy_timeout(db_, 2000);
     return true;
 }
 
