@@ -48,15 +48,6 @@ namespace {
 // The loss a broker that sends what nothing asked for is logged with.
 constexpr char kUnexpected[] = "unexpected message from the broker";
 
-// Seconds on the steady time line, as the back-off takes them.
-double Seconds(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
-void DrainWake(int fd) {
-    uint64_t count;
-    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
-}
 } // namespace
 
 void TMqttPublisher::Run() {
@@ -65,7 +56,7 @@ void TMqttPublisher::Run() {
     socketSince_ = Clock::now();
     Clock::time_point next = Clock::now();
     if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next(Seconds(next)));
+        next += std::chrono::seconds(retry_.Next(SteadySeconds(next)));
     while (!stopping_.load()) {
         if (mosquitto_socket(mosq_) >= 0) {
             if (!hadSocket)
@@ -83,13 +74,13 @@ void TMqttPublisher::Run() {
             if (unexpected_)
                 Forget();
             const auto now = Clock::now();
-            next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
+            next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
         }
         DropQueued();
         const auto now = Clock::now();
         if (now >= next) {
             if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
+                next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
@@ -240,7 +231,7 @@ void TMqttPublisher::OnConnect(mosquitto* m, void* obj, int rc) {
     self->connected_ = true;
     self->everConnected_ = true;
     // A connection that stays up earns the short waits back; one that drops at once does not.
-    self->retry_.Connected(Seconds(std::chrono::steady_clock::now()));
+    self->retry_.Connected(SteadySeconds(std::chrono::steady_clock::now()));
     if (self->reported_ != 1) {
         self->reported_ = 1;
         self->Report("MQTT broker " + self->BrokerName() + " connected");
@@ -293,6 +284,15 @@ void TMqttPublisher::Drop(const std::string& reason) {
     ReportLost(reason);
     unexpected_ = true;
     CutConnection(mosq_);
+}
+
+double SteadySeconds(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
+void DrainWake(int fd) {
+    uint64_t count;
+    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
 }
 
 void CutConnection(mosquitto* mosq) {

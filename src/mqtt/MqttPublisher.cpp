@@ -31,6 +31,18 @@ void AppendHex(std::string& out, const uint8_t* bytes, size_t n) {
 
 } // namespace
 
+int SetLogin(mosquitto* mosq, const TMqttSettings& settings) {
+    if (!settings.User.empty())
+        mosquitto_username_pw_set(mosq, settings.User.c_str(),
+                                  settings.Password.empty() ? nullptr : settings.Password.c_str());
+    if (!settings.Tls)
+        return MOSQ_ERR_SUCCESS;
+    const char* ca = settings.CaFile.empty() ? nullptr : settings.CaFile.c_str();
+    // Without a file of its own the system's trusted authorities vouch for the broker.
+    const char* caPath = ca ? nullptr : "/etc/ssl/certs";
+    return mosquitto_tls_set(mosq, ca, caPath, nullptr, nullptr, nullptr);
+}
+
 std::string MqttReason(int rc) {
     return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc);
 }
@@ -113,18 +125,8 @@ int TMqttPublisher::Configure() {
     mosquitto_disconnect_callback_set(mosq_, &TMqttPublisher::OnDisconnect);
     mosquitto_publish_callback_set(mosq_, &TMqttPublisher::OnPublish);
     mosquitto_message_callback_set(mosq_, &TMqttPublisher::OnMessage);
-    if (!settings_.User.empty())
-        mosquitto_username_pw_set(mosq_, settings_.User.c_str(),
-                                  settings_.Password.empty() ? nullptr
-                                                             : settings_.Password.c_str());
-    if (settings_.Tls) {
-        const char* ca = settings_.CaFile.empty() ? nullptr : settings_.CaFile.c_str();
-        // Without a file of its own the system's trusted authorities vouch for the broker.
-        const char* caPath = ca ? nullptr : "/etc/ssl/certs";
-        const int rc = mosquitto_tls_set(mosq_, ca, caPath, nullptr, nullptr, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS)
-            return rc;
-    }
+    if (const int rc = SetLogin(mosq_, settings_); rc != MOSQ_ERR_SUCCESS)
+        return rc;
     static constexpr char Offline[] = "offline";
     return mosquitto_will_set(mosq_, statusTopic_.c_str(), int(sizeof Offline - 1), Offline, 1,
                               true);

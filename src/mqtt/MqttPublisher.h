@@ -181,4 +181,13 @@ void CutConnection(mosquitto* mosq);
 // A library result code in words.
 std::string MqttReason(int rc);
 
+// The user, password and TLS of the settings, told to the library before connecting; the
+// library's result.
+int SetLogin(mosquitto* mosq, const TMqttSettings& settings);
+
+// Seconds on the steady time line, as the back-off takes them.
+double SteadySeconds(std::chrono::steady_clock::time_point t);
+// Takes what woke a network thread's eventfd.
+void DrainWake(int fd);
+
 } // namespace corvane

@@ -91,16 +91,7 @@ int TMqttSubscriber::Configure() {
     mosquitto_connect_callback_set(mosq_, &TMqttSubscriber::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &TMqttSubscriber::OnDisconnect);
     mosquitto_message_callback_set(mosq_, &TMqttSubscriber::OnMessage);
-    if (!settings_.User.empty())
-        mosquitto_username_pw_set(mosq_, settings_.User.c_str(),
-                                  settings_.Password.empty() ? nullptr
-                                                             : settings_.Password.c_str());
-    if (settings_.Tls) {
-        const char* ca = settings_.CaFile.empty() ? nullptr : settings_.CaFile.c_str();
-        const char* caPath = ca ? nullptr : "/etc/ssl/certs";
-        return mosquitto_tls_set(mosq_, ca, caPath, nullptr, nullptr, nullptr);
-    }
-    return MOSQ_ERR_SUCCESS;
+    return SetLogin(mosq_, settings_);
 }
 
 void TMqttSubscriber::Stop() {

@@ -22,15 +22,6 @@ constexpr int kPacketsPerTurn = 512;
 // How long the reader waits for a fixed header's missing bytes before looking again.
 constexpr int kHeaderWaitMs = 1;
 
-double Seconds(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
-void DrainWake(int fd) {
-    uint64_t count;
-    [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
-}
-
 bool Waiting(int sock) {
     int n = 0;
     return ::ioctl(sock, FIONREAD, &n) == 0 && n > 0;
@@ -44,7 +35,7 @@ void TMqttSubscriber::Run() {
     socketSince_ = Clock::now();
     Clock::time_point next = Clock::now();
     if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next(Seconds(next)));
+        next += std::chrono::seconds(retry_.Next(SteadySeconds(next)));
     while (!stopping_.load()) {
         if (mosquitto_socket(mosq_) >= 0) {
             if (!hadSocket)
@@ -60,14 +51,14 @@ void TMqttSubscriber::Run() {
             connected_ = false;
             if (unexpected_)
                 Forget();
-            const int wait = retry_.Next(Seconds(now));
+            const int wait = retry_.Next(SteadySeconds(now));
             next = now + std::chrono::seconds(wait);
             Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
                    " s");
         }
         if (now >= next) {
             if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next(Seconds(now)));
+                next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
             continue;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
