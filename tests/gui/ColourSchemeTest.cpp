@@ -9,8 +9,9 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QStyle>
+
+#include "support/SessionBus.h"
 
 namespace corvane {
 namespace {
@@ -127,13 +128,9 @@ TEST_F(ColourSchemeTest, AsksAnOlderPortalTheOlderWayAndStaysLightWithoutAPrefer
 // A session bus of the test's own, before the application makes its connection to one.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "dbus-daemon did not start\n");
+    corvane::TSessionBus bus;
+    if (!bus.Start())
         return 1;
-    }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
     qunsetenv("GTK_THEME");
     int status;
     {
@@ -141,8 +138,6 @@ int main(int argc, char** argv) {
         ::testing::InitGoogleTest(&argc, argv);
         status = RUN_ALL_TESTS();
     }
-    daemon.kill();
-    daemon.waitForFinished(2000);
     return status;
 }
 

@@ -9,7 +9,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QVariantMap>
 #include <algorithm>
 #include <fstream>
@@ -21,6 +20,7 @@
 #include "app/Monitor.h"
 #include "app/qt/AlertOutlets.h"
 #include "support/Packets.h"
+#include "support/SessionBus.h"
 #include "support/TempDir.h"
 
 namespace corvane {
@@ -224,21 +224,15 @@ TEST(AlertOutlets, TheSettingsChooseTheOutletsAndARealAlertReachesBoth) {
 
 // A session bus of the test's own, before the application makes its connection to one.
 int main(int argc, char** argv) {
-    QProcess daemon;
-    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address"});
-    if (!daemon.waitForStarted(5000) || !daemon.waitForReadyRead(5000)) {
-        std::fprintf(stderr, "dbus-daemon did not start\n");
+    corvane::TSessionBus bus;
+    if (!bus.Start())
         return 1;
-    }
-    qputenv("DBUS_SESSION_BUS_ADDRESS", daemon.readLine().trimmed());
     int status;
     {
         QCoreApplication app(argc, argv);
         ::testing::InitGoogleTest(&argc, argv);
         status = RUN_ALL_TESTS();
     }
-    daemon.kill();
-    daemon.waitForFinished(2000);
     return status;
 }
 
