@@ -58,6 +58,18 @@ void Name(const TStore& store, TAlertKind kind, uint16_t index, TAlertChange& c)
     }
 }
 
+// What the record is behind, and what is behind it, as the alerts judged the tick. A cause is
+// named as the state messages name it: "repeater/a", "entry/3".
+void Explain(const TStore& store, TAlertKind kind, uint16_t index, TAlertChange& c) {
+    const TAlertCause cause = store.Alerts.Cause(kind, index);
+    if (cause.Any())
+        c.Behind = cause.Kind == TAlertKind::Repeat
+                       ? "repeater/" + std::string(1, store.Repeats[cause.Index].Id)
+                       : "entry/" + std::to_string(int(store.Entries[cause.Index].Id));
+    if (kind != TAlertKind::Sensor && c.Event != TAlertEvent::Back)
+        c.BehindCount = store.Alerts.SensorsBehind(kind, static_cast<uint8_t>(index));
+}
+
 } // namespace
 
 std::string_view AlertEventName(TAlertEvent event) {
@@ -99,6 +111,7 @@ TAlertChange MakeAlertChange(const TStore& store, TAlertKind kind, uint16_t inde
         c.SilenceS = last == NoTime ? -1 : SecondsDiff(last, now);
     }
     c.UsualGapS = UsualGap(store, kind, index);
+    Explain(store, kind, index, c);
     return c;
 }
 
@@ -136,7 +149,8 @@ void TAlertChangeFeed::AlertStateChanged(TAlertKind kind, uint16_t index, TAlert
     bool any = false;
     for (TAlertOutlet* o : outlets_)
         any = any || o != nullptr;
-    if (!any)
+    // A muted record keeps its state for the views only.
+    if (!any || store_.Alerts.Muted(kind, index))
         return;
     const TAlertChange change = MakeAlertChange(store_, kind, index, state, store_.Clock().Now());
     for (TAlertOutlet* o : outlets_)

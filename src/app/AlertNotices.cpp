@@ -28,10 +28,7 @@ std::string Counted(int64_t n, std::string_view one, std::string_view many) {
 std::string NoticeTitle(const TAlertChange& c) {
     std::string title = RecordName(c) + " " + std::string(AlertEventName(c.Event));
     if (c.BehindCount > 0 && c.Event != TAlertEvent::Back) {
-        const bool repeater = c.Kind == TAlertKind::Repeat;
-        title += "; " + Counted(c.BehindCount, repeater ? "sensor" : "record",
-                                repeater ? "sensors" : "records");
-        title += " behind it";
+        title += "; " + Counted(c.BehindCount, "sensor", "sensors") + " behind it";
     }
     return title;
 }

@@ -24,7 +24,7 @@ struct TNotice {
     bool Urgent = false; // something went silent
 };
 
-// "Sensor Tank 7 late", with the records behind it when there are any.
+// "Sensor Tank 7 late", or "Repeater a silent; 8 sensors behind it".
 std::string NoticeTitle(const TAlertChange& change);
 // "No read for 95 s, usual gap 30 s" or "Back after 130 s".
 std::string NoticeDetail(const TAlertChange& change);

@@ -64,13 +64,20 @@ TEST_F(AlertChangeFeed, EachChangeCarriesTheRecordsTermsAndFigures) {
     EXPECT_EQ(sensor.Label, "Tank \xE9 $(x)");
     EXPECT_EQ(sensor.SilenceS, 35);
     EXPECT_EQ(sensor.UsualGapS, 10);
-    EXPECT_TRUE(sensor.OwnCause());
+    // All three went late in one tick: the nearest one explains the sensor, and the entry point
+    // explains the repeater; the sensor counts as behind both.
+    EXPECT_EQ(sensor.Behind, "repeater/b");
+    EXPECT_EQ(sensor.BehindCount, 0);
     EXPECT_EQ(outlet.Changes[1].Kind, TAlertKind::Repeat);
     EXPECT_EQ(outlet.Changes[1].Id, "b");
     EXPECT_EQ(outlet.Changes[1].UsualGapS, 10);
+    EXPECT_EQ(outlet.Changes[1].Behind, "entry/1");
+    EXPECT_EQ(outlet.Changes[1].BehindCount, 1);
     EXPECT_EQ(outlet.Changes[2].Kind, TAlertKind::Entry);
     EXPECT_EQ(outlet.Changes[2].Id, "1");
     EXPECT_EQ(outlet.Changes[2].Label, "North");
+    EXPECT_TRUE(outlet.Changes[2].OwnCause());
+    EXPECT_EQ(outlet.Changes[2].BehindCount, 1);
 
     Tick(70); // 105 s: silent past 10 x 10 s
     ASSERT_EQ(outlet.Changes.size(), 6u);
@@ -82,6 +89,7 @@ TEST_F(AlertChangeFeed, EachChangeCarriesTheRecordsTermsAndFigures) {
     ASSERT_EQ(outlet.Changes.size(), 9u);
     EXPECT_EQ(outlet.Changes[6].Event, TAlertEvent::Back);
     EXPECT_EQ(outlet.Changes[6].SilenceS, 120);
+    EXPECT_EQ(outlet.Changes[6].BehindCount, 0);
 
     monitor.Store().Alerts.Clear();
     EXPECT_EQ(outlet.Cleared, 1);
@@ -94,6 +102,20 @@ TEST_F(AlertChangeFeed, AFeedWithoutOutletsAndARemovedOutletHearNothing) {
     Read(10);
     Tick(35);
     EXPECT_TRUE(outlet.Changes.empty());
+}
+
+TEST_F(AlertChangeFeed, AMutedRecordChangesForTheViewsOnly) {
+    TExpectations expect;
+    expect.SetRepeater('b', {0, true});
+    monitor.Store().Alerts.SetExpectations(expect);
+    Read(0);
+    Read(10);
+    Read(10);
+    Tick(35);
+    ASSERT_EQ(outlet.Changes.size(), 2u);
+    EXPECT_EQ(outlet.Changes[0].Kind, TAlertKind::Sensor);
+    EXPECT_EQ(outlet.Changes[1].Kind, TAlertKind::Entry);
+    EXPECT_EQ(monitor.Store().Alerts.State(TAlertKind::Repeat, 0), TAlertState::Late);
 }
 
 TEST(AlertOutSettings, NotifyIsOnAndCommandEmptyUntilSet) {

@@ -32,7 +32,7 @@ TEST(NoticeTexts, NameTheRecordItsFiguresAndWhatIsBehindIt) {
     TAlertChange e = Change(TAlertEvent::Late, TAlertKind::Entry, "3", "North");
     e.BehindCount = 1;
     e.UsualGapS = -1;
-    EXPECT_EQ(NoticeTitle(e), "Entry North late; 1 record behind it");
+    EXPECT_EQ(NoticeTitle(e), "Entry North late; 1 sensor behind it");
     EXPECT_EQ(NoticeDetail(e), "No read for 2400 s");
     TAlertChange s = Change(TAlertEvent::Back, TAlertKind::Sensor, "0000000000123456", "Tank 7");
     s.SilenceS = 130;
