@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/qt/LogPane.h"
 #include "app/qt/fmCorv.h"
 #include "conn/qt/fmConnections.h"
 #include "gui/QtTestSupport.h"
@@ -95,6 +96,7 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     QLabel* share = frm->statusBar()->findChild<QLabel*>("lblLink");
     ASSERT_NE(share, nullptr);
     EXPECT_TRUE(share->isHidden());
+    frm->LogPane().Flush();
     const QString logBefore = frm->reLog->toPlainText();
     const std::string lines = OneOfEachKind();
     link->write(lines.data(), qint64(lines.size()));
@@ -111,6 +113,7 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     EXPECT_EQ(share->text(), "Rejected 80.0 % of lines (last minute)");
     EXPECT_EQ(share->textFormat(), Qt::PlainText);
     // No message for a rejected line: only the read that passed made its entry point.
+    frm->LogPane().Flush();
     const QString logAfter = frm->reLog->toPlainText();
     EXPECT_TRUE(logAfter.endsWith(logBefore));
     EXPECT_EQ(logAfter.count('\n'), logBefore.count('\n') + 1);

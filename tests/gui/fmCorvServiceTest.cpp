@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "app/Monitor.h"
+#include "app/qt/LogPane.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
 #include "mqtt/Broker.h"
@@ -43,7 +44,11 @@ struct ServiceWindow : ::testing::Test {
         ini.close();
         frm = std::make_unique<TfrmCorv>(args, folder.filePath("corvane"));
     }
-    int LogCount(const QString& text) const { return int(frm->reLog->toPlainText().count(text)); }
+    QString LogText() const {
+        frm->LogPane().Flush();
+        return frm->reLog->toPlainText();
+    }
+    int LogCount(const QString& text) const { return int(LogText().count(text)); }
 };
 
 // Settings out of range are replaced at start-up, and the log pane says which, after the size
@@ -72,7 +77,7 @@ TEST_F(ServiceWindow, ConnectMenuShowsThePublishingStateAndDrops) {
     ASSERT_NE(entry, nullptr);
     ASSERT_TRUE(WaitFor([&] { return entry->text().startsWith(name + ": connected"); }));
     EXPECT_FALSE(entry->isEnabled());
-    EXPECT_FALSE(frm->reLog->toPlainText().contains("secret"));
+    EXPECT_FALSE(LogText().contains("secret"));
 
     // A picture of the menu, for looking at it: VIEWS_SHOTS=/tmp/shots test_fmcorv_service
     if (qEnvironmentVariableIsSet("VIEWS_SHOTS")) {
@@ -86,7 +91,7 @@ TEST_F(ServiceWindow, ConnectMenuShowsThePublishingStateAndDrops) {
 
     broker.Stop();
     ASSERT_TRUE(WaitFor([&] { return entry->text().contains("not connected"); }, 5000));
-    EXPECT_EQ(frm->reLog->toPlainText().count(name + " lost: "), 1);
+    EXPECT_EQ(LogText().count(name + " lost: "), 1);
 }
 
 TEST_F(ServiceWindow, RetriesKeepTheCloseEntryAndCloseStopsThem) {

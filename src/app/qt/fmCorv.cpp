@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
-#include <QTextBlock>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -26,6 +25,7 @@
 #include "app/qt/AlertViews.h"
 #include "app/qt/ListFilterBar.h"
 #include "app/qt/ListFirstSplitter.h"
+#include "app/qt/LogPane.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
@@ -167,6 +167,7 @@ void TfrmCorv::BuildLayout() {
     reLog->setReadOnly(true);
     reLog->setUndoRedoEnabled(false);
     reLog->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logPane_ = std::make_unique<TLogPane>(*reLog, LogPaneCapacity);
     reLog->setContextMenuPolicy(Qt::CustomContextMenu);
     SetHelpContext(reLog, 19);
 
@@ -237,8 +238,7 @@ void TfrmCorv::ChooseLogFiles() {
 }
 
 void TfrmCorv::WriteSizeReport() {
-    reLog->clear();
-    logLines_ = 0;
+    logPane_->Clear();
     AddLogLine("");
     AddLogLine("Entries Size: 1664");
     AddLogLine("Repeats Size: 1280");
@@ -261,26 +261,9 @@ void TfrmCorv::AddLogLine(std::string_view message) {
     QString line;
     if (!message.empty())
         line = QString::fromStdString(FormatTimeOfDay(clock_.LocalNow())) + ' ' + Latin1(message);
-    QTextDocument* doc = reLog->document();
-    QTextCursor cursor(doc);
-    cursor.movePosition(QTextCursor::Start);
-    if (logLines_ == 0) {
-        cursor.insertText(line);
-    } else {
-        cursor.insertText(line);
-        cursor.insertBlock();
-    }
-    ++logLines_;
     // The newest lines are on top; when the pane is full the oldest go from its bottom, so a
     // long run never stops showing new messages.
-    while (logLines_ > LogPaneCapacity) {
-        QTextCursor last(doc);
-        last.movePosition(QTextCursor::End);
-        last.movePosition(QTextCursor::StartOfBlock, QTextCursor::KeepAnchor);
-        last.movePosition(QTextCursor::PreviousCharacter, QTextCursor::KeepAnchor);
-        last.removeSelectedText();
-        --logLines_;
-    }
+    logPane_->Prepend(line);
 }
 
 void TfrmCorv::SetExpireInterval(int milliseconds) {
@@ -342,6 +325,7 @@ void TfrmCorv::pmiPrint1Click() {
     if (!printer.isValid())
         throw std::runtime_error("The printer " + printerInfo.printerName().toStdString() +
                                  " cannot be used");
+    logPane_->Flush();
     reLog->document()->print(&printer);
     if (printer.printerState() == QPrinter::Error)
         throw std::runtime_error("Printing the log failed");

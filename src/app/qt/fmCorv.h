@@ -43,6 +43,7 @@ class TAlertOutlets;
 class TListFilterBar;
 class TLinkViews;
 class THistoryRecording;
+class TLogPane;
 
 // A connection's entry in the Close submenu; clicking it closes that connection.
 class TCloseAction : public QAction, public TCloseItem {
@@ -75,6 +76,7 @@ public:
 
     TMonitor& Monitor() { return *monitor_; }
     TSensorListModel* ListModel() const { return model_.get(); }
+    TLogPane& LogPane() const { return *logPane_; }
     TRouteTree* Tree() const { return tree_.get(); }
     TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
@@ -177,7 +179,7 @@ private:
     TfrmConnTcp* frmConnTcp = nullptr;
     TfrmConnSer* frmConnSer = nullptr;
     std::unique_ptr<TCorvDialogs> dialogs_;
-    int logLines_ = 0;
+    std::unique_ptr<TLogPane> logPane_;
     // Connections opened from here try again when they fail ([Connections] Reconnect).
     bool reconnect_ = false;
     // Declared last: it stops publishing before the monitor it observes goes.

@@ -26,6 +26,7 @@
 #include "app/qt/AlertViews.h"
 #include "app/qt/ListFilterBar.h"
 #include "app/qt/ListFirstSplitter.h"
+#include "app/qt/LogPane.h"
 #include "app/qt/Publishing.h"
 #include "app/qt/RouteTree.h"
 #include "app/qt/SensorListModel.h"
@@ -134,12 +135,12 @@ void TfrmCorv::BuildPopups() {
     pmLog->setObjectName("pmLog");
     connect(AddCommand(pmLog, "Print", "pmiPrint1", 0), &QAction::triggered, this,
             [this] { Guard([&] { pmiPrint1Click(); }); });
-    connect(AddCommand(pmLog, "Clear", "pmiClear1", 0), &QAction::triggered, this, [this] {
-        reLog->clear();
-        logLines_ = 0;
+    connect(AddCommand(pmLog, "Clear", "pmiClear1", 0), &QAction::triggered, this,
+            [this] { logPane_->Clear(); });
+    connect(AddCommand(pmLog, "Select All", "pmiSelectAll1", 0), &QAction::triggered, this, [this] {
+        logPane_->Flush();
+        reLog->selectAll();
     });
-    connect(AddCommand(pmLog, "Select All", "pmiSelectAll1", 0), &QAction::triggered, reLog,
-            &QPlainTextEdit::selectAll);
     connect(AddCommand(pmLog, "Copy", "pmiCopy", 0), &QAction::triggered, reLog,
             &QPlainTextEdit::copy);
     connect(reLog, &QWidget::customContextMenuRequested, this,

@@ -1,0 +1,80 @@
+#include "app/qt/LogPane.h"
+
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+
+namespace corvane {
+
+TLogPane::TLogPane(QPlainTextEdit& edit, int capacity) : edit_(edit), capacity_(capacity) {
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Flush(); });
+}
+
+void TLogPane::Prepend(const QString& line) {
+    waiting_.push_back(line);
+    // Lines that could never be seen are not kept waiting.
+    if (static_cast<int>(waiting_.size()) > capacity_)
+        waiting_.pop_front();
+    if (timer_.isActive())
+        return;
+    const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : FrameMs;
+    timer_.start(static_cast<int>(std::max<qint64>(0, FrameMs - since)));
+}
+
+int TLogPane::Lines() const {
+    return std::min(capacity_, shown_ + static_cast<int>(waiting_.size()));
+}
+
+void TLogPane::Flush() {
+    timer_.stop();
+    sinceFlush_.start();
+    if (waiting_.empty())
+        return;
+    Insert();
+    RemoveOverflow();
+}
+
+// The waiting lines, newest first, in one edit at the top.
+void TLogPane::Insert() {
+    QString text;
+    for (auto line = waiting_.rbegin(); line != waiting_.rend(); ++line) {
+        if (line != waiting_.rbegin())
+            text += QChar::ParagraphSeparator;
+        text += *line;
+    }
+    QTextCursor top(edit_.document()); // a fresh cursor stands at the start
+    top.beginEditBlock();
+    top.insertText(text);
+    if (shown_ > 0)
+        top.insertBlock();
+    top.endEditBlock();
+    shown_ += static_cast<int>(waiting_.size());
+    waiting_.clear();
+}
+
+// The lines past the capacity, with the break before the first of them, in one edit.
+void TLogPane::RemoveOverflow() {
+    QTextDocument* doc = edit_.document();
+    if (doc->blockCount() <= capacity_) {
+        shown_ = doc->blockCount();
+        return;
+    }
+    const QTextBlock keptLast = doc->findBlockByNumber(capacity_ - 1);
+    QTextCursor cursor(doc);
+    cursor.setPosition(keptLast.position() + keptLast.length() - 1);
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    shown_ = capacity_;
+}
+
+void TLogPane::Clear() {
+    timer_.stop();
+    waiting_.clear();
+    edit_.clear();
+    shown_ = 0;
+}
+
+} // namespace corvane
