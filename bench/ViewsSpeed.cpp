@@ -6,7 +6,10 @@
 // a core the program used (the window's thread and the toolkit's helpers, without the receiver);
 // last, the same at 200 lines/s, a quiet network's load.
 // VIEWS_SPEED_ONE_SENSOR=1 has one sensor send every line (a receiver flooding with one sensor), so
-// that it owns the whole ring.
+// that it owns the whole ring; VIEWS_SPEED_SENSORS=N offers N sensors instead of 2000 (past the
+// sensor table's 2000 the rest are refused); VIEWS_SPEED_ROUTES=15 has one sensor heard over 15
+// routes (3 repeaters, 5 entry points). VIEWS_SPEED_LOG=N writes N more lines a second into the
+// log pane during each run.
 //
 //   taskset -c 1 views_speed [seconds per run, default 10] [paced rate, default 1000]
 //
@@ -27,11 +30,6 @@
 #include <QTimer>
 #include <QTreeView>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -42,6 +40,7 @@
 #include <vector>
 
 #include "SimNetwork.h"
+#include "ViewsSpeedRig.h"
 #include "app/HistoryRecording.h"
 #include "app/Monitor.h"
 #include "app/qt/RouteTree.h"
@@ -52,12 +51,41 @@
 #include "mqtt/Broker.h"
 
 using namespace corvane;
+using namespace corvane::bench;
 
 namespace {
 
+// One sensor heard over routes through 3 repeaters and as many entry points as routes / 3 (at
+// least one): each packet comes once over each route, as a dense mesh delivers it.
+std::vector<std::string> ManyRouteLines(size_t n, int routes) {
+    sim::NetworkParams params;
+    params.Sensors = 1;
+    params.Repeaters = 0;
+    params.Entries = 0;
+    sim::SimNetwork net(params);
+    std::vector<std::string> lines;
+    lines.reserve(n);
+    while (lines.size() < n) {
+        const sim::SimRead read = net.Next();
+        for (int r = 0; r < routes; ++r) {
+            sim::LineParts parts;
+            parts.Repeater = "abc"[r % 3];
+            parts.HasTail = true;
+            parts.EntryNumber = 1 + r / 3;
+            parts.EntryName = "Entry " + std::to_string(parts.EntryNumber);
+            lines.push_back(sim::BuildLine(read.Data, parts) + "\r");
+        }
+    }
+    return lines;
+}
+
 std::vector<std::string> MakeLines(size_t n) {
+    if (const int routes = qEnvironmentVariableIntValue("VIEWS_SPEED_ROUTES"); routes > 0)
+        return ManyRouteLines(n, routes);
     sim::NetworkParams params;
     params.Sensors = qEnvironmentVariableIsSet("VIEWS_SPEED_ONE_SENSOR") ? 1 : 2000;
+    if (const int sensors = qEnvironmentVariableIntValue("VIEWS_SPEED_SENSORS"); sensors > 0)
+        params.Sensors = sensors;
     params.Repeaters = 64; // the alphabet has 32 letters: the simulator uses them all
     params.Entries = 32;
     sim::SimNetwork net(params);
@@ -69,135 +97,6 @@ std::vector<std::string> MakeLines(size_t n) {
     }
     return lines;
 }
-
-double CpuSecondsOf(clockid_t clock) {
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-// One receiving station on loopback: accepts one client and sends lines at a rate (0: as fast
-// as the socket takes them) for a while, then closes.
-class TReceiver {
-public:
-    TReceiver(const std::vector<std::string>& lines, double rate, double seconds)
-        : lines_(lines), rate_(rate), seconds_(seconds) {
-        listen_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(listen_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(listen_, 1);
-        socklen_t len = sizeof a;
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~TReceiver() {
-        thread_.join();
-        close(listen_);
-    }
-    int Port() const { return port_; }
-    size_t Sent() const { return sent_; }
-    bool Done() const { return done_; }
-    // The processor time the receiver used, once it is done.
-    double CpuSeconds() const { return cpu_; }
-
-private:
-    void Run() {
-        const int fd = accept(listen_, nullptr, nullptr);
-        const auto start = std::chrono::steady_clock::now();
-        size_t next = 0;
-        for (;;) {
-            const double t =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (t >= seconds_)
-                break;
-            const size_t due = rate_ > 0 ? static_cast<size_t>(rate_ * t) : sent_ + 200;
-            std::string chunk;
-            for (; sent_ < due; ++sent_)
-                chunk += lines_[next++ % lines_.size()];
-            if (!chunk.empty() && write(fd, chunk.data(), chunk.size()) < 0)
-                break;
-            if (rate_ > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        // Half-close and wait for the window to close its end: closing with the window's poll
-        // message unread would reset the connection and drop lines still on their way.
-        shutdown(fd, SHUT_WR);
-        char sink[256];
-        while (read(fd, sink, sizeof sink) > 0) {
-        }
-        cpu_ = CpuSecondsOf(CLOCK_THREAD_CPUTIME_ID);
-        done_ = true;
-        close(fd);
-    }
-
-    const std::vector<std::string>& lines_;
-    double rate_, seconds_;
-    int listen_ = -1;
-    int port_ = 0;
-    std::atomic<size_t> sent_{0};
-    std::atomic<bool> done_{false};
-    std::atomic<double> cpu_{0};
-    std::thread thread_;
-};
-
-int64_t Now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-int64_t ThreadCpuNs() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return int64_t(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-// An idle thread that notices when the whole process was not run (the machine paused it): such
-// pauses are no fault of the event loop and are reported apart.
-class TPauseWatch {
-public:
-    TPauseWatch() : thread_([this] { Run(); }) {}
-    ~TPauseWatch() {
-        stop_ = true;
-        thread_.join();
-    }
-    // The processor time the watcher itself used, so that it is not charged to the window.
-    double CpuSeconds() {
-        clockid_t id{};
-        pthread_getcpuclockid(thread_.native_handle(), &id);
-        return CpuSecondsOf(id);
-    }
-    // Milliseconds of [from, to] (steady-clock nanoseconds) that the watcher saw paused.
-    double PausedMs(int64_t from, int64_t to) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        int64_t sum = 0;
-        for (auto [a, b] : pauses_)
-            sum += std::max<int64_t>(0, std::min(b, to) - std::max(a, from));
-        return sum / 1e6;
-    }
-
-private:
-    void Run() {
-        int64_t last = Now();
-        while (!stop_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            const int64_t now = Now();
-            if (now - last > 20'000'000) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                pauses_.emplace_back(last, now);
-            }
-            last = now;
-        }
-    }
-
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<std::pair<int64_t, int64_t>> pauses_;
-    std::thread thread_;
-};
 
 TPauseWatch* pauseWatch = nullptr;
 // Names the events that keep the loop busy longest, when asked to, and keeps the latest
@@ -359,6 +258,20 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
         last = now;
     });
     heartbeat.start(2);
+    // VIEWS_SPEED_LOG=N: N lines a second into the log pane besides what the lines make it say,
+    // in tens every 10 ms.
+    const int logRate = qEnvironmentVariableIntValue("VIEWS_SPEED_LOG");
+    QTimer logLines;
+    int64_t logged = 0;
+    QElapsedTimer logClock;
+    logClock.start();
+    QObject::connect(&logLines, &QTimer::timeout, [&] {
+        for (const int64_t due = logRate * logClock.elapsed() / 1000; logged < due; ++logged)
+            window.AddLogLine("Sensor 00000000001234" + std::to_string(logged % 100) +
+                              " refused: the sensor table is full");
+    });
+    if (logRate > 0)
+        logLines.start(10);
     // Until the receiver is done and every line it sent has been handled.
     // Waiting for events, as the window's own loop does, so that its share of a core is what
     // the window costs (the heartbeat wakes it at least every 2 ms to look).
@@ -372,6 +285,7 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
         std::printf("  sent %zu handled %zu in %.2f s\n", receiver.Sent(), handled, elapsed);
     if (debugApp)
         debugApp->PrintPaints();
+    logLines.stop();
     heartbeat.stop(); // the window has deleted the connection after the receiver closed it
     return {handled / elapsed, longest / 1e6, longestOwn, frames.Frames() / elapsed,
             100 *

@@ -6,22 +6,18 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "util/qt/FramePace.h"
+
 namespace corvane {
 
-TLogPane::TLogPane(QPlainTextEdit& edit, int capacity) : edit_(edit), capacity_(capacity) {
-    timer_.setSingleShot(true);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { Flush(); });
-}
+TLogPane::TLogPane(QPlainTextEdit& edit, int capacity) : edit_(edit), capacity_(capacity) {}
 
 void TLogPane::Prepend(const QString& line) {
     waiting_.push_back(line);
     // Lines that could never be seen are not kept waiting.
     if (static_cast<int>(waiting_.size()) > capacity_)
         waiting_.pop_front();
-    if (timer_.isActive())
-        return;
-    const qint64 since = sinceFlush_.isValid() ? sinceFlush_.elapsed() : FrameMs;
-    timer_.start(static_cast<int>(std::max<qint64>(0, FrameMs - since)));
+    TFramePace::Instance().Ask(&asker_, [this] { Flush(); });
 }
 
 int TLogPane::Lines() const {
@@ -29,8 +25,6 @@ int TLogPane::Lines() const {
 }
 
 void TLogPane::Flush() {
-    timer_.stop();
-    sinceFlush_.start();
     if (waiting_.empty())
         return;
     Insert();
@@ -71,7 +65,6 @@ void TLogPane::RemoveOverflow() {
 }
 
 void TLogPane::Clear() {
-    timer_.stop();
     waiting_.clear();
     edit_.clear();
     shown_ = 0;

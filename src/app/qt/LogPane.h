@@ -1,13 +1,12 @@
 // The log pane's text: the newest line on top, at most a capacity of lines, the oldest leaving
-// from the bottom. Lines wait and go into the pane together, at most once a frame (every
-// FrameMs), as one insertion and one removal: the pane lays out and repaints once for a burst,
-// and a line costs the same whether the pane holds ten lines or its most. Whatever reads the
-// pane's text (printing, copying, selecting) flushes first.
+// from the bottom. Lines wait and go into the pane together in the frame's turn, with the list and
+// the tree (TFramePace), as one insertion and one removal: the pane lays out and repaints once for
+// a burst, and a line costs the same whether the pane holds ten lines or its most. Whatever reads
+// the pane's text (printing, selecting all) flushes first.
 #pragma once
 
-#include <QElapsedTimer>
+#include <QObject>
 #include <QString>
-#include <QTimer>
 #include <deque>
 
 class QPlainTextEdit;
@@ -16,8 +15,6 @@ namespace corvane {
 
 class TLogPane {
 public:
-    static constexpr int FrameMs = 16;
-
     TLogPane(QPlainTextEdit& edit, int capacity);
 
     void Prepend(const QString& line);
@@ -35,8 +32,7 @@ private:
     int capacity_;
     int shown_ = 0;               // lines in the pane
     std::deque<QString> waiting_; // oldest first, at most the capacity
-    QTimer timer_;
-    QElapsedTimer sinceFlush_;
+    QObject asker_; // asks the frame's turn for as long as the pane lives
 };
 
 } // namespace corvane
