@@ -6,7 +6,9 @@
 // over the 32-bit range, as a real network's are. Without a rate the receiver sends everything at
 // once, more than the publisher's queue holds, so some messages are dropped by design; with
 // rate=N it sends N lines a second in 10 ms slices, as a busy station would, and every message
-// should arrive.
+// should arrive. Then a minimal libmosquitto publisher sends as many messages of the same size to
+// the same broker, the same way (at once or at the rate): what the broker and the machine allow,
+// and the service's messages/s as a share of it.
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -20,8 +22,11 @@
 #include <csignal>
 #include <cstdio>
 #include <functional>
+#include <mosquitto.h>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "mqtt/Broker.h"
 #include "support/Packets.h"
@@ -113,6 +118,39 @@ bool Wait(const std::function<bool()>& done, int ms) {
     return true;
 }
 
+// The messages/s from the first publish to the last arrival of a bare client that publishes
+// count copies of payload at QoS 0, as the service publishes its packet messages, at rate a
+// second (0: all at once) from a thread of its own.
+double MinimalPublisher(int port, corvane::testing::TSubscriber& sub, const QByteArray& payload,
+                        int count, int rate) {
+    mosquitto* m = mosquitto_new("bench-minimal", true, nullptr);
+    if (!m || mosquitto_connect(m, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS)
+        return 0;
+    mosquitto_loop_start(m);
+    const size_t before = sub.Count();
+    QElapsedTimer clock;
+    clock.start();
+    std::thread sender([&] {
+        for (int i = 0; i < count; ++i) {
+            if (rate > 0)
+                while (double(clock.nsecsElapsed()) / 1e9 * rate < i)
+                    QThread::usleep(2000);
+            mosquitto_publish(m, nullptr, "bench/minimal/packet", int(payload.size()),
+                              payload.constData(), 0, false);
+        }
+    });
+    double seconds = 0;
+    WaitMessages(sub, before + size_t(count), clock, 3000, seconds);
+    sender.join();
+    const size_t got = sub.Count() - before;
+    mosquitto_disconnect(m);
+    mosquitto_loop_stop(m, false);
+    mosquitto_destroy(m);
+    std::printf("minimal publisher: %zu of %d messages, %.0f messages/s\n", got, count,
+                got / seconds);
+    return got / seconds;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -170,6 +208,8 @@ int main(int argc, char** argv) {
     double seconds = 0;
     const bool all = WaitMessages(sub, size_t(lines), clock, 3000, seconds);
     const size_t got = sub.Count();
+    const std::vector<corvane::testing::TMessage> received = sub.Messages();
+    const QByteArray sample = received.empty() ? QByteArray(200, 'x') : received.back().Payload;
     std::printf("lines %d, sensors %d, %s, messages received %zu%s\n", lines, sensors,
                 rate > 0 ? qPrintable(QString("sent at %1 lines/s").arg(rate)) : "sent at once",
                 got, all ? "" : " (the rest never came)");
@@ -180,9 +220,19 @@ int main(int argc, char** argv) {
                 cpu - cpuBefore, lines / (cpu - cpuBefore), rss);
     ::kill(pid_t(service.processId()), SIGTERM);
     service.waitForFinished(5000);
-    // The service's own account, the last thing it says.
-    for (const QByteArray& line : service.readAllStandardOutput().split('\n'))
-        if (line.contains("MQTT broker") && line.contains("dropped"))
-            std::printf("%s\n", line.constData());
+    const double minimal = MinimalPublisher(broker.Port(), sub, sample, lines, rate);
+    // The service's own account, the last thing it says: every message it sent (each line makes
+    // a packet message and its sensor's state), against the minimal publisher's.
+    for (const QByteArray& line : service.readAllStandardOutput().split('\n')) {
+        if (!line.contains("MQTT broker") || !line.contains("dropped"))
+            continue;
+        std::printf("%s\n", line.constData());
+        const qsizetype at = line.lastIndexOf(" sent");
+        const double sent = line.left(at).mid(line.lastIndexOf(' ', at - 1) + 1).toDouble();
+        if (minimal > 0 && sent > 0)
+            std::printf("against the minimal publisher: packet messages %.2f, all messages the "
+                        "service sent (%.0f/s) %.2f\n",
+                        got / seconds / minimal, sent / seconds, sent / seconds / minimal);
+    }
     return all ? 0 : 1;
 }

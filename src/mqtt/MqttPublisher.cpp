@@ -136,12 +136,15 @@ void TMqttPublisher::Stop() {
     if (!running_)
         return;
     running_ = false;
+    // Taken before the thread says goodbye to the broker: a run stopped on purpose while
+    // connected ends connected, not lost for no reason.
+    const bool wasConnected = connected_.load();
     stopping_ = true;
     Wake();
     thread_.join();
-    endState_ = connected_.load() ? "connected"
-                : everConnected_  ? "lost (" + lastLost_ + ")"
-                                  : "never connected";
+    endState_ = wasConnected     ? "connected"
+                : everConnected_ ? "lost (" + lastLost_ + ")"
+                                 : "never connected";
     connected_ = false;
     Poll();
 }

@@ -185,8 +185,10 @@ TEST_F(PublisherTest, StatusIsRetainedAndDeviceStatesFollowTheirChanges) {
     EXPECT_EQ(late.On("corvane/plant-1/sensor/0000000000000042")[1].Json()["state"].toString(),
               "reporting");
 
-    // Stopping on purpose says so; the will is for dying without a word.
+    // Stopping on purpose says so; the will is for dying without a word. The run's account ends
+    // connected.
     publisher->Stop();
+    EXPECT_NE(publisher->Summary().find(": connected"), std::string::npos) << publisher->Summary();
     ASSERT_TRUE(late.WaitFor(2, "corvane/plant-1/status"));
     EXPECT_EQ(late.On("corvane/plant-1/status")[1].Payload, "offline");
 }
