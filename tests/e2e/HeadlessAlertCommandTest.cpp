@@ -34,7 +34,7 @@ TEST(HeadlessAlertCommand, RunsTheProgramForEachChangeAndLogsItsFailure) {
         QFile script(hook);
         ASSERT_TRUE(script.open(QIODevice::WriteOnly));
         script.write("#!/bin/sh\necho \"$CORVANE_EVENT $CORVANE_KIND $CORVANE_ID "
-                     "$CORVANE_LABEL $CORVANE_STATION\" >> '" +
+                     "$CORVANE_LABEL [$CORVANE_BEHIND] $CORVANE_STATION\" >> '" +
                      out.toUtf8() + "'\necho 'no relay' >&2\nexit 2\n");
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QFile ini(run.Folder() + "/corvane.INI");
@@ -57,13 +57,16 @@ TEST(HeadlessAlertCommand, RunsTheProgramForEachChangeAndLogsItsFailure) {
     station->write(QByteArray::fromStdString(SensorLine(0x123456, "", '\0', 4) + "\r"));
     station->flush();
     ASSERT_TRUE(run.WaitOut(" back after "));
-    // The sensor and the entry point it came through, the runs in whichever order they ended.
+    // The sensor and the entry point it came through, the runs in whichever order they ended; the
+    // sensor went silent behind the entry point, and is back of its own.
     ASSERT_TRUE(WaitFor([&] { return ReadAll(out).count('\n') == 4; }));
     QList<QByteArray> lines = ReadAll(out).trimmed().split('\n');
     std::sort(lines.begin(), lines.end());
     const QList<QByteArray> expected{
-        "back entry 254 Local east", "back sensor 0000000000123456 0000000000123456 east",
-        "silent entry 254 Local east", "silent sensor 0000000000123456 0000000000123456 east"};
+        "back entry 254 Local [] east",
+        "back sensor 0000000000123456 0000000000123456 [] east",
+        "silent entry 254 Local [] east",
+        "silent sensor 0000000000123456 0000000000123456 [entry/254] east"};
     EXPECT_EQ(lines, expected);
 
     run.Signal(SIGTERM);
