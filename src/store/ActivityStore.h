@@ -54,7 +54,10 @@ public:
     uint16_t SensorCount = 0;
     std::array<TTreeRec, MaxSensors> NdSerNo{};
     TTree SerNoTree;
-    std::array<TRead, MaxReads> Reads{};
+    // Each read is written before anything reads it (Clear All leaves the old ones behind), so
+    // the ring, like the other per-read tables below, is not cleared when the store is made:
+    // its megabytes are only touched as reads come, and a fresh program starts that much sooner.
+    std::array<TRead, MaxReads> Reads;
     int32_t ReadCount = 0;
     int32_t ReadHead = 0;
     int32_t ReadTail = 0;
@@ -151,7 +154,7 @@ private:
     // space of their computation, so that none is allocated.
     mutable std::array<THealth, MaxSensors> health_{};
     mutable std::array<bool, MaxSensors> healthStale_{};
-    mutable std::array<int32_t, MaxReads> gapScratch_{};
+    mutable std::array<int32_t, MaxReads> gapScratch_; // written before read, see Reads
     // Lifetime counts through each entry number and repeater character since the last clear.
     // 64 bits: a flooding receiver passes 2^31 reads through one entry point within a day.
     std::array<int64_t, 256> entryTotals_{};
@@ -173,10 +176,10 @@ private:
     std::array<uint16_t, size_t{1} << SerNoIndexBits> serNoIndex_{};
 
     // The kept figures: one sequence per sensor and per sensor slot, and per read what each of
-    // its three sequences keeps about it.
-    std::array<TKeptRead, MaxReads> keptOwn_{};
-    std::array<TKeptRead, MaxReads> keptEntry_{};
-    std::array<TKeptRead, MaxReads> keptRepeat_{};
+    // its three sequences keeps about it (per read: written before read, see Reads).
+    std::array<TKeptRead, MaxReads> keptOwn_;
+    std::array<TKeptRead, MaxReads> keptEntry_;
+    std::array<TKeptRead, MaxReads> keptRepeat_;
     std::array<TKeptSeq, MaxSensors> ownSeq_{};
     std::array<std::array<TKeptSeq, EntrySlotMax>, MaxSensors> entrySeq_{};
     std::array<std::array<TKeptSeq, RepeatSlotMax>, MaxSensors> repeatSeq_{};
