@@ -164,14 +164,21 @@ void TMqttSubscriber::Message(const mosquitto_message& m) {
     TMessageFault fault = TMessageFault::None;
     if (t.Kind == TTopicKind::Line)
         fault = ParseStationLine(payload, parsed);
-    else if (payload != "online" && payload != "offline")
-        return; // a retained status cleared, or one this run does not know
+    // A retained status cleared, or one this run does not know, says nothing of the station;
+    // but the table has it now, and its name must reach the caller before its first line.
+    const bool said = t.Kind == TTopicKind::Line || payload == "online" || payload == "offline";
+    if (!said && !t.New)
+        return;
     std::lock_guard lock(queueMutex_);
     if (t.New) {
         TStationEvent& e = Next();
         e.Kind = TStationEvent::TKind::New;
         e.Station = uint16_t(t.Station);
         e.Message.Line = table_.Names()[size_t(t.Station)];
+    }
+    if (!said) {
+        Signal();
+        return;
     }
     TStationEvent& e = Next();
     e.Station = uint16_t(t.Station);
