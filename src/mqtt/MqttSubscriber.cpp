@@ -125,6 +125,11 @@ size_t TMqttSubscriber::Take(std::vector<TStationEvent>& events) {
     return n;
 }
 
+std::string TMqttSubscriber::Trouble() const {
+    std::lock_guard lock(eventsMutex_);
+    return trouble_;
+}
+
 void TMqttSubscriber::Poll() {
     std::vector<std::string> events;
     {
@@ -207,6 +212,10 @@ void TMqttSubscriber::Report(std::string text) {
 }
 
 void TMqttSubscriber::ReportLost(std::string_view reason) {
+    {
+        std::lock_guard lock(eventsMutex_);
+        trouble_.assign(reason);
+    }
     if (reported_ == 0)
         return;
     reported_ = 0;
@@ -222,6 +231,10 @@ void TMqttSubscriber::OnConnect(mosquitto* m, void* obj, int rc) {
     // A clean session each time: what was subscribed went with the last connection.
     mosquitto_subscribe(m, nullptr, self->statusTopic_.c_str(), 0);
     mosquitto_subscribe(m, nullptr, self->lineTopic_.c_str(), 0);
+    {
+        std::lock_guard lock(self->eventsMutex_);
+        self->trouble_.clear();
+    }
     self->connected_ = true;
     self->retry_.Connected(
         std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
