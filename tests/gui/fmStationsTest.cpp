@@ -223,4 +223,34 @@ TEST_F(StationsWindow, AnUnreachableBrokerIsOneLineInTheDialogAndCancelLeavesNot
     EXPECT_EQ(LogCount("not read"), 0);
 }
 
+// The TLS fields reach the listing: the broker's own authority lists its stations, another one
+// is a line that says the broker is not there.
+TEST_F(StationsWindow, TheTlsFieldsAreTheListingsOwn) {
+    corvane::testing::TBroker broker(true);
+    ASSERT_EQ(broker.TlsError(), "");
+    ASSERT_TRUE(broker.Start());
+    ASSERT_TRUE(corvane::testing::Publish(broker.Port(), {Status("north", "online")}));
+    Start("");
+    Choose([&] {
+        TfrmStations& d = Dialog();
+        d.edtHost->setText("127.0.0.1");
+        d.spePort->setValue(broker.TlsPort());
+        d.chkTls->setChecked(true);
+        EXPECT_TRUE(d.edtCaFile->isEnabled());
+        d.edtCaFile->setText(QString::fromStdString(broker.OtherCaFile()));
+        d.btnList->click();
+        const QString refused = QString("No connection to 127.0.0.1:%1: ").arg(broker.TlsPort());
+        ASSERT_TRUE(WaitFor([&] { return d.lblState->text().startsWith(refused); }, 5000))
+            << d.lblState->text().toStdString();
+        d.edtCaFile->setText(QString::fromStdString(broker.CaFile()));
+        d.btnList->click();
+        ASSERT_TRUE(WaitFor([&] { return Listed().size() == 1; }, 5000))
+            << d.lblState->text().toStdString();
+        EXPECT_EQ(Listed(), QStringList{"north=online"});
+        d.reject();
+    });
+    EXPECT_TRUE(CloseCaptions().isEmpty());
+    EXPECT_TRUE(errors.empty());
+}
+
 } // namespace
