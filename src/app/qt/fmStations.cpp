@@ -223,8 +223,8 @@ void TfrmStations::List() {
         ShowState();
         return;
     }
-    notifier_ = new QSocketNotifier(subscriber_->ReadyFd(), QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TfrmStations::Catch);
+    notifier_ = std::make_unique<QSocketNotifier>(subscriber_->ReadyFd(), QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &TfrmStations::Catch);
     stateTimer_->start(kStateEveryMs);
     ShowState();
 }
@@ -241,8 +241,7 @@ void TfrmStations::Catch() {
 
 void TfrmStations::StopListing() {
     stateTimer_->stop();
-    delete notifier_; // before the descriptor it watches goes with the subscriber
-    notifier_ = nullptr;
+    notifier_.reset(); // before the descriptor it watches goes with the subscriber
     if (subscriber_)
         subscriber_->Stop();
     subscriber_.reset();

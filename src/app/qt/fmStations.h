@@ -73,7 +73,8 @@ private:
     TMqttSettings defaults_;
     TStationRollModel* model_;
     std::unique_ptr<TMqttSubscriber> subscriber_;
-    QSocketNotifier* notifier_ = nullptr;
+    // Goes before the subscriber whose descriptor it watches.
+    std::unique_ptr<QSocketNotifier> notifier_;
     QTimer* stateTimer_;
     std::vector<TStationEvent> events_;
     std::string said_;    // the subscriber's newest log line
