@@ -125,6 +125,11 @@ size_t TMqttSubscriber::Take(std::vector<TStationEvent>& events) {
     return n;
 }
 
+std::string TMqttSubscriber::Trouble() const {
+    std::lock_guard lock(eventsMutex_);
+    return trouble_;
+}
+
 void TMqttSubscriber::Poll() {
     std::vector<std::string> events;
     {
@@ -164,14 +169,21 @@ void TMqttSubscriber::Message(const mosquitto_message& m) {
     TMessageFault fault = TMessageFault::None;
     if (t.Kind == TTopicKind::Line)
         fault = ParseStationLine(payload, parsed);
-    else if (payload != "online" && payload != "offline")
-        return; // a retained status cleared, or one this run does not know
+    // A retained status cleared, or one this run does not know, says nothing of the station;
+    // but the table has it now, and its name must reach the caller before its first line.
+    const bool said = t.Kind == TTopicKind::Line || payload == "online" || payload == "offline";
+    if (!said && !t.New)
+        return;
     std::lock_guard lock(queueMutex_);
     if (t.New) {
         TStationEvent& e = Next();
         e.Kind = TStationEvent::TKind::New;
         e.Station = uint16_t(t.Station);
         e.Message.Line = table_.Names()[size_t(t.Station)];
+    }
+    if (!said) {
+        Signal();
+        return;
     }
     TStationEvent& e = Next();
     e.Station = uint16_t(t.Station);
@@ -200,6 +212,10 @@ void TMqttSubscriber::Report(std::string text) {
 }
 
 void TMqttSubscriber::ReportLost(std::string_view reason) {
+    {
+        std::lock_guard lock(eventsMutex_);
+        trouble_.assign(reason);
+    }
     if (reported_ == 0)
         return;
     reported_ = 0;
@@ -215,6 +231,10 @@ void TMqttSubscriber::OnConnect(mosquitto* m, void* obj, int rc) {
     // A clean session each time: what was subscribed went with the last connection.
     mosquitto_subscribe(m, nullptr, self->statusTopic_.c_str(), 0);
     mosquitto_subscribe(m, nullptr, self->lineTopic_.c_str(), 0);
+    {
+        std::lock_guard lock(self->eventsMutex_);
+        self->trouble_.clear();
+    }
     self->connected_ = true;
     self->retry_.Connected(
         std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());

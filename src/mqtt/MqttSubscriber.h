@@ -74,6 +74,10 @@ public:
     void Poll();
 
     bool Connected() const { return connected_.load(); }
+    // Why the broker is not connected: the newest reason an attempt failed or the connection
+    // was lost ("Connection refused", the broker's refusal of the login, ...); empty before any
+    // attempt failed and again once connected.
+    std::string Trouble() const;
     std::string BrokerName() const; // "host:port"
     // Topics turned away (StationTable), and PUBLISH packets passed over unread for their size.
     uint64_t DroppedTopics(TTopicFault fault) const { return topicDrops_[size_t(fault)].load(); }
@@ -133,8 +137,9 @@ private:
     std::vector<TStationEvent> queue_;
     size_t queued_ = 0;
     bool signalled_ = false;
-    std::mutex eventsMutex_;
+    mutable std::mutex eventsMutex_;
     std::vector<std::string> events_;
+    std::string trouble_;
     std::array<std::atomic<uint64_t>, kTopicFaults> topicDrops_{};
     std::atomic<uint64_t> oversized_{0};
     std::atomic<uint64_t> heldBack_{0};

@@ -148,6 +148,7 @@ TEST_F(WindowFixture, MenusCarryTheirCaptionsNamesAndHelpContexts) {
         {"mniTcpIp", "TCP/IP", 21},
         {"mnSelectTCPIP", "Select TCP/IP", 21},
         {"mnDefault", "127.0.0.1|1070", 21},
+        {"mniMqttStations", "MQTT &Stations...", 28},
         {"mniClose", "&Close", 22},
         {"miContents", "Contents", 24},
         {"miTopicSearch", "Topic Search", 25},

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <atomic>
 #include <mosquitto.h>
 
 namespace corvane::testing {
@@ -107,6 +108,28 @@ void TBroker::Stop() {
 
 QJsonObject TMessage::Json() const {
     return QJsonDocument::fromJson(Payload).object();
+}
+
+bool Publish(int port, const std::vector<TMessage>& messages, int milliseconds) {
+    mosquitto_lib_init();
+    std::atomic<int> acknowledged{0};
+    mosquitto* m = mosquitto_new(nullptr, true, &acknowledged);
+    mosquitto_publish_callback_set(
+        m, [](mosquitto*, void* count, int) { ++*static_cast<std::atomic<int>*>(count); });
+    bool ok = mosquitto_connect(m, "127.0.0.1", port, 30) == MOSQ_ERR_SUCCESS &&
+              mosquitto_loop_start(m) == MOSQ_ERR_SUCCESS;
+    for (const TMessage& message : messages)
+        ok = ok && mosquitto_publish(m, nullptr, message.Topic.c_str(), int(message.Payload.size()),
+                                     message.Payload.constData(), 1,
+                                     message.Retained) == MOSQ_ERR_SUCCESS;
+    QDeadlineTimer deadline(milliseconds);
+    while (ok && acknowledged.load() < int(messages.size()) && !deadline.hasExpired())
+        QThread::msleep(5);
+    ok = ok && acknowledged.load() == int(messages.size());
+    mosquitto_disconnect(m);
+    mosquitto_loop_stop(m, false);
+    mosquitto_destroy(m);
+    return ok;
 }
 
 TSubscriber::TSubscriber(int port, const std::string& pattern) : pattern_(pattern) {

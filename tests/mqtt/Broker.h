@@ -51,6 +51,10 @@ struct TMessage {
     QJsonObject Json() const; // the payload parsed as a JSON object (empty when it is none)
 };
 
+// Publishes the messages in order, each retained as it says, at QoS 1, and returns once the
+// broker at port has acknowledged them all; false when it did not in time.
+bool Publish(int port, const std::vector<TMessage>& messages, int milliseconds = 5000);
+
 class TSubscriber {
 public:
     // Subscribes to pattern on the broker at port; Connected() tells when it is there.

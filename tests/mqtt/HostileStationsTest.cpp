@@ -30,6 +30,7 @@ bool Collect(TMqttSubscriber& s, TCollected& c, const std::function<bool()>& don
         const size_t n = s.Take(events);
         for (size_t k = 0; k < n; ++k) {
             const TStationEvent& e = events[k];
+            c.Events.push_back(e);
             if (e.Kind == TStationEvent::TKind::New)
                 c.Names.push_back(e.Message.Line);
             else if (e.Kind == TStationEvent::TKind::Line)
@@ -93,6 +94,36 @@ TEST(HostileStations, WhatNoStationWritesIsDroppedCountedAndBounded) {
     // One connection throughout: none of it was a reason to leave.
     EXPECT_EQ(broker.Connections(), 1);
     EXPECT_LT(testing::ResidentBytes(), before + 32u * 1024 * 1024);
+    s.Stop();
+}
+
+// A station first heard through a status this run does not know (a retained status cleared,
+// a word of a newer station's) is still named before its lines: else they belong to nobody.
+TEST(HostileStations, AStationFirstHeardThroughAnUnknownStatusIsNamedBeforeItsLines) {
+    TFakeBroker broker([](const auto& send) {
+        if (!send(TFakeBroker::Connack()))
+            return;
+        send(TFakeBroker::Publish("corvane/b/status", "", 0));
+        send(TFakeBroker::Publish("corvane/c/status", "starting", 0));
+        send(TFakeBroker::Publish("corvane/b/line", Good("b's line"), 0));
+        send(TFakeBroker::Publish("corvane/c/status", "online", 0));
+    });
+    TMqttSettings settings;
+    settings.Host = "127.0.0.1";
+    settings.Port = broker.Port();
+    settings.Station = "desk";
+    settings.ClientId = "corvane-desk";
+    TMqttSubscriber s(settings, [](std::string_view) {});
+    ASSERT_TRUE(s.Start());
+    TCollected c;
+    ASSERT_TRUE(Collect(s, c, [&] { return c.Events.size() >= 4; }));
+    using TKind = TStationEvent::TKind;
+    ASSERT_EQ(c.Events.size(), 4u);
+    EXPECT_EQ(c.Names, (std::vector<std::string>{"b", "c"}));
+    EXPECT_EQ(c.Events[2].Kind, TKind::Line);
+    EXPECT_EQ(c.Events[2].Station, 0);
+    EXPECT_EQ(c.Events[3].Kind, TKind::Online);
+    EXPECT_EQ(c.Events[3].Station, 1);
     s.Stop();
 }
 

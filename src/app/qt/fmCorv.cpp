@@ -31,6 +31,7 @@
 #include "app/qt/SensorListModel.h"
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorvDialogs.h"
+#include "app/qt/fmStations.h"
 #include "conn/qt/ConnTcp.h"
 #include "conn/qt/fmConnSer.h"
 #include "conn/qt/fmConnTcp.h"
@@ -85,6 +86,7 @@ TfrmCorv::TfrmCorv(const QStringList& args, const TFilePlaces& places, QWidget* 
 
     frmConnTcp = new TfrmConnTcp(this);
     frmConnSer = new TfrmConnSer(run_.SerialPorts, this);
+    frmStations = new TfrmStations(ReadMqttSettings(settings_.File()), this);
     dialogs_ = std::make_unique<TCorvDialogs>(this, *monitor_, run_, DescribePlaces(places_));
     reconnect_ = ReadReconnect(settings_.File(), false);
     StartPublishing();

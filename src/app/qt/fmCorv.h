@@ -29,12 +29,14 @@ class QTreeView;
 namespace corvane {
 
 class TStationReader;
+struct TMqttSettings;
 
 class TMonitor;
 class TSensorListModel;
 class TRouteTree;
 class TfrmConnTcp;
 class TfrmConnSer;
+class TfrmStations;
 class TfrmHelp;
 class TCorvDialogs;
 class TPublishing;
@@ -80,6 +82,7 @@ public:
     TRouteTree* Tree() const { return tree_.get(); }
     TfrmConnTcp* ConnTcpDialog() const { return frmConnTcp; }
     TfrmConnSer* ConnSerDialog() const { return frmConnSer; }
+    TfrmStations* StationsDialog() const { return frmStations; }
     TfrmHelp* HelpWindow() const { return frmHelp.get(); }
     TLinkViews* LinkViews() const { return linkViews_; }
     // The history database of this run; it records nothing when [History] Keep=0.
@@ -99,11 +102,15 @@ public:
     void mniCloseClick(QObject* sender);
     // Opens a TCP/IP connection to a known target, as the submenu and the command line do.
     TConn* OpenTcp(const QString& address, int port);
+    // Opens stations by name on a broker, through the reader this window has for it already or
+    // a new one.
+    void OpenStations(const TMqttSettings& broker, const std::vector<std::string>& names);
     void RebuildRecentMenu();
 
     // Menu commands.
     void mniSerialClick();
     void mniTcpIpClick();
+    void mniMqttStationsClick();
     void mnIPMenuClick(QAction* item);
     void mniClearAllClick();
     void mniLogClick();
@@ -178,6 +185,7 @@ private:
     std::unique_ptr<TfrmHelp> frmHelp;
     TfrmConnTcp* frmConnTcp = nullptr;
     TfrmConnSer* frmConnSer = nullptr;
+    TfrmStations* frmStations = nullptr;
     std::unique_ptr<TCorvDialogs> dialogs_;
     std::unique_ptr<TLogPane> logPane_;
     // Connections opened from here try again when they fail ([Connections] Reconnect).
@@ -185,9 +193,13 @@ private:
     // Declared last: it stops publishing before the monitor it observes goes.
     std::unique_ptr<TPublishing> publishing_;
     QAction* mniMqtt = nullptr;
-    // One per -M, after the monitor their stations' lines go to, so that they stop first.
+    // One per broker read (-M, MQTT Stations...), after the monitor their stations' lines go
+    // to, so that they stop first.
     std::vector<std::unique_ptr<TStationReader>> readers_;
     void ReadStations(const std::string& host, int port);
+    // The reader of the broker at the settings' host and port; a new one (started) when there is
+    // none yet, nullptr when it cannot start.
+    TStationReader* ReaderFor(const TMqttSettings& broker);
     void StartPublishing();
     void StartHistory();
 };

@@ -11,6 +11,7 @@
 #include "app/qt/QuitSignals.h"
 #include "app/qt/WindowState.h"
 #include "app/qt/fmCorv.h"
+#include "app/qt/fmStations.h"
 #include "conn/qt/ConnSer.h"
 #include "conn/qt/ConnTcp.h"
 #include "mqtt/qt/StationReader.h"
@@ -191,6 +192,15 @@ void TfrmCorv::ReadStations(const std::string& host, int port) {
         AddLogLine("-M: no broker (write -Mhost[:port] or set [MQTT] Host)");
         return;
     }
+    if (TStationReader* reader = ReaderFor(broker))
+        reader->OpenAll();
+}
+
+TStationReader* TfrmCorv::ReaderFor(const TMqttSettings& broker) {
+    // One connection per broker: a second reader would only hear every station twice.
+    for (const auto& reader : readers_)
+        if (reader->Settings().Host == broker.Host && reader->Settings().Port == broker.Port)
+            return reader.get();
     auto reader = std::make_unique<TStationReader>(
         broker, [this](std::string_view line) { AddLogLine(line); },
         [this](TConnStation& conn) {
@@ -198,9 +208,22 @@ void TfrmCorv::ReadStations(const std::string& host, int port) {
             AttachHandlers(conn);
         });
     if (!reader->Start())
-        return;
-    reader->OpenAll();
+        return nullptr;
     readers_.push_back(std::move(reader));
+    return readers_.back().get();
+}
+
+void TfrmCorv::mniMqttStationsClick() {
+    if (frmStations->Execute())
+        OpenStations(frmStations->Broker(), frmStations->Chosen());
+}
+
+void TfrmCorv::OpenStations(const TMqttSettings& broker, const std::vector<std::string>& names) {
+    TStationReader* reader = ReaderFor(broker);
+    if (!reader)
+        return;
+    for (const std::string& name : names)
+        reader->OpenStation(name);
 }
 
 void TfrmCorv::closeEvent(QCloseEvent* event) {

@@ -105,6 +105,8 @@ void TfrmCorv::BuildMenus() {
     local->setData(QStringLiteral("127.0.0.1|1070"));
     connect(local, &QAction::triggered, this,
             [this, local] { Guard([&] { mnIPMenuClick(local); }); });
+    connect(AddCommand(connectMenu, "MQTT &Stations...", "mniMqttStations", 28),
+            &QAction::triggered, this, [this] { Guard([&] { mniMqttStationsClick(); }); });
     mniClose = addMenu(connectMenu, "&Close", "mniClose", 22);
     mniClose->setEnabled(false);
     // The link figures of the connections that have a Close entry, in its order.
