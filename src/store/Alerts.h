@@ -61,7 +61,9 @@ public:
 
 class TAlerts {
 public:
-    static constexpr int MaxListeners = 4;
+    // The window alone has four (its views, the outlets' feed, the history, publishing): room
+    // for more without a place running out unnoticed.
+    static constexpr int MaxListeners = 8;
 
     TAlerts(const TStore& store, TShellListener& log) : store_(store), log_(log) {}
 
