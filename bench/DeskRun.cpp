@@ -16,11 +16,12 @@ double SteadySecondsNow() {
         .count();
 }
 
-TDeskRun::TDeskRun(int port, const std::string& publishAs) : port_(port) {
+TDeskRun::TDeskRun(int port, const std::string& publishAs, bool logPackets) : port_(port) {
     const QString program = dir_.filePath("corvane");
     QFile::copy(QStringLiteral(CORVANE_PROGRAM), program);
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QByteArray ini = "[Settings]\r\nLogRateSec=1\r\n[MQTT]\r\nTopic=bench\r\n";
+    QByteArray ini = QByteArray("[Settings]\r\nLogPackets=") + (logPackets ? "1" : "0") +
+                     "\r\n[MQTT]\r\nTopic=bench\r\n";
     if (!publishAs.empty())
         ini += "Host=127.0.0.1\r\nPort=" + QByteArray::number(port) +
                "\r\nStation=" + QByteArray::fromStdString(publishAs) + "\r\n";
@@ -90,46 +91,20 @@ std::pair<double, long> TDeskRun::Usage() const {
     return {cpu, rss};
 }
 
-// A block is every sensor's row written at one tick: the rows share a time, and a block starts
-// again with the first sensor (two ticks may fall within one second's text).
-void TDeskRun::ReadLog() {
-    QFile log(dir_.filePath("corvane_01.LOG"));
+uint64_t TDeskRun::Logged() {
+    QFile log(dir_.filePath("corvane_01.txt"));
     if (!log.open(QIODevice::ReadOnly) || log.size() <= logOffset_)
-        return;
+        return logged_;
     log.seek(logOffset_);
     const QByteArray more = log.readAll();
-    logOffset_ += more.size();
-    partial_ += more;
-    const double now = SteadySecondsNow();
-    qsizetype start = 0;
-    for (qsizetype end; (end = partial_.indexOf("\r\n", start)) >= 0; start = end + 2) {
-        const QList<QByteArray> f = partial_.mid(start, end - start).split(',');
-        if (f.size() != 10 || f[0].startsWith("\"Time"))
-            continue;
-        if (f[0] != blockTime_ || f[1] == blockFirst_) {
-            if (!blockTime_.isEmpty()) {
-                haveDone_ = true;
-                doneSum_ = blockSum_;
-                doneSeen_ = blockSeen_;
-            }
-            blockTime_ = f[0];
-            blockFirst_ = f[1];
-            blockSum_ = 0;
-            blockSeen_ = now;
-        }
-        blockSum_ += f[5].toULongLong();
-    }
-    partial_.remove(0, start);
-}
-
-bool TDeskRun::NextBlock(uint64_t& registered, double& seenAt) {
-    ReadLog();
-    if (!haveDone_)
-        return false;
-    haveDone_ = false;
-    registered = doneSum_;
-    seenAt = doneSeen_;
-    return true;
+    // Whole lines only; the first is the header.
+    const qsizetype end = more.lastIndexOf("\r\n");
+    if (end < 0)
+        return logged_;
+    const uint64_t lines = uint64_t(more.left(end + 2).count("\r\n"));
+    logged_ += logOffset_ == 0 ? lines - 1 : lines;
+    logOffset_ += end + 2;
+    return logged_;
 }
 
 } // namespace corvane::bench

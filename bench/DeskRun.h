@@ -1,7 +1,6 @@
 // A desk: the real `corvane --headless -M127.0.0.1:<port>` in a folder of its own, reading
-// every station under the topic root "bench". What it registered is read back from its
-// statistics log (one block a second, each sensor's total count), its processor time and
-// resident memory from /proc.
+// every station under the topic root "bench". What it registered is counted in its packet log
+// (one line for each line that passed the checks), its resident memory read from /proc.
 #pragma once
 
 #include <QByteArray>
@@ -17,8 +16,9 @@ namespace corvane::bench {
 class TDeskRun {
 public:
     // publishAs: when not empty, the desk also publishes what it registers, as station
-    // publishAs (its packet messages carry each read's registration time).
-    TDeskRun(int port, const std::string& publishAs = {});
+    // publishAs (its packet messages carry each read's registration time); logPackets: it keeps
+    // its packet log ([Settings] LogPackets).
+    TDeskRun(int port, const std::string& publishAs, bool logPackets);
     ~TDeskRun();
     bool Start();
     // SIGTERM, and what the desk said last about its broker.
@@ -31,31 +31,19 @@ public:
     // Processor seconds and resident kB of the desk.
     std::pair<double, long> Usage() const;
 
-    // The statistics log's blocks read since the last call: the newest complete block's sum of
-    // total counts (reads registered since the start), and the steady-clock seconds at which
-    // the bench first saw that block. False when no new block is complete.
-    bool NextBlock(uint64_t& registered, double& seenAt);
+    // Lines in the packet log so far.
+    uint64_t Logged();
 
 private:
-    void ReadLog();
-
     QTemporaryDir dir_;
     QProcess process_;
     QByteArray out_;
     int port_;
-    // The statistics log as far as read, and the block being read.
-    int64_t logOffset_ = 0;
-    QByteArray partial_;
-    QByteArray blockTime_;
-    QByteArray blockFirst_;
-    uint64_t blockSum_ = 0;
-    double blockSeen_ = 0;
-    bool haveDone_ = false;
-    uint64_t doneSum_ = 0;
-    double doneSeen_ = 0;
+    int64_t logOffset_ = 0; // the packet log as far as counted
+    uint64_t logged_ = 0;
 };
 
-// Steady-clock seconds, as NextBlock stamps its blocks.
+// Steady-clock seconds.
 double SteadySecondsNow();
 
 } // namespace corvane::bench

@@ -1,11 +1,14 @@
-// A desk reading stations through a broker: a real Mosquitto on a free loopback port, stations
-// published by the benchmark itself (one libmosquitto client each, see StationFlood.h) and the
-// real `corvane --headless -M` (DeskRun.h). Three runs, each with a desk of its own:
+// A desk reading stations through a broker: a real Mosquitto on a free loopback port and
+// stations published by the benchmark itself (one libmosquitto client each, see StationFlood.h).
+// Three runs, each with a broker and a desk of its own:
 //   throughput: 10 stations publish lines as fast as they can; first to a subscriber that only
-//     counts (the broker's own ceiling here), then to the desk. Lines/s, every line registered.
-//   latency: 10 stations at 5000 lines/s in all; the desk publishes what it registers, and each
-//     packet message's time (the read's registration) is set against the line's publish.
-//   memory: 5 stations at 2000 lines/s; the desk's resident memory every 10 s.
+//     counts (the broker's own ceiling here), then to the service's reader and intake in this
+//     process (InProcessDesk.h), which counts every registration. Lines/s, every line registered.
+//   latency: 10 stations at 5000 lines/s in all to the real `corvane --headless -M` (DeskRun.h),
+//     which publishes what it registers: each packet message's time (the read's registration,
+//     in milliseconds) is set against the instant the line was published.
+//   memory: 5 stations at 2000 lines/s to the real desk, which keeps its packet log to count
+//     what it registered; its resident memory every 10 s.
 // Usage: bench_stations [throughput] [latency] [memory] [lines=N] [rate=N] [seconds=N]
 //   [memory=SECONDS]; without a run named, all three. lines: the throughput run's (default
 //   500000); rate: the latency run's (5000); seconds: the latency run's length (10); memory: the
@@ -147,27 +150,22 @@ std::string Load() {
     return f.readAll().trimmed().toStdString();
 }
 
-// The statistics log's blocks until one holds want reads, or nothing moved for quietS seconds
-// after the flood ended; each block's (reads, seen at).
-std::vector<std::pair<uint64_t, double>> Blocks(TDeskRun& desk, const TStationFlood& flood,
-                                                uint64_t want, double quietS) {
-    std::vector<std::pair<uint64_t, double>> blocks;
+// Until the desk's packet log has want lines, or it stood still for quietS seconds after the
+// flood ended; the lines it has.
+uint64_t WaitLogged(TDeskRun& desk, const TStationFlood& flood, uint64_t want, double quietS) {
+    uint64_t n = 0;
     double moved = SteadySecondsNow();
-    for (;;) {
-        uint64_t n = 0;
-        double at = 0;
-        if (desk.NextBlock(n, at)) {
-            if (blocks.empty() || blocks.back().first != n)
-                moved = at;
-            blocks.emplace_back(n, at);
-            if (n >= want)
-                return blocks;
-        }
-        if (!flood.Running() && SteadySecondsNow() - std::max(moved, 0.0) > quietS)
-            return blocks;
+    while (n < want) {
+        const uint64_t now = desk.Logged();
+        if (now != n)
+            moved = SteadySecondsNow();
+        n = now;
+        if (!flood.Running() && SteadySecondsNow() - moved > quietS)
+            break;
         desk.Out();
-        Turn(20);
+        Turn(50);
     }
+    return n;
 }
 
 double ProcessCpu() {
@@ -227,7 +225,7 @@ void Latency(const TOptions& o) {
     broker.Start();
     TStationFlood flood(broker.Port(), "bench", 10);
     flood.WaitConnected();
-    TDeskRun desk(broker.Port(), "desk");
+    TDeskRun desk(broker.Port(), "desk", false);
     desk.Start();
     desk.WaitOnline(10);
     WaitUntil([&] { return desk.Out().count("connected") >= 2; }, 10000);
@@ -264,7 +262,7 @@ void Memory(const TOptions& o) {
     broker.Start();
     TStationFlood flood(broker.Port(), "bench", 5);
     flood.WaitConnected();
-    TDeskRun desk(broker.Port());
+    TDeskRun desk(broker.Port(), {}, true);
     desk.Start();
     desk.WaitOnline(5);
     const double rate = 2000;
@@ -272,10 +270,8 @@ void Memory(const TOptions& o) {
     flood.Start(0, n, rate);
     std::vector<long> kb;
     const double start = SteadySecondsNow();
-    uint64_t registered = 0;
     while (flood.Running()) {
-        double at = 0;
-        desk.NextBlock(registered, at);
+        desk.Logged();
         desk.Out();
         if (SteadySecondsNow() - start >= 10.0 * double(kb.size() + 1)) {
             kb.push_back(desk.Usage().second);
@@ -284,10 +280,9 @@ void Memory(const TOptions& o) {
         }
         Turn(50);
     }
-    const auto blocks = Blocks(desk, flood, n, 5);
-    registered = blocks.empty() ? registered : blocks.back().first;
-    if (kb.empty())
-        kb.push_back(desk.Usage().second);
+    const uint64_t registered = WaitLogged(desk, flood, n, 5);
+    kb.push_back(desk.Usage().second);
+    std::printf("  end: %.1f MB resident\n", double(kb.back()) / 1024);
     std::printf("memory at %.0f lines/s from 5 stations for %.0f s: %llu of %zu lines registered; "
                 "resident first %.1f MB, last %.1f MB, most %.1f MB\n",
                 rate, o.MemorySeconds, static_cast<unsigned long long>(registered), n,
