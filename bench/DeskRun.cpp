@@ -70,7 +70,7 @@ bool TDeskRun::WaitOnline(int n, int milliseconds) {
     while (t.elapsed() < milliseconds) {
         if (Out().count(" online") >= n)
             return true;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        process_.waitForReadyRead(10);
     }
     return false;
 }
