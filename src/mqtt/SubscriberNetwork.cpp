@@ -10,6 +10,7 @@
 
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/MqttSubscriber.h"
+#include "mqtt/NetworkLoop.h"
 
 namespace corvane {
 
@@ -30,42 +31,20 @@ bool Waiting(int sock) {
 } // namespace
 
 void TMqttSubscriber::Run() {
-    using Clock = std::chrono::steady_clock;
-    bool hadSocket = mosquitto_socket(mosq_) >= 0;
-    socketSince_ = Clock::now();
-    Clock::time_point next = Clock::now();
-    if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next(SteadySeconds(next)));
-    while (!stopping_.load()) {
-        if (mosquitto_socket(mosq_) >= 0) {
-            if (!hadSocket)
-                socketSince_ = Clock::now();
-            hadSocket = true;
-            Service();
-            Watch();
-            continue;
-        }
-        const auto now = Clock::now();
-        if (hadSocket) {
-            hadSocket = false;
-            connected_ = false;
-            if (unexpected_)
-                Forget();
-            const int wait = retry_.Next(SteadySeconds(now));
-            next = now + std::chrono::seconds(wait);
-            Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
-                   " s");
-        }
-        if (now >= next) {
-            if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
-            continue;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-        pollfd wake{wakeFd_, POLLIN, 0};
-        if (::poll(&wake, 1, int(std::min<int64_t>(wait.count() + 1, 1000))) > 0)
-            DrainWake(wakeFd_);
-    }
+    TNetworkTurns turns;
+    turns.Service = [this] {
+        Service();
+        Watch();
+    };
+    turns.Lost = [this](int wait) {
+        connected_ = false;
+        if (unexpected_)
+            Forget();
+        Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
+               " s");
+    };
+    turns.Attempt = [this] { return Attempt(); };
+    RunNetwork(mosq_, retry_, wakeFd_, stopping_, socketSince_, turns);
     if (mosquitto_socket(mosq_) >= 0)
         mosquitto_disconnect(mosq_);
     if (mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
