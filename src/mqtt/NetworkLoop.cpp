@@ -47,4 +47,12 @@ void RunNetwork(mosquitto* mosq, TBackoff& retry, int wakeFd, const std::atomic<
     }
 }
 
+std::string FinishTurn(mosquitto* mosq, int rc) {
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0 && mosquitto_want_write(mosq))
+        rc = mosquitto_loop_write(mosq, 1);
+    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq) >= 0)
+        rc = mosquitto_loop_misc(mosq);
+    return rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN ? MqttReason(rc) : std::string();
+}
+
 } // namespace corvane

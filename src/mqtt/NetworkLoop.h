@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <string>
 
 #include "conn/Backoff.h"
 
@@ -30,5 +31,9 @@ struct TNetworkTurns {
 // client's look at an unanswered connect.
 void RunNetwork(mosquitto* mosq, TBackoff& retry, int wakeFd, const std::atomic<bool>& stopping,
                 std::chrono::steady_clock::time_point& socketSince, const TNetworkTurns& turns);
+
+// The rest of a turn with a socket after what the broker sent was read with result rc: the
+// library writes what waits and keeps the connection alive. Why the connection is lost, or empty.
+std::string FinishTurn(mosquitto* mosq, int rc);
 
 } // namespace corvane

@@ -91,12 +91,8 @@ void TMqttSubscriber::Service() {
         Drop(kUnexpected);
         return;
     }
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
-        rc = mosquitto_loop_write(mosq_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0)
-        rc = mosquitto_loop_misc(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
-        ReportLost(MqttReason(rc));
+    if (const std::string lost = FinishTurn(mosq_, rc); !lost.empty())
+        ReportLost(lost);
 }
 
 // Packets while they are waiting, the queue has room and the turn lasts.
