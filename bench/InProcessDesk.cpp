@@ -8,8 +8,9 @@
 
 namespace corvane::bench {
 
-TInProcessDesk::TInProcessDesk(int port) : null_(::open("/dev/null", O_WRONLY | O_CLOEXEC)) {
-    listener_ = std::make_unique<THeadlessListener>(clock_, null_);
+// The desk's log (the broker and the stations coming and going) goes to standard error.
+TInProcessDesk::TInProcessDesk(int port) : log_(::dup(STDERR_FILENO)) {
+    listener_ = std::make_unique<THeadlessListener>(clock_, log_);
     monitor_ = std::make_unique<TMonitor>(clock_, TViews{*listener_, list_, tree_});
     // The settings of a run without a settings file.
     monitor_->ApplySettings(TAppIni("/nonexistent/corvane").ReadRunSettings());
@@ -40,8 +41,8 @@ TInProcessDesk::~TInProcessDesk() {
     conns_.clear();
     monitor_.reset();
     listener_.reset();
-    if (null_ >= 0)
-        ::close(null_);
+    if (log_ >= 0)
+        ::close(log_);
 }
 
 bool TInProcessDesk::Start() {

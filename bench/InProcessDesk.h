@@ -1,6 +1,6 @@
 // A desk in the benchmark's own process: the reader and the intake that `corvane --headless -M`
 // puts together (TStationReader, a TConnStation per station, TMonitor with the service's
-// listener writing to nowhere), and a read observer that counts what is registered and notes
+// listener writing to standard error), and a read observer that counts what is registered and notes
 // when. The statistics log cannot say how many reads a long run registered (its counts are of
 // the reads the ring still holds); this can, and without a second flood through the broker.
 #pragma once
@@ -40,7 +40,7 @@ public:
     const TMqttSubscriber& Subscriber() { return reader_->Subscriber(); }
 
 private:
-    int null_ = -1;
+    int log_ = -1;
     TSystemClock clock_;
     std::unique_ptr<THeadlessListener> listener_;
     TNullListListener list_;
