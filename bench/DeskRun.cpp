@@ -91,6 +91,19 @@ std::pair<double, long> TDeskRun::Usage() const {
     return {cpu, rss};
 }
 
+std::pair<long, long> TDeskRun::ResidentParts() const {
+    QFile status(QString("/proc/%1/status").arg(process_.processId()));
+    status.open(QIODevice::ReadOnly);
+    long anon = 0, file = 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("RssAnon:"))
+            anon = line.mid(8).trimmed().split(' ').first().toLong();
+        if (line.startsWith("RssFile:"))
+            file = line.mid(8).trimmed().split(' ').first().toLong();
+    }
+    return {anon, file};
+}
+
 uint64_t TDeskRun::Logged() {
     QFile log(dir_.filePath("corvane_01.txt"));
     if (!log.open(QIODevice::ReadOnly) || log.size() <= logOffset_)

@@ -30,6 +30,9 @@ public:
 
     // Processor seconds and resident kB of the desk.
     std::pair<double, long> Usage() const;
+    // Resident kB of the desk's own heap and stacks (RssAnon), and of files it maps (RssFile:
+    // the program, its libraries, the history database).
+    std::pair<long, long> ResidentParts() const;
 
     // Lines in the packet log so far.
     uint64_t Logged();

@@ -294,7 +294,11 @@ void Memory(const TOptions& o) {
         desk.Out();
         if (SteadySecondsNow() - start >= 10.0 * double(kb.size() + 1)) {
             kb.push_back(desk.Usage().second);
-            std::printf("  %3zu s: %.1f MB resident\n", kb.size() * 10, double(kb.back()) / 1024);
+            const auto [anon, file] = desk.ResidentParts();
+            std::printf("  %3zu s: %.1f MB resident (heap and stacks %.1f MB, mapped files %.1f "
+                        "MB)\n",
+                        kb.size() * 10, double(kb.back()) / 1024, double(anon) / 1024,
+                        double(file) / 1024);
             std::fflush(stdout);
         }
         Turn(50);
