@@ -16,6 +16,7 @@
 //   [seconds=N] [memory=SECONDS]; without a run named, all three. lines: each throughput run's
 //   (default 500000), flat out and then paced at paced lines/s (50000); rate: the latency
 //   run's (5000); seconds: the latency run's length (10); memory: the memory run's length (60).
+//   BENCH_STATIONS_HISTORY=0 has the real desk keep no history database ([History] Keep=0).
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
