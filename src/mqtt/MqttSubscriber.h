@@ -90,6 +90,7 @@ private:
     void Service();
     int ReadAll(bool peerClosed);
     int ReadOne(bool peerClosed);
+    int PassOver(int sock, bool peerClosed);
     bool TopicReadable(int sock);
     bool LookAhead(int sock, bool known, uint64_t& consumed, char head[5], size_t& length,
                    uint64_t& unread);

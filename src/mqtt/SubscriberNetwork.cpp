@@ -115,16 +115,8 @@ int TMqttSubscriber::ReadAll(bool peerClosed) {
 int TMqttSubscriber::ReadOne(bool peerClosed) {
     const int sock = mosquitto_socket(mosq_);
     const bool aheadKnown = std::exchange(aheadKnown_, false); // until a PUBLISH is read whole
-    if (sock >= 0 && skipLeft_ > 0) {
-        char sink[16 * 1024];
-        const ssize_t n =
-            ::recv(sock, sink, size_t(std::min<uint64_t>(skipLeft_, sizeof sink)), MSG_DONTWAIT);
-        if (n > 0)
-            skipLeft_ -= uint64_t(n);
-        else if (n == 0 || peerClosed)
-            return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
-        return MOSQ_ERR_SUCCESS;
-    }
+    if (sock >= 0 && skipLeft_ > 0)
+        return PassOver(sock, peerClosed);
     // A PUBLISH looked at already, whose topic was not all there.
     if (sock >= 0 && topicPending_) {
         if (!TopicReadable(sock))
@@ -160,6 +152,18 @@ int TMqttSubscriber::ReadOne(bool peerClosed) {
         }
     }
     return mosquitto_loop_read(mosq_, 1);
+}
+
+// Takes what is left of an oversized PUBLISH from the socket, unread by the library.
+int TMqttSubscriber::PassOver(int sock, bool peerClosed) {
+    char sink[16 * 1024];
+    const ssize_t n =
+        ::recv(sock, sink, size_t(std::min<uint64_t>(skipLeft_, sizeof sink)), MSG_DONTWAIT);
+    if (n > 0)
+        skipLeft_ -= uint64_t(n);
+    else if (n == 0 || peerClosed)
+        return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
+    return MOSQ_ERR_SUCCESS;
 }
 
 // The stream's counts as the last PUBLISH left them, while bytes wait; else the socket's.
