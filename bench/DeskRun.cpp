@@ -9,6 +9,8 @@
 #include <csignal>
 #include <unistd.h>
 
+#include "ProcessUsage.h"
+
 namespace corvane::bench {
 
 double SteadySecondsNow() {
@@ -79,32 +81,11 @@ bool TDeskRun::WaitOnline(int n, int milliseconds) {
 }
 
 std::pair<double, long> TDeskRun::Usage() const {
-    const qint64 pid = process_.processId();
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    stat.open(QIODevice::ReadOnly);
-    const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
-    QFile status(QString("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    long rss = 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            rss = line.mid(6).trimmed().split(' ').first().toLong();
-    return {cpu, rss};
+    return ProcessUsage(process_.processId());
 }
 
 std::pair<long, long> TDeskRun::ResidentParts() const {
-    QFile status(QString("/proc/%1/status").arg(process_.processId()));
-    status.open(QIODevice::ReadOnly);
-    long anon = 0, file = 0;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("RssAnon:"))
-            anon = line.mid(8).trimmed().split(' ').first().toLong();
-        if (line.startsWith("RssFile:"))
-            file = line.mid(8).trimmed().split(' ').first().toLong();
-    }
-    return {anon, file};
+    return {StatusKb(process_.processId(), "RssAnon"), StatusKb(process_.processId(), "RssFile")};
 }
 
 uint64_t TDeskRun::Logged() {
