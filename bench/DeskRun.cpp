@@ -24,12 +24,12 @@ TDeskRun::TDeskRun(int port, const std::string& publishAs, bool logPackets) : po
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QByteArray ini = QByteArray("[Settings]\r\nLogPackets=") + (logPackets ? "1" : "0") +
                      "\r\n[MQTT]\r\nTopic=bench\r\n";
-    // BENCH_STATIONS_HISTORY=0: the desk keeps no history database, to compare.
-    if (qgetenv("BENCH_STATIONS_HISTORY") == "0")
-        ini += "[History]\r\nKeep=0\r\n";
     if (!publishAs.empty())
         ini += "Host=127.0.0.1\r\nPort=" + QByteArray::number(port) +
                "\r\nStation=" + QByteArray::fromStdString(publishAs) + "\r\n";
+    // BENCH_STATIONS_HISTORY=0: the desk keeps no history database, to compare.
+    if (qgetenv("BENCH_STATIONS_HISTORY") == "0")
+        ini += "[History]\r\nKeep=0\r\n";
     QFile file(dir_.filePath("corvane.INI"));
     file.open(QIODevice::WriteOnly);
     file.write(ini);
