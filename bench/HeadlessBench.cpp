@@ -28,6 +28,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ProcessUsage.h"
 #include "mqtt/Broker.h"
 #include "support/Packets.h"
 #include "util/untConst.h"
@@ -48,20 +49,8 @@ QByteArray MakeLines(int count, int sensors, bool spread) {
     return data;
 }
 
-// User plus system CPU seconds the process has used, and its resident memory in kB.
 std::pair<double, long> Usage(qint64 pid) {
-    QFile stat(QString("/proc/%1/stat").arg(pid));
-    stat.open(QIODevice::ReadOnly);
-    const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
-    QFile status(QString("/proc/%1/status").arg(pid));
-    status.open(QIODevice::ReadOnly);
-    long rss = 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            rss = line.mid(6).trimmed().split(' ').first().toLong();
-    return {cpu, rss};
+    return corvane::bench::ProcessUsage(pid);
 }
 
 // Waits until the subscriber has n messages or none arrived for quietMs; the time of the last

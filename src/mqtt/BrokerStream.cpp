@@ -85,7 +85,8 @@ TBrokerStream::TVerdict TBrokerStream::Check(uint64_t consumed, std::string_view
     return TVerdict::Unexpected; // a fifth length byte is no MQTT
 }
 
-bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLength) {
+bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLength,
+                    uint64_t* unread) {
     // The reader is this thread, so only arrivals move the counts between the calls: the
     // unread count asked before and after the total tells whether the two belong together.
     for (int attempt = 0; attempt < 4; ++attempt) {
@@ -100,6 +101,8 @@ bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLe
         const ssize_t n = ::recv(socket, head, 5, MSG_PEEK | MSG_DONTWAIT);
         headLength = n > 0 ? size_t(n) : 0;
         consumed = DataBytesReceived(info) - uint64_t(after);
+        if (unread != nullptr)
+            *unread = uint64_t(after);
         return true;
     }
     return false;

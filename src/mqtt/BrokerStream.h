@@ -53,8 +53,10 @@ private:
 };
 
 // How many bytes of a TCP connection the reader has taken, and up to five of those it has not
-// taken yet, without taking any. False when the socket cannot tell.
-bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLength);
+// taken yet, without taking any; unread, when given, gets how many are waiting. False when the
+// socket cannot tell.
+bool ReadStreamHead(int socket, uint64_t& consumed, char head[5], size_t& headLength,
+                    uint64_t* unread = nullptr);
 // Bytes received on a TCP connection since it was opened; 0 when the socket cannot tell.
 uint64_t BytesReceived(int socket);
 

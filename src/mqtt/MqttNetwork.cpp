@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "mqtt/MqttPublisher.h"
+#include "mqtt/NetworkLoop.h"
 
 namespace corvane {
 
@@ -51,43 +52,21 @@ constexpr char kUnexpected[] = "unexpected message from the broker";
 } // namespace
 
 void TMqttPublisher::Run() {
-    using Clock = std::chrono::steady_clock;
-    bool hadSocket = mosquitto_socket(mosq_) >= 0;
-    socketSince_ = Clock::now();
-    Clock::time_point next = Clock::now();
-    if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next(SteadySeconds(next)));
-    while (!stopping_.load()) {
-        if (mosquitto_socket(mosq_) >= 0) {
-            if (!hadSocket)
-                socketSince_ = Clock::now();
-            hadSocket = true;
-            Service(1000);
-            Watch();
-            continue;
-        }
-        if (hadSocket) {
-            // Gone, whether refused, failed or dropped: whatever the library held goes with it.
-            hadSocket = false;
-            connected_ = false;
-            dropped_ += uint64_t(pending_.exchange(0));
-            if (unexpected_)
-                Forget();
-            const auto now = Clock::now();
-            next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
-        }
-        DropQueued();
-        const auto now = Clock::now();
-        if (now >= next) {
-            if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
-            continue;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-        pollfd wake{wakeFd_, POLLIN, 0};
-        if (::poll(&wake, 1, int(std::min<int64_t>(wait.count() + 1, 1000))) > 0)
-            DrainWake(wakeFd_);
-    }
+    TNetworkTurns turns;
+    turns.Service = [this] {
+        Service(1000);
+        Watch();
+    };
+    turns.Lost = [this](int) {
+        // Gone, whether refused, failed or dropped: whatever the library held goes with it.
+        connected_ = false;
+        dropped_ += uint64_t(pending_.exchange(0));
+        if (unexpected_)
+            Forget();
+    };
+    turns.Idle = [this] { DropQueued(); };
+    turns.Attempt = [this] { return Attempt(); };
+    RunNetwork(mosq_, retry_, wakeFd_, stopping_, socketSince_, turns);
     Farewell();
 }
 
@@ -136,12 +115,8 @@ void TMqttPublisher::Service(int timeoutMs) {
     }
     if (rc == MOSQ_ERR_SUCCESS && connected_.load())
         HandOver();
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
-        rc = mosquitto_loop_write(mosq_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0)
-        rc = mosquitto_loop_misc(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
-        ReportLost(MqttReason(rc));
+    if (const std::string lost = FinishTurn(mosq_, rc); !lost.empty())
+        ReportLost(lost);
 }
 
 void TMqttPublisher::HandOver() {

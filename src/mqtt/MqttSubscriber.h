@@ -94,11 +94,14 @@ private:
     void Service();
     int ReadAll(bool peerClosed);
     int ReadOne(bool peerClosed);
+    int PassOver(int sock, bool peerClosed);
     bool TopicReadable(int sock);
+    bool LookAhead(int sock, bool known, uint64_t& consumed, char head[5], size_t& length,
+                   uint64_t& unread);
+    int ReadPublish(int sock, uint64_t consumed, uint64_t unread);
     void Watch();
     void Drop(const std::string& reason);
     void Forget();
-    void Publish(); // the thread's batch to the shared queue
     void Signal();
     void Report(std::string text);
     void ReportLost(std::string_view reason);
@@ -126,12 +129,16 @@ private:
     TBrokerStream stream_{MaxPublishBytes};
     uint64_t skipLeft_ = 0;     // bytes of an oversized PUBLISH still to take from the socket
     bool topicPending_ = false; // a PUBLISH whose topic is to be looked at when all there
+    // After a PUBLISH that was all there and that the library read whole, where the stream
+    // stands and how many bytes still wait: the next header is looked at without asking the
+    // socket for its counts again, which costs three calls a message.
+    bool aheadKnown_ = false;
+    uint64_t aheadConsumed_ = 0;
+    uint64_t aheadUnread_ = 0;
     std::chrono::steady_clock::time_point socketSince_;
     bool unexpected_ = false;
     int reported_ = -1;
     TStationTable table_;
-    std::vector<TStationEvent> batch_;
-    size_t batched_ = 0;
     // Shared with the caller's thread.
     std::mutex queueMutex_;
     std::vector<TStationEvent> queue_;

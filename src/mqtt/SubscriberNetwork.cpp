@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "mqtt/MqttPublisher.h"
 #include "mqtt/MqttSubscriber.h"
+#include "mqtt/NetworkLoop.h"
 
 namespace corvane {
 
@@ -30,42 +32,20 @@ bool Waiting(int sock) {
 } // namespace
 
 void TMqttSubscriber::Run() {
-    using Clock = std::chrono::steady_clock;
-    bool hadSocket = mosquitto_socket(mosq_) >= 0;
-    socketSince_ = Clock::now();
-    Clock::time_point next = Clock::now();
-    if (!hadSocket)
-        next += std::chrono::seconds(retry_.Next(SteadySeconds(next)));
-    while (!stopping_.load()) {
-        if (mosquitto_socket(mosq_) >= 0) {
-            if (!hadSocket)
-                socketSince_ = Clock::now();
-            hadSocket = true;
-            Service();
-            Watch();
-            continue;
-        }
-        const auto now = Clock::now();
-        if (hadSocket) {
-            hadSocket = false;
-            connected_ = false;
-            if (unexpected_)
-                Forget();
-            const int wait = retry_.Next(SteadySeconds(now));
-            next = now + std::chrono::seconds(wait);
-            Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
-                   " s");
-        }
-        if (now >= next) {
-            if (!Attempt())
-                next = now + std::chrono::seconds(retry_.Next(SteadySeconds(now)));
-            continue;
-        }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(next - now);
-        pollfd wake{wakeFd_, POLLIN, 0};
-        if (::poll(&wake, 1, int(std::min<int64_t>(wait.count() + 1, 1000))) > 0)
-            DrainWake(wakeFd_);
-    }
+    TNetworkTurns turns;
+    turns.Service = [this] {
+        Service();
+        Watch();
+    };
+    turns.Lost = [this](int wait) {
+        connected_ = false;
+        if (unexpected_)
+            Forget();
+        Report("Reconnecting to MQTT broker " + BrokerName() + " in " + std::to_string(wait) +
+               " s");
+    };
+    turns.Attempt = [this] { return Attempt(); };
+    RunNetwork(mosq_, retry_, wakeFd_, stopping_, socketSince_, turns);
     if (mosquitto_socket(mosq_) >= 0)
         mosquitto_disconnect(mosq_);
     if (mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
@@ -76,6 +56,7 @@ bool TMqttSubscriber::Attempt() {
     stream_.Reset();
     skipLeft_ = 0;
     topicPending_ = false;
+    aheadKnown_ = false;
     const int rc = mosquitto_connect_async(mosq_, settings_.Host.c_str(), settings_.Port,
                                            settings_.KeepAliveSec);
     if (rc == MOSQ_ERR_SUCCESS)
@@ -112,12 +93,8 @@ void TMqttSubscriber::Service() {
         Drop(kUnexpected);
         return;
     }
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0 && mosquitto_want_write(mosq_))
-        rc = mosquitto_loop_write(mosq_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && mosquitto_socket(mosq_) >= 0)
-        rc = mosquitto_loop_misc(mosq_);
-    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_NO_CONN)
-        ReportLost(MqttReason(rc));
+    if (const std::string lost = FinishTurn(mosq_, rc); !lost.empty())
+        ReportLost(lost);
 }
 
 // Packets while they are waiting, the queue has room and the turn lasts.
@@ -126,7 +103,7 @@ int TMqttSubscriber::ReadAll(bool peerClosed) {
     for (int i = 0; i < kPacketsPerTurn && rc == MOSQ_ERR_SUCCESS; ++i) {
         rc = ReadOne(peerClosed);
         const int sock = mosquitto_socket(mosq_);
-        if (sock < 0 || !Waiting(sock))
+        if (sock < 0 || !((aheadKnown_ && aheadUnread_ > 0) || Waiting(sock)))
             break;
         std::lock_guard lock(queueMutex_);
         if (queued_ >= QueueMax)
@@ -137,16 +114,9 @@ int TMqttSubscriber::ReadAll(bool peerClosed) {
 
 int TMqttSubscriber::ReadOne(bool peerClosed) {
     const int sock = mosquitto_socket(mosq_);
-    if (sock >= 0 && skipLeft_ > 0) {
-        char sink[16 * 1024];
-        const ssize_t n =
-            ::recv(sock, sink, size_t(std::min<uint64_t>(skipLeft_, sizeof sink)), MSG_DONTWAIT);
-        if (n > 0)
-            skipLeft_ -= uint64_t(n);
-        else if (n == 0 || peerClosed)
-            return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
-        return MOSQ_ERR_SUCCESS;
-    }
+    const bool aheadKnown = std::exchange(aheadKnown_, false); // until a PUBLISH is read whole
+    if (sock >= 0 && skipLeft_ > 0)
+        return PassOver(sock, peerClosed);
     // A PUBLISH looked at already, whose topic was not all there.
     if (sock >= 0 && topicPending_) {
         if (!TopicReadable(sock))
@@ -154,10 +124,12 @@ int TMqttSubscriber::ReadOne(bool peerClosed) {
         return mosquitto_loop_read(mosq_, 1);
     }
     uint64_t consumed = 0;
+    uint64_t unread = 0;
     char head[5];
     size_t length = 0;
     // Under TLS the bytes cannot be looked at; the library reads what the broker sends.
-    if (!settings_.Tls && sock >= 0 && ReadStreamHead(sock, consumed, head, length)) {
+    if (!settings_.Tls && sock >= 0 &&
+        LookAhead(sock, aheadKnown, consumed, head, length, unread)) {
         switch (stream_.Check(consumed, std::string_view(head, length))) {
         case TBrokerStream::TVerdict::Unexpected:
             return ReadUnexpected;
@@ -172,12 +144,52 @@ int TMqttSubscriber::ReadOne(bool peerClosed) {
             }
             break;
         case TBrokerStream::TVerdict::Fine:
-            if (stream_.AtPublish() && !TopicReadable(sock))
+            if (!stream_.AtPublish())
+                break;
+            if (!TopicReadable(sock))
                 return peerClosed ? mosquitto_loop_read(mosq_, 1) : MOSQ_ERR_SUCCESS;
-            break;
+            return ReadPublish(sock, consumed, unread);
         }
     }
     return mosquitto_loop_read(mosq_, 1);
+}
+
+// Takes what is left of an oversized PUBLISH from the socket, unread by the library.
+int TMqttSubscriber::PassOver(int sock, bool peerClosed) {
+    char sink[16 * 1024];
+    const ssize_t n =
+        ::recv(sock, sink, size_t(std::min<uint64_t>(skipLeft_, sizeof sink)), MSG_DONTWAIT);
+    if (n > 0)
+        skipLeft_ -= uint64_t(n);
+    else if (n == 0 || peerClosed)
+        return mosquitto_loop_read(mosq_, 1); // gone: the library tidies up
+    return MOSQ_ERR_SUCCESS;
+}
+
+// The stream's counts as the last PUBLISH left them, while bytes wait; else the socket's.
+bool TMqttSubscriber::LookAhead(int sock, bool known, uint64_t& consumed, char head[5],
+                                size_t& length, uint64_t& unread) {
+    if (known && aheadUnread_ >= 5 && ::recv(sock, head, 5, MSG_PEEK | MSG_DONTWAIT) == 5) {
+        consumed = aheadConsumed_;
+        length = 5;
+        unread = aheadUnread_; // at least: more may have come since
+        return true;
+    }
+    return ReadStreamHead(sock, consumed, head, length, &unread);
+}
+
+// A PUBLISH at the stream's offset consumed, looked at; when it was all there, the library reads
+// exactly it and no more, so where the stream stands after it is known without asking.
+int TMqttSubscriber::ReadPublish(int sock, uint64_t consumed, uint64_t unread) {
+    const uint64_t size = stream_.SkipBytes();
+    const int rc = mosquitto_loop_read(mosq_, 1);
+    if (rc == MOSQ_ERR_SUCCESS && unread >= size && mosquitto_socket(mosq_) == sock &&
+        !unexpected_) {
+        aheadKnown_ = true;
+        aheadConsumed_ = consumed + size;
+        aheadUnread_ = unread - size;
+    }
+    return rc;
 }
 
 // The library ends the connection over a topic that is no UTF-8; a broker that passes on such
@@ -194,13 +206,15 @@ bool TMqttSubscriber::TopicReadable(int sock) {
         ::poll(nullptr, 0, kHeaderWaitMs);
         return false;
     };
-    if (::recv(sock, buffer, header + 2, MSG_PEEK | MSG_DONTWAIT) < ssize_t(header + 2))
+    // One look takes in the longest topic the table keeps; what follows it is only looked at.
+    const ssize_t got =
+        ::recv(sock, buffer, header + 2 + TStationTable::MaxTopicBytes, MSG_PEEK | MSG_DONTWAIT);
+    if (got < ssize_t(header + 2))
         return wait();
     const size_t length = size_t(uint8_t(buffer[header])) << 8 | uint8_t(buffer[header + 1]);
     if (length > TStationTable::MaxTopicBytes)
         return true; // the table turns it away; the library can read any valid one
-    const size_t want = header + 2 + length;
-    if (::recv(sock, buffer, want, MSG_PEEK | MSG_DONTWAIT) < ssize_t(want))
+    if (got < ssize_t(header + 2 + length))
         return wait();
     if (mosquitto_validate_utf8(buffer + header + 2, int(length)) == MOSQ_ERR_SUCCESS)
         return true;

@@ -145,10 +145,15 @@ TEST(HeadlessStations, ADeskReadingTwoStationsCountsAsOneRunWiredToBothReceivers
     EXPECT_EQ(deskLines.Count(), 0u);
 }
 
-TEST(HeadlessStations, AStationKilledGoesOfflineAndComesBackOnlineWithItsLines) {
+// Short usual gaps, so that an entry point heard from no more goes late and silent within
+// seconds: late after 2 s without a read, silent after 4 s.
+constexpr char kQuickAlerts[] = "[Alerts]\r\nAlertMinSec=1\r\nLateFactor=2\r\nSilentFactor=4\r\n"
+                                "[Entries]\r\n1=gap=1\r\n";
+
+TEST(HeadlessStations, AStationKilledGoesOfflineItsEntryPointsSilentAndComesBackWithItsLines) {
     TBroker broker;
     ASSERT_TRUE(broker.Start());
-    THeadlessRun desk(kTicks);
+    THeadlessRun desk(QByteArray(kTicks) + kQuickAlerts);
     ASSERT_TRUE(desk.Start({ReadFrom(broker)}));
     ASSERT_TRUE(desk.WaitOut(Connected(broker)));
 
@@ -157,18 +162,26 @@ TEST(HeadlessStations, AStationKilledGoesOfflineAndComesBackOnlineWithItsLines) 
     ASSERT_TRUE(north->Start({rx.Target()}));
     ASSERT_TRUE(rx.WaitClient());
     ASSERT_TRUE(desk.WaitOut("Station north online"));
-    rx.Send({SensorLine(0x500, ",1")});
+    rx.Send({SensorLine(0x500, ",1,North Gate")});
     ASSERT_TRUE(WaitFor([&] { return desk.LoggedPackets() == 1; }));
 
     north->Signal(SIGKILL);
     ASSERT_TRUE(desk.WaitOut("Station north offline"));
+    // Nothing comes through the station's entry point any more: the desk says so, in order.
+    const QByteArray late = "Entry North Gate late: no read for ";
+    const QByteArray silent = "Entry North Gate silent: no read for ";
+    ASSERT_TRUE(desk.WaitOut(silent)) << desk.Out().data();
+    EXPECT_EQ(desk.Count(late), 1);
+    EXPECT_LT(desk.Out().indexOf(late), desk.Out().indexOf(silent));
+
     north = std::make_unique<THeadlessRun>(StationSettings(broker.Port(), "north"));
     ASSERT_TRUE(north->Start({rx.Target()}));
     ASSERT_TRUE(rx.WaitClient());
     ASSERT_TRUE(desk.WaitOut("Station north online", 2));
-    rx.Send({SensorLine(0x501, ",1")});
+    rx.Send({SensorLine(0x501, ",1,North Gate")});
     ASSERT_TRUE(WaitFor([&] { return desk.LoggedPackets() == 2; }));
     EXPECT_EQ(desk.Count("Station north offline"), 1);
+    EXPECT_EQ(desk.Count(silent), 1);
 }
 
 TEST(HeadlessStations, TheDeskReadsOnAfterTheBrokerRestartsAndRegistersNothingTwice) {
