@@ -71,9 +71,15 @@ void THistoryCheckpointer::Checkpoint() {
     if (!db.Open(path_, false))
         return;
     sqlite3_busy_timeout(db.Handle(), 1000);
+    // A connection that has read nothing has not opened the log yet: SQLite then answers a
+    // checkpoint with OK and copies nothing, and the log grew without end. One read opens it.
+    if (db.QueryInt("PRAGMA schema_version") < 0)
+        return;
     // Passive: it copies what no reader still needs and never waits for the writer.
-    if (sqlite3_wal_checkpoint_v2(db.Handle(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
-                                  nullptr) == SQLITE_OK)
+    int logPages = -1, copied = -1;
+    if (sqlite3_wal_checkpoint_v2(db.Handle(), "main", SQLITE_CHECKPOINT_PASSIVE, &logPages,
+                                  &copied) == SQLITE_OK &&
+        copied >= 0)
         ++checkpoints_;
 }
 
