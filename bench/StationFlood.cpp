@@ -39,6 +39,10 @@ TStationFlood::TStationFlood(int port, const std::string& topic, int stations) :
     for (int s = 0; s < stations; ++s) {
         const std::string name = "s" + std::to_string(s);
         mosquitto* m = mosquitto_new(("bench-" + name).c_str(), true, nullptr);
+        // As a station's own publisher does; BENCH_STATIONS_NAGLE=1 leaves the socket's
+        // default, to compare.
+        if (!std::getenv("BENCH_STATIONS_NAGLE"))
+            mosquitto_int_option(m, MOSQ_OPT_TCP_NODELAY, 1);
         const std::string status = topic + "/" + name + "/status";
         mosquitto_will_set(m, status.c_str(), int(sizeof kOffline - 1), kOffline, 1, true);
         mosquitto_connect(m, "127.0.0.1", port, 60);

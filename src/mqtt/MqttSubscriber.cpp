@@ -91,6 +91,8 @@ int TMqttSubscriber::Configure() {
     mosquitto_connect_callback_set(mosq_, &TMqttSubscriber::OnConnect);
     mosquitto_disconnect_callback_set(mosq_, &TMqttSubscriber::OnDisconnect);
     mosquitto_message_callback_set(mosq_, &TMqttSubscriber::OnMessage);
+    // Its acknowledgements and pings go out at once, as the publisher's messages do.
+    mosquitto_int_option(mosq_, MOSQ_OPT_TCP_NODELAY, 1);
     return SetLogin(mosq_, settings_);
 }
 

@@ -1,6 +1,9 @@
 #include "store/ActivityStore.h"
 
+#include <sys/mman.h>
+
 #include <cstdio>
+#include <new>
 
 #include "util/TextBuffer.h"
 #include "util/untConst.h"
@@ -85,6 +88,19 @@ TStore::TStore(const TClock& clock, const TViews& views)
 
 std::unique_ptr<TStore> TStore::Create(const TClock& clock, const TViews& views) {
     return std::make_unique<TStore>(clock, views);
+}
+
+// Mapped rather than taken from the heap, whose memory may hold what an earlier owner left: a
+// fresh mapping is zero, and its pages cost nothing until they are touched.
+void* TStore::operator new(size_t size) {
+    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED)
+        throw std::bad_alloc();
+    return p;
+}
+
+void TStore::operator delete(void* p, size_t size) {
+    ::munmap(p, size);
 }
 
 uint8_t TStore::FindEntry(uint8_t id) const {
