@@ -8,6 +8,17 @@
 #include "util/TextBuffer.h"
 #include "util/untConst.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define CORVANE_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define CORVANE_LEAK_CHECKED 1
+#endif
+#endif
+#ifdef CORVANE_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace corvane {
 
 namespace {
@@ -91,15 +102,23 @@ std::unique_ptr<TStore> TStore::Create(const TClock& clock, const TViews& views)
 }
 
 // Mapped rather than taken from the heap, whose memory may hold what an earlier owner left: a
-// fresh mapping is zero, and its pages cost nothing until they are touched.
+// fresh mapping is zero, and its pages cost nothing until they are touched. The leak checker
+// of the sanitizer builds does not look into mappings of the program's own: the store is made
+// one of the places it looks, or what the store's texts hold would count as lost.
 void* TStore::operator new(size_t size) {
     void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED)
         throw std::bad_alloc();
+#ifdef CORVANE_LEAK_CHECKED
+    __lsan_register_root_region(p, size);
+#endif
     return p;
 }
 
 void TStore::operator delete(void* p, size_t size) {
+#ifdef CORVANE_LEAK_CHECKED
+    __lsan_unregister_root_region(p, size);
+#endif
     ::munmap(p, size);
 }
 
