@@ -19,6 +19,7 @@
 #include "app/qt/fmCorv.h"
 #include "conn/qt/fmConnections.h"
 #include "gui/QtTestSupport.h"
+#include "gui/WindowTest.h"
 #include "support/FakeConn.h"
 #include "support/Packets.h"
 #include "util/qt/ErrorReport.h"
@@ -31,20 +32,7 @@ namespace {
 
 using corvane::testing::TFakeConn;
 
-struct ConnectionsFixture : ::testing::Test {
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmCorv> frm;
-    std::vector<std::string> errors;
-
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
-    }
-    void TearDown() override {
-        frm.reset();
-        Pump(1);
-        SetErrorSink(nullptr);
-    }
+struct ConnectionsFixture : test::TWindowTest {
     void Start(const QStringList& args) {
         frm = std::make_unique<TfrmCorv>(args, folder.filePath("corvane"));
     }
@@ -96,8 +84,7 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     QLabel* share = frm->statusBar()->findChild<QLabel*>("lblLink");
     ASSERT_NE(share, nullptr);
     EXPECT_TRUE(share->isHidden());
-    frm->LogPane().Flush();
-    const QString logBefore = frm->reLog->toPlainText();
+    const QString logBefore = LogText();
     const std::string lines = OneOfEachKind();
     link->write(lines.data(), qint64(lines.size()));
     // The window follows by itself, once a second.
@@ -113,8 +100,7 @@ TEST_F(ConnectionsFixture, WindowListsTheOpenConnectionsWithWhatBecameOfTheirLin
     EXPECT_EQ(share->text(), "Rejected 80.0 % of lines (last minute)");
     EXPECT_EQ(share->textFormat(), Qt::PlainText);
     // No message for a rejected line: only the read that passed made its entry point.
-    frm->LogPane().Flush();
-    const QString logAfter = frm->reLog->toPlainText();
+    const QString logAfter = LogText();
     EXPECT_TRUE(logAfter.endsWith(logBefore));
     EXPECT_EQ(logAfter.count('\n'), logBefore.count('\n') + 1);
     EXPECT_EQ(logAfter.section('\n', 0, 0).mid(9), "Adding Entry 0");

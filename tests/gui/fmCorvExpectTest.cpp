@@ -20,6 +20,7 @@
 #include "app/qt/SensorListModel.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
+#include "gui/WindowTest.h"
 #include "store/ActivityStore.h"
 #include "support/FakeConn.h"
 #include "support/Packets.h"
@@ -30,17 +31,13 @@ using corvane::test::Pump;
 
 namespace {
 
-struct ExpectFixture : ::testing::Test {
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmCorv> frm;
-    std::vector<std::string> errors;
+struct ExpectFixture : test::TWindowTest {
     const std::string head = "; kept as written\r\n[Settings]\r\nMaxAge=7200\r\n\r\n"
                              "[Entries]\r\n1=mute\r\n";
     const std::string tail = "[MQTT]\r\n; no broker\r\nPort=1883\r\n";
 
     void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
+        TWindowTest::SetUp();
         WriteIni(head + tail);
         frm = std::make_unique<TfrmCorv>(QStringList{}, folder.filePath("corvane"));
         conn = std::make_unique<corvane::testing::TFakeConn>("Serial: 1");
@@ -48,11 +45,6 @@ struct ExpectFixture : ::testing::Test {
         frm->ConnStateChanged(*conn, TConnState::Open);
         conn->Receive(corvane::testing::SensorLine(0x123456, ",1,North", 'b') + "\r");
         Pump(1);
-    }
-    void TearDown() override {
-        frm.reset();
-        Pump(1);
-        SetErrorSink(nullptr);
     }
     std::unique_ptr<corvane::testing::TFakeConn> conn;
 

@@ -15,6 +15,7 @@
 #include "app/qt/LogPane.h"
 #include "app/qt/fmCorv.h"
 #include "gui/QtTestSupport.h"
+#include "gui/WindowTest.h"
 #include "mqtt/Broker.h"
 #include "util/qt/ErrorReport.h"
 
@@ -24,29 +25,13 @@ using corvane::test::WaitFor;
 
 namespace {
 
-struct ServiceWindow : ::testing::Test {
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmCorv> frm;
-    std::vector<std::string> errors;
-
-    void SetUp() override {
-        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
-    }
-    void TearDown() override {
-        frm.reset();
-        Pump(1);
-        SetErrorSink(nullptr);
-    }
+struct ServiceWindow : test::TWindowTest {
     void Start(const QByteArray& settings, const QStringList& args = {}) {
         QFile ini(folder.filePath("corvane.INI"));
         ini.open(QIODevice::WriteOnly);
         ini.write(settings);
         ini.close();
         frm = std::make_unique<TfrmCorv>(args, folder.filePath("corvane"));
-    }
-    QString LogText() const {
-        frm->LogPane().Flush();
-        return frm->reLog->toPlainText();
     }
     int LogCount(const QString& text) const { return int(LogText().count(text)); }
 };

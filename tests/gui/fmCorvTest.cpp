@@ -40,6 +40,7 @@
 #include "conn/qt/ConnTcp.h"
 #include "conn/qt/fmConnTcp.h"
 #include "gui/QtTestSupport.h"
+#include "gui/WindowTest.h"
 #include "output/qt/fmHist.h"
 #include "output/qt/fmSelectEntry.h"
 #include "store/ActivityStore.h"
@@ -57,23 +58,7 @@ namespace {
 
 using corvane::testing::TFakeConn;
 
-struct WindowFixture : ::testing::Test {
-    std::unique_ptr<TfrmCorv> frm;
-    std::vector<std::string> errors;
-
-    // Each window gets a folder of its own for its settings and logs, so tests may run side by
-    // side.
-    QTemporaryDir folder;
-
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
-    }
-    void TearDown() override {
-        frm.reset();
-        Pump(1);
-        SetErrorSink(nullptr);
-    }
+struct WindowFixture : test::TWindowTest {
     std::string ProgramPath() const { return folder.filePath("corvane").toStdString(); }
     void Start(const QStringList& args = {}) {
         frm = std::make_unique<TfrmCorv>(args, QString::fromStdString(ProgramPath()));
@@ -89,11 +74,6 @@ struct WindowFixture : ::testing::Test {
         Start({"-I" + qEnvironmentVariable("SHOT_PORT", "1070")});
     }
 
-    // The pane's lines go in at most once a frame; reading flushes them first, as printing does.
-    QString LogText() const {
-        frm->LogPane().Flush();
-        return frm->reLog->toPlainText();
-    }
     QStringList LogLines() const { return LogText().split('\n'); }
     QAction* Action(const char* name) const { return frm->findChild<QAction*>(name); }
     QStringList CloseCaptions() const {

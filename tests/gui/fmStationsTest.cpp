@@ -27,6 +27,7 @@
 #include "app/qt/fmStations.h"
 #include "conn/qt/fmConnections.h"
 #include "gui/QtTestSupport.h"
+#include "gui/WindowTest.h"
 #include "mqtt/Broker.h"
 #include "store/ActivityStore.h"
 #include "support/Packets.h"
@@ -52,20 +53,7 @@ TMessage Line(const std::string& station, uint32_t sensor) {
             QByteArray::fromStdString("{\"conn\":\"rx\",\"line\":\"" + line + "\"}"), false};
 }
 
-struct StationsWindow : ::testing::Test {
-    QTemporaryDir folder;
-    std::unique_ptr<TfrmCorv> frm;
-    std::vector<std::string> errors;
-
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        SetErrorSink([this](const std::string& e) { errors.push_back(e); });
-    }
-    void TearDown() override {
-        frm.reset();
-        Pump(1);
-        SetErrorSink(nullptr);
-    }
+struct StationsWindow : test::TWindowTest {
     QString Ini() const { return folder.filePath("corvane.INI"); }
     QByteArray IniText() const {
         QFile file(Ini());
@@ -109,7 +97,7 @@ struct StationsWindow : ::testing::Test {
             captions << a->text();
         return captions;
     }
-    int LogCount(const QString& text) const { return int(frm->reLog->toPlainText().count(text)); }
+    int LogCount(const QString& text) const { return int(LogText().count(text)); }
 };
 
 TEST_F(StationsWindow, ChosenStationsBecomeConnectionsOfOneReaderAndTheirLinesReachTheStore) {
