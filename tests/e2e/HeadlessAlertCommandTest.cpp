@@ -63,8 +63,7 @@ TEST(HeadlessAlertCommand, RunsTheProgramForEachChangeAndLogsItsFailure) {
     QList<QByteArray> lines = ReadAll(out).trimmed().split('\n');
     std::sort(lines.begin(), lines.end());
     const QList<QByteArray> expected{
-        "back entry 254 Local [] east",
-        "back sensor 0000000000123456 0000000000123456 [] east",
+        "back entry 254 Local [] east", "back sensor 0000000000123456 0000000000123456 [] east",
         "silent entry 254 Local [] east",
         "silent sensor 0000000000123456 0000000000123456 [entry/254] east"};
     EXPECT_EQ(lines, expected);

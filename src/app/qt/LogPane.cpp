@@ -29,6 +29,8 @@ void TLogPane::Flush() {
         return;
     Insert();
     RemoveOverflow();
+    // A line is a block of the document (a text of several lines counts as several).
+    shown_ = edit_.document()->blockCount();
 }
 
 // The waiting lines, newest first, in one edit at the top.
@@ -45,23 +47,19 @@ void TLogPane::Insert() {
     if (shown_ > 0)
         top.insertBlock();
     top.endEditBlock();
-    shown_ += static_cast<int>(waiting_.size());
     waiting_.clear();
 }
 
 // The lines past the capacity, with the break before the first of them, in one edit.
 void TLogPane::RemoveOverflow() {
     QTextDocument* doc = edit_.document();
-    if (doc->blockCount() <= capacity_) {
-        shown_ = doc->blockCount();
+    if (doc->blockCount() <= capacity_)
         return;
-    }
     const QTextBlock keptLast = doc->findBlockByNumber(capacity_ - 1);
     QTextCursor cursor(doc);
     cursor.setPosition(keptLast.position() + keptLast.length() - 1);
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
-    shown_ = capacity_;
 }
 
 void TLogPane::Clear() {

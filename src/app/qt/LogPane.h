@@ -32,7 +32,7 @@ private:
     int capacity_;
     int shown_ = 0;               // lines in the pane
     std::deque<QString> waiting_; // oldest first, at most the capacity
-    QObject asker_; // asks the frame's turn for as long as the pane lives
+    QObject asker_;               // asks the frame's turn for as long as the pane lives
 };
 
 } // namespace corvane
