@@ -256,6 +256,8 @@ void TMqttPublisher::Watch() {
 }
 
 void TMqttPublisher::Drop(const std::string& reason) {
+    // Not connected from the moment the loss is told: a Stop that heard of it ends "lost".
+    connected_ = false;
     ReportLost(reason);
     unexpected_ = true;
     CutConnection(mosq_);
