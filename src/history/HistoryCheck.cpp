@@ -10,6 +10,7 @@ namespace corvane {
 THistoryCheck::THistoryCheck(std::string path) {
     thread_ = std::thread([this, path = std::move(path)] {
         SetThisThreadNice(19); // reading a whole file is the least urgent of all
+        NameThisThread("history check");
         Run(path);
     });
 }

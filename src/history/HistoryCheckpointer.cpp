@@ -23,6 +23,7 @@ void THistoryCheckpointer::Watch(sqlite3* writer) {
         stop_ = false;
         thread_ = std::thread([this] {
             SetThisThreadNice(kBackgroundNice);
+            NameThisThread("history ckpt");
             Loop();
         });
     }

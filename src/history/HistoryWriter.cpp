@@ -56,6 +56,7 @@ bool THistoryWriter::Start() {
     started_ = true;
     thread_ = std::thread([this] {
         SetThisThreadNice(kBackgroundNice);
+        NameThisThread("history writer");
         Loop();
     });
     return true;

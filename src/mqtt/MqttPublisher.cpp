@@ -10,6 +10,7 @@
 #include "mqtt/MqttNames.h"
 #include "store/ActivityStore.h"
 #include "store/DecodedPacket.h"
+#include "util/ThreadPriority.h"
 #include "util/untConst.h"
 
 namespace corvane {
@@ -116,7 +117,10 @@ bool TMqttPublisher::Start() {
         ReportLost(MqttReason(rc));
     stopping_ = false;
     running_ = true;
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        NameThisThread("mqtt publisher");
+        Run();
+    });
     return true;
 }
 

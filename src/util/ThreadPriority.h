@@ -12,4 +12,8 @@ constexpr int kBackgroundNice = 10;
 // Sets the calling thread's nice value (0 to 19); quietly does nothing where that is refused.
 void SetThisThreadNice(int nice);
 
+// Names the calling thread (at most 15 characters) as `top -H` and /proc/<pid>/task show it, so
+// an operator sees which of the program's threads is busy.
+void NameThisThread(const char* name);
+
 } // namespace corvane
