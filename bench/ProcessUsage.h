@@ -1,6 +1,7 @@
 // What a process of the benchmark's has used, from /proc.
 #pragma once
 
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -29,6 +30,27 @@ inline std::pair<double, long> ProcessUsage(qint64 pid) {
     const double ticks = double(sysconf(_SC_CLK_TCK));
     const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
     return {cpu, StatusKb(pid, "VmRSS")};
+}
+
+// CPU seconds of this process's threads named name (/proc/self/task/*/comm); the main thread's
+// when name is empty.
+inline double ThreadsCpu(const QByteArray& name) {
+    double cpu = 0;
+    const double ticks = double(sysconf(_SC_CLK_TCK));
+    const QString self = QString::number(getpid());
+    for (const QString& tid :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + tid + "/comm");
+        comm.open(QIODevice::ReadOnly);
+        if (name.isEmpty() ? tid != self : comm.readAll().trimmed() != name)
+            continue;
+        QFile stat("/proc/self/task/" + tid + "/stat");
+        stat.open(QIODevice::ReadOnly);
+        const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
+        if (f.size() > 13)
+            cpu += (f[11].toDouble() + f[12].toDouble()) / ticks;
+    }
+    return cpu;
 }
 
 } // namespace corvane::bench

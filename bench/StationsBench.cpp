@@ -35,6 +35,7 @@
 
 #include "DeskRun.h"
 #include "InProcessDesk.h"
+#include "ProcessUsage.h"
 #include "StationFlood.h"
 #include "mqtt/Broker.h"
 #include "util/IsoTime.h"
@@ -201,6 +202,8 @@ void DeskFlood(TInProcessDesk& desk, TStationFlood& flood, size_t first, size_t 
                double ceiling) {
     const uint64_t before = desk.Registered();
     const double cpu = ProcessCpu();
+    const double reader = ThreadsCpu("mqtt reader");
+    const double intake = ThreadsCpu({});
     const double start = SteadySecondsNow();
     flood.Start(first, n, rate);
     const auto got = [&] { return desk.Registered() - before; };
@@ -220,6 +223,12 @@ void DeskFlood(TInProcessDesk& desk, TStationFlood& flood, size_t first, size_t 
                 how.c_str(), static_cast<unsigned long long>(got()), n,
                 static_cast<unsigned long long>(n - got()), lps, 100 * lps / ceiling, published,
                 ProcessCpu() - cpu);
+    const double deskCpu = ThreadsCpu("mqtt reader") - reader + ThreadsCpu({}) - intake;
+    std::printf("  the desk's own threads: reader %.2f, intake %.2f CPU s, %.1f us a line: %.0f "
+                "lines for each second of a processor\n",
+                ThreadsCpu("mqtt reader") - reader, ThreadsCpu({}) - intake,
+                1e6 * deskCpu / double(std::max<uint64_t>(got(), 1)),
+                double(got()) / std::max(deskCpu, 1e-9));
 }
 
 void Throughput(const TOptions& o) {

@@ -1,10 +1,14 @@
 // Arbitrary bytes as a station's line message, and as a topic under the stations' root. Besides
 // the sanitizers it checks that a message taken is bounded, and that the line written again as
-// the publisher writes it reads back the same; a topic taken names a station the table holds.
+// the publisher writes it reads back the same; a topic taken names a station the table holds;
+// and, as the bytes a broker sent, that the PUBLISH packets split from them lie inside them,
+// one after another from the first byte.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
+#include "mqtt/PublishRun.h"
 #include "mqtt/StationLine.h"
 #include "mqtt/StationTable.h"
 #include "util/JsonText.h"
@@ -29,6 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (t.Fault == TTopicFault::None &&
         (t.Station < 0 || size_t(t.Station) >= table.Names().size() ||
          table.Names().size() > TStationTable::MaxStations))
+        abort();
+    static std::vector<TPublished> run;
+    run.clear();
+    const size_t taken = SplitPublishes(payload, 4096, 1000, run);
+    const char* next = payload.data();
+    for (const TPublished& p : run) {
+        if (p.Topic.empty() || p.Topic.data() < next + 3 || p.Payload.data() != p.Topic.end() ||
+            p.Payload.end() > payload.data() + taken)
+            abort();
+        next = p.Payload.end();
+    }
+    if (taken > size || next != payload.data() + taken)
         abort();
     return 0;
 }

@@ -43,6 +43,10 @@ public:
     // whole size and its fixed header's.
     bool AtPublish() const { return atPublish_; }
     uint32_t HeaderBytes() const { return header_; }
+    // Whether the library, having taken consumed bytes, is at a packet's start not yet looked at.
+    bool AtPacket(uint64_t consumed) const { return consumed == next_; }
+    // The reader took whole packets of so many bytes from there itself (PublishRun.h).
+    void Passed(uint64_t bytes) { next_ += bytes; }
 
 private:
     uint64_t next_ = 0;       // offset of the next packet's first byte

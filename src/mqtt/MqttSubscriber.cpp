@@ -9,6 +9,7 @@
 
 #include "mqtt/MqttNames.h"
 #include "mqtt/MqttPublisher.h"
+#include "util/ThreadPriority.h"
 
 namespace corvane {
 
@@ -83,7 +84,10 @@ bool TMqttSubscriber::Start() {
         ReportLost(MqttReason(rc));
     stopping_ = false;
     running_ = true;
-    thread_ = std::thread([this] { Run(); });
+    thread_ = std::thread([this] {
+        NameThisThread("mqtt reader");
+        Run();
+    });
     return true;
 }
 
@@ -158,15 +162,13 @@ void TMqttSubscriber::Signal() {
     Bump(readyFd_);
 }
 
-void TMqttSubscriber::Message(const mosquitto_message& m) {
+void TMqttSubscriber::Message(std::string_view topic, std::string_view payload) {
     ++received_;
-    const TStationTable::TTopic t = table_.Classify(m.topic ? m.topic : "");
+    const TStationTable::TTopic t = table_.Classify(topic);
     if (t.Fault != TTopicFault::None) {
         ++topicDrops_[size_t(t.Fault)];
         return;
     }
-    const std::string_view payload(static_cast<const char*>(m.payload),
-                                   m.payload ? size_t(m.payloadlen) : 0);
     thread_local TStationLine parsed;
     TMessageFault fault = TMessageFault::None;
     if (t.Kind == TTopicKind::Line)
@@ -254,8 +256,11 @@ void TMqttSubscriber::OnDisconnect(mosquitto*, void* obj, int rc) {
 }
 
 void TMqttSubscriber::OnMessage(mosquitto*, void* obj, const mosquitto_message* message) {
-    if (message)
-        static_cast<TMqttSubscriber*>(obj)->Message(*message);
+    if (!message)
+        return;
+    const std::string_view payload(static_cast<const char*>(message->payload),
+                                   message->payload ? size_t(message->payloadlen) : 0);
+    static_cast<TMqttSubscriber*>(obj)->Message(message->topic ? message->topic : "", payload);
 }
 
 } // namespace corvane

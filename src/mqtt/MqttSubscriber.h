@@ -23,6 +23,7 @@
 #include "conn/Backoff.h"
 #include "mqtt/BrokerStream.h"
 #include "mqtt/MqttSettings.h"
+#include "mqtt/PublishRun.h"
 #include "mqtt/StationLine.h"
 #include "mqtt/StationTable.h"
 
@@ -99,13 +100,14 @@ private:
     bool LookAhead(int sock, bool known, uint64_t& consumed, char head[5], size_t& length,
                    uint64_t& unread);
     int ReadPublish(int sock, uint64_t consumed, uint64_t unread);
+    int TakeRun(int sock, uint64_t consumed);
     void Watch();
     void Drop(const std::string& reason);
     void Forget();
     void Signal();
     void Report(std::string text);
     void ReportLost(std::string_view reason);
-    void Message(const mosquitto_message& m);
+    void Message(std::string_view topic, std::string_view payload);
     TStationEvent& Next();
 
     static void OnConnect(mosquitto* m, void* self, int rc);
@@ -135,6 +137,8 @@ private:
     bool aheadKnown_ = false;
     uint64_t aheadConsumed_ = 0;
     uint64_t aheadUnread_ = 0;
+    std::vector<char> run_;            // what is looked at for a run of PUBLISH packets
+    std::vector<TPublished> runParts_; // the run's packets, into run_
     std::chrono::steady_clock::time_point socketSince_;
     bool unexpected_ = false;
     int reported_ = -1;
