@@ -41,6 +41,8 @@ BENCHMARK(BM_LogPaneLine)
     ->Args({10, 1})
     ->Args({5000, 1})
     ->Args({10, 16})
+    ->Args({50, 16})
+    ->Args({500, 16})
     ->Args({5000, 16})
     ->Unit(benchmark::kMicrosecond);
 

@@ -7,10 +7,15 @@
 #include <algorithm>
 
 #include "util/qt/FramePace.h"
+#include "util/qt/PaintCache.h"
 
 namespace corvane {
 
-TLogPane::TLogPane(QPlainTextEdit& edit, int capacity) : edit_(edit), capacity_(capacity) {}
+TLogPane::TLogPane(QPlainTextEdit& edit, int capacity) : edit_(edit), capacity_(capacity) {
+    // Once the pane is full its scroll bar looks the same after every burst, yet it is painted
+    // with the text each time: a copy of what the style painted does.
+    edit_.setVerticalScrollBar(new TCachedScrollBar(Qt::Vertical));
+}
 
 void TLogPane::Prepend(const QString& line) {
     waiting_.push_back(line);
