@@ -6,7 +6,9 @@
 // over the 32-bit range, as a real network's are. Without a rate the receiver sends everything at
 // once, more than the publisher's queue holds, so some messages are dropped by design; with
 // rate=N it sends N lines a second in 10 ms slices, as a busy station would, and every message
-// should arrive. Then a minimal libmosquitto publisher sends as many messages of the same size to
+// should arrive. With [MQTT] Lines=1, as by default, each line is two messages: its packet and
+// the line itself; "nolines" sets Lines=0, so that each line is its packet message alone. Then a
+// minimal libmosquitto publisher sends as many messages of the same size to
 // the same broker, the same way (at once or at the rate): what the broker and the machine allow,
 // and the service's messages/s as a share of it.
 #include <QCoreApplication>
@@ -147,11 +149,14 @@ int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 200000;
     const int sensors = argc > 2 ? std::atoi(argv[2]) : 2000;
     bool spread = false;
+    bool noLines = false;
     int rate = 0;
     for (int i = 3; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "spread")
             spread = true;
+        else if (arg == "nolines")
+            noLines = true;
         else if (arg.substr(0, 5) == "rate=")
             rate = std::atoi(argv[i] + 5);
     }
@@ -172,8 +177,10 @@ int main(int argc, char** argv) {
     QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile ini(dir.filePath("corvane.INI"));
     ini.open(QIODevice::WriteOnly);
-    ini.write(QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nTopic=bench\r\nStation=s1\r\n")
+    ini.write(QString("[MQTT]\r\nHost=127.0.0.1\r\nPort=%1\r\nTopic=bench\r\nStation=s1\r\n"
+                      "Lines=%2\r\n")
                   .arg(broker.Port())
+                  .arg(noLines ? 0 : 1)
                   .toLatin1());
     ini.close();
     QProcess service;
@@ -211,7 +218,7 @@ int main(int argc, char** argv) {
     service.waitForFinished(5000);
     const double minimal = MinimalPublisher(broker.Port(), sub, sample, lines, rate);
     // The service's own account, the last thing it says: every message it sent (each line makes
-    // a packet message and its sensor's state), against the minimal publisher's.
+    // a packet message and, unless nolines, a line message), against the minimal publisher's.
     for (const QByteArray& line : service.readAllStandardOutput().split('\n')) {
         if (!line.contains("MQTT broker") || !line.contains("dropped"))
             continue;
