@@ -2,10 +2,11 @@
 # Soak: the real window (headless) fed by the simulator at a steady rate for a while. Prints the
 # resident memory over time and compares the simulator's count of valid lines with the packet
 # log's. Exits non-zero when the program died or a valid line went missing.
-#   tools/soak.sh [--service] [seconds=600] [lines-per-second=2000] [sensors=2000]
+#   tools/soak.sh [--service] [--publish] [seconds=600] [lines-per-second=2000] [sensors=2000]
 #   tools/soak.sh --hostile [seconds=600] [lines-per-second=2000]
 # --service soaks corvane --headless instead of the window. Both record into the history
-# database beside the program, whose size is printed with the memory.
+# database beside the program, whose size is printed with the memory. --publish has the program
+# publish to a Mosquitto of its own on loopback, and prints what it sent and dropped.
 # --hostile soaks the service instead, against everything around it going wrong at once: a
 # receiver that drops the connection now and then, a broker killed and started again every 30 s,
 # and a standard output read slowly. It prints memory and open descriptors over time and fails
@@ -21,14 +22,28 @@ if [ "${1:-}" = "--service" ]; then
     service=1
     shift
 fi
+publish=0
+if [ "${1:-}" = "--publish" ]; then
+    publish=1
+    shift
+fi
 seconds=${1:-600}
 rate=${2:-2000}
 sensors=${3:-2000}
 build=${BUILD:-build}
 dir=$(mktemp -d)
-trap 'kill $prog $sim 2>/dev/null || true; rm -rf "$dir"' EXIT
+broker=
+trap 'kill $prog $sim $broker 2>/dev/null || true; rm -rf "$dir"' EXIT
 cp "$build/corvane" "$dir/corvane"
 printf '[Settings]\r\nLogPackets=1\r\nLogRateSec=60\r\n' > "$dir/corvane.INI"
+if [ "$publish" = 1 ]; then
+    mport=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$mport" >"$dir/broker.conf"
+    mosquitto -c "$dir/broker.conf" >/dev/null 2>&1 &
+    broker=$!
+    sleep 0.5
+    printf '[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=soak\r\n' "$mport" >>"$dir/corvane.INI"
+fi
 
 count=$((seconds * rate))
 "$build/corvane-sim" --port 0 --sensors "$sensors" --repeaters 32 --entries 32 --rate "$rate" \
@@ -67,4 +82,5 @@ if command -v sqlite3 >/dev/null; then
     echo "history database: $(sqlite3 "$dir/corvane_history.db" 'SELECT count(*) FROM reads') reads"
 fi
 cat "$dir/sim.err"
+[ "$service" = 1 ] && grep -h "MQTT broker .* sent" "$dir/service.out" || true
 [ "$valid" = "$logged" ]
