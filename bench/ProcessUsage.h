@@ -6,8 +6,10 @@
 #include <QList>
 #include <QString>
 
+#include <string>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace corvane::bench {
 
@@ -51,6 +53,22 @@ inline double ThreadsCpu(const QByteArray& name) {
             cpu += (f[11].toDouble() + f[12].toDouble()) / ticks;
     }
     return cpu;
+}
+
+// Each thread of this process, by name, with the nanoseconds it has run
+// (/proc/self/task/*/schedstat): what ran while the main thread did not.
+inline std::vector<std::pair<std::string, long long>> ThreadsRunNs() {
+    std::vector<std::pair<std::string, long long>> threads;
+    for (const QString& tid :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString at = "/proc/self/task/" + tid;
+        QFile comm(at + "/comm"), sched(at + "/schedstat");
+        if (!comm.open(QIODevice::ReadOnly) || !sched.open(QIODevice::ReadOnly))
+            continue;
+        threads.emplace_back((tid + ' ' + comm.readAll().trimmed()).toStdString(),
+                             sched.readAll().split(' ').first().toLongLong());
+    }
+    return threads;
 }
 
 } // namespace corvane::bench

@@ -40,6 +40,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessUsage.h"
 #include "SimNetwork.h"
 #include "ViewsSpeedRig.h"
 #include "app/HistoryRecording.h"
@@ -245,13 +246,22 @@ TResult Run(TfrmCorv& window, const std::vector<std::string>& lines, double rate
     int64_t lastSteady = Now();
     QTimer heartbeat;
     heartbeat.setTimerType(Qt::PreciseTimer);
+    std::vector<std::pair<std::string, long long>> threadsRan; // at the last beat, in debug mode
     QObject::connect(&heartbeat, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
         longest = std::max(longest, now - last);
         if (debugApp && now - last > 16'000'000) {
             std::printf("  gap %.1f ms\n", (now - last) / 1e6);
             debugApp->PrintEventsSince(Now() - (now - last));
+            const auto ran = ThreadsRunNs();
+            for (const auto& [who, ns] : ran)
+                for (const auto& [before, nsBefore] : threadsRan)
+                    if (before == who && ns - nsBefore > 1'000'000)
+                        std::printf("    thread %s ran %.1f ms\n", who.c_str(),
+                                    (ns - nsBefore) / 1e6);
         }
+        if (debugApp)
+            threadsRan = ThreadsRunNs();
         const int64_t steady = Now();
         longestOwn = std::max(longestOwn, (steady - lastSteady) / 1e6 -
                                               pauseWatch->PausedMs(lastSteady, steady));
