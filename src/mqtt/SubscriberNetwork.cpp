@@ -227,9 +227,11 @@ int TMqttSubscriber::TakeRun(int sock, uint64_t consumed) {
     aheadUnread_ = got > 0 ? uint64_t(got) : 0;
     if (bytes == 0)
         return 0;
-    // MSG_TRUNC: TCP drops the bytes without copying them again.
+    // MSG_TRUNC: TCP drops the bytes without copying them again; were they copied, they would be
+    // the very bytes the run was split from.
     for (size_t left = bytes; left > 0;) {
-        const ssize_t n = ::recv(sock, nullptr, left, MSG_TRUNC | MSG_DONTWAIT);
+        const ssize_t n =
+            ::recv(sock, run_.data(), std::min(left, run_.size()), MSG_TRUNC | MSG_DONTWAIT);
         if (n <= 0)
             return -1;
         left -= size_t(n);
