@@ -46,6 +46,7 @@ echo "seconds rss_kib fds packet_log_lines"
 start=$(date +%s)
 base_rss=
 base_fds=
+base_lines=0
 worst_rss=0
 worst_fds=0
 next_kill=30
@@ -66,6 +67,7 @@ while :; do
     if [ "$now" -ge 60 ] && [ -z "$base_rss" ]; then
         base_rss=$rss
         base_fds=$fds
+        base_lines=$lines
     fi
     [ "$rss" -gt "$worst_rss" ] && worst_rss=$rss
     [ "$fds" -gt "$worst_fds" ] && worst_fds=$fds
@@ -74,7 +76,12 @@ done
 kill -TERM "$prog"
 for _ in $(seq 20); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$prog" 2>/dev/null && { echo "SIGTERM did not end the service within 2 s" >&2; exit 1; }
-echo "after the first minute: memory $base_rss KiB, at most $worst_rss; descriptors $base_fds, at most $worst_fds"
-# Flat: no more than a tenth above the first minute's memory, and no descriptor more than the
-# connections that may be open at once.
-[ "$worst_rss" -le $((base_rss + base_rss / 10)) ] && [ "$worst_fds" -le $((base_fds + 3)) ]
+# The store's tables are touched only as reads first fill the ring (80000 reads, about 140 bytes
+# each), and here the reads come slowly: what they may still add is allowed for, no more.
+ring=$(( lines - base_lines < 80000 ? lines - base_lines : 80000 ))
+[ "$ring" -lt 0 ] && ring=0
+allowed=$(( base_rss + base_rss / 10 + ring * 140 / 1024 ))
+echo "after the first minute: memory $base_rss KiB, at most $worst_rss (allowed $allowed with $ring reads more in the ring); descriptors $base_fds, at most $worst_fds"
+# Flat: no more than a tenth above the first minute's memory besides the ring's filling, and no
+# descriptor more than the connections that may be open at once.
+[ "$worst_rss" -le "$allowed" ] && [ "$worst_fds" -le $((base_fds + 3)) ]

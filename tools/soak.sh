@@ -10,7 +10,8 @@
 # --hostile soaks the service instead, against everything around it going wrong at once: a
 # receiver that drops the connection now and then, a broker killed and started again every 30 s,
 # and a standard output read slowly. It prints memory and open descriptors over time and fails
-# when the service died or either grew after the first minute.
+# when the service died or either grew after the first minute (memory beyond what the reads
+# still filling the ring take).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" = "--hostile" ]; then
