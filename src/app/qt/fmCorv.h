@@ -174,6 +174,9 @@ private:
     TAppIni settings_;
     TRunSettings run_;
     TSystemClock clock_;
+    // Gone after everything that may still say something while it stops (the history's last
+    // word that it fell behind, publishing, the readers): it is where they say it.
+    std::unique_ptr<TLogPane> logPane_;
     std::unique_ptr<TSensorListModel> model_;
     std::unique_ptr<TRouteTree> tree_;
     std::unique_ptr<TMonitor> monitor_;
@@ -187,7 +190,6 @@ private:
     TfrmConnSer* frmConnSer = nullptr;
     TfrmStations* frmStations = nullptr;
     std::unique_ptr<TCorvDialogs> dialogs_;
-    std::unique_ptr<TLogPane> logPane_;
     // Connections opened from here try again when they fail ([Connections] Reconnect).
     bool reconnect_ = false;
     // Declared last: it stops publishing before the monitor it observes goes.
