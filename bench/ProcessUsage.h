@@ -24,51 +24,53 @@ inline long StatusKb(qint64 pid, const char* field) {
     return 0;
 }
 
-// User plus system CPU seconds the process has used, and its resident memory in kB.
-inline std::pair<double, long> ProcessUsage(qint64 pid) {
-    QFile stat(QString("/proc/%1/stat").arg(pid));
+// User plus system CPU seconds from a stat file of /proc (a process's or a thread's).
+inline double StatCpuSeconds(const QString& path) {
+    QFile stat(path);
     stat.open(QIODevice::ReadOnly);
     const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
     const double ticks = double(sysconf(_SC_CLK_TCK));
-    const double cpu = f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
-    return {cpu, StatusKb(pid, "VmRSS")};
+    return f.size() > 13 ? (f[11].toDouble() + f[12].toDouble()) / ticks : 0;
 }
 
-// CPU seconds of this process's threads named name (/proc/self/task/*/comm); the main thread's
-// when name is empty.
-inline double ThreadsCpu(const QByteArray& name) {
-    double cpu = 0;
-    const double ticks = double(sysconf(_SC_CLK_TCK));
-    const QString self = QString::number(getpid());
+// User plus system CPU seconds the process has used, and its resident memory in kB.
+inline std::pair<double, long> ProcessUsage(qint64 pid) {
+    return {StatCpuSeconds(QString("/proc/%1/stat").arg(pid)), StatusKb(pid, "VmRSS")};
+}
+
+// This process's threads: the folder of each under /proc/self/task, and its name.
+inline std::vector<std::pair<QString, QByteArray>> Threads() {
+    std::vector<std::pair<QString, QByteArray>> threads;
     for (const QString& tid :
          QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm("/proc/self/task/" + tid + "/comm");
-        comm.open(QIODevice::ReadOnly);
-        if (name.isEmpty() ? tid != self : comm.readAll().trimmed() != name)
-            continue;
-        QFile stat("/proc/self/task/" + tid + "/stat");
-        stat.open(QIODevice::ReadOnly);
-        const QList<QByteArray> f = stat.readAll().split(')').last().trimmed().split(' ');
-        if (f.size() > 13)
-            cpu += (f[11].toDouble() + f[12].toDouble()) / ticks;
+        if (comm.open(QIODevice::ReadOnly))
+            threads.emplace_back("/proc/self/task/" + tid, comm.readAll().trimmed());
     }
+    return threads;
+}
+
+// CPU seconds of this process's threads named name; the main thread's when name is empty.
+inline double ThreadsCpu(const QByteArray& name) {
+    const QString main = "/proc/self/task/" + QString::number(getpid());
+    double cpu = 0;
+    for (const auto& [at, comm] : Threads())
+        if (name.isEmpty() ? at == main : comm == name)
+            cpu += StatCpuSeconds(at + "/stat");
     return cpu;
 }
 
-// Each thread of this process, by name, with the nanoseconds it has run
-// (/proc/self/task/*/schedstat): what ran while the main thread did not.
+// Each thread of this process, as its id and name, with the nanoseconds it has run
+// (schedstat): what ran while the main thread did not.
 inline std::vector<std::pair<std::string, long long>> ThreadsRunNs() {
-    std::vector<std::pair<std::string, long long>> threads;
-    for (const QString& tid :
-         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString at = "/proc/self/task/" + tid;
-        QFile comm(at + "/comm"), sched(at + "/schedstat");
-        if (!comm.open(QIODevice::ReadOnly) || !sched.open(QIODevice::ReadOnly))
-            continue;
-        threads.emplace_back((tid + ' ' + comm.readAll().trimmed()).toStdString(),
+    std::vector<std::pair<std::string, long long>> ran;
+    for (const auto& [at, comm] : Threads()) {
+        QFile sched(at + "/schedstat");
+        if (sched.open(QIODevice::ReadOnly))
+            ran.emplace_back((at.section('/', -1) + ' ' + comm).toStdString(),
                              sched.readAll().split(' ').first().toLongLong());
     }
-    return threads;
+    return ran;
 }
 
 } // namespace corvane::bench

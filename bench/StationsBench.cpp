@@ -223,11 +223,12 @@ void DeskFlood(TInProcessDesk& desk, TStationFlood& flood, size_t first, size_t 
                 how.c_str(), static_cast<unsigned long long>(got()), n,
                 static_cast<unsigned long long>(n - got()), lps, 100 * lps / ceiling, published,
                 ProcessCpu() - cpu);
-    const double deskCpu = ThreadsCpu("mqtt reader") - reader + ThreadsCpu({}) - intake;
+    const double readerCpu = ThreadsCpu("mqtt reader") - reader;
+    const double intakeCpu = ThreadsCpu({}) - intake;
+    const double deskCpu = readerCpu + intakeCpu;
     std::printf("  the desk's own threads: reader %.2f, intake %.2f CPU s, %.1f us a line: %.0f "
                 "lines for each second of a processor\n",
-                ThreadsCpu("mqtt reader") - reader, ThreadsCpu({}) - intake,
-                1e6 * deskCpu / double(std::max<uint64_t>(got(), 1)),
+                readerCpu, intakeCpu, 1e6 * deskCpu / double(std::max<uint64_t>(got(), 1)),
                 double(got()) / std::max(deskCpu, 1e-9));
 }
 

@@ -13,10 +13,6 @@ void SetThisThreadNice(int nice) {
     ::setpriority(PRIO_PROCESS, tid, nice);
 }
 
-} // namespace corvane
-
-namespace corvane {
-
 void NameThisThread(const char* name) {
     ::pthread_setname_np(::pthread_self(), name);
 }
