@@ -7,6 +7,8 @@
 #include "store/ActivityStore.h"
 #include "util/qt/FramePace.h"
 
+#include <QTimer>
+
 namespace corvane {
 
 void TSensorListModel::Post(bool resort, uint16_t row, int first, int last) {
@@ -32,8 +34,12 @@ void TSensorListModel::Flush() {
         repaintPending_ = false;
         Repaint();
     }
+    // The header hears of new captions a turn later, after the view has laid out a re-sort's
+    // rows: told at once, it was painted alone before that layout and again with it, two
+    // repaints of the window a frame wherever the Count caption changes every frame (a full
+    // sensor table refusing packets). headerData reads the new texts already.
     if (captionsPending_)
-        TellCaptions();
+        QTimer::singleShot(0, this, [this] { TellCaptions(); });
 }
 
 // The notices for the frame, over the rows and columns that changed since the last, at their
