@@ -192,6 +192,10 @@ uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
 
 void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     view->setModel(model);
+    // A view lays all its rows out anew, a turn later, whenever its model's header data change;
+    // the Count caption changes with nearly every frame, and the rows' layout never depends on
+    // it. The header itself still hears of the captions.
+    QObject::disconnect(model, SIGNAL(headerDataChanged(Qt::Orientation, int, int)), view, nullptr);
     PreferUnshapedText(view);
     // Sorted by age, every frame moves the rows in view; their cells and the scroll bars are
     // copied from what was painted before rather than styled anew.
