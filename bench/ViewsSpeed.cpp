@@ -9,7 +9,8 @@
 // that it owns the whole ring; VIEWS_SPEED_SENSORS=N offers N sensors instead of 2000 (past the
 // sensor table's 2000 the rest are refused); VIEWS_SPEED_ROUTES=15 has one sensor heard over 15
 // routes (3 repeaters, 5 entry points). VIEWS_SPEED_LOG=N writes N more lines a second into the
-// log pane during each run.
+// log pane during each run. VIEWS_SPEED_FILL=N puts N reads into the ring before the runs
+// instead of filling it (90000 reads), to see the window while the ring is still filling.
 //
 //   taskset -c 1 views_speed [seconds per run, default 10] [paced rate, default 1000]
 //
@@ -33,6 +34,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -360,8 +362,13 @@ int main(int argc, char* argv[]) {
     std::printf("history database: %s\n", history ? "recording" : "off");
     window.show();
     const std::vector<std::string> lines = MakeLines(200000);
-    // Fill the ring first, as after a long run.
-    for (size_t i = 0; i < 90000; ++i) {
+    // Fill the ring first, as after a long run; VIEWS_SPEED_FILL=N puts N reads in instead, so
+    // that a smaller N leaves the ring filling, as in the first hours of a quiet network.
+    const size_t fill =
+        qEnvironmentVariableIsSet("VIEWS_SPEED_FILL")
+            ? std::min<size_t>(qEnvironmentVariableIntValue("VIEWS_SPEED_FILL"), 90000)
+            : 90000;
+    for (size_t i = 0; i < fill; ++i) {
         window.Monitor().ParsePacketLine(nullptr, lines[i]);
         if (i % 1000 == 0)
             QApplication::processEvents();
@@ -395,7 +402,7 @@ int main(int argc, char* argv[]) {
                         (tree - list) / 1e6, (t.nsecsElapsed() - tree) / 1e6);
         }
     }
-    const std::vector<std::string> rest(lines.begin() + 90000, lines.end());
+    const std::vector<std::string> rest(lines.begin() + fill, lines.end());
 
     struct TCase {
         const char* Name;
