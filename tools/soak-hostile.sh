@@ -14,27 +14,16 @@ cleanup() {
     rm -rf "$dir"
 }
 trap cleanup EXIT
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
-mport=$(free_port)
-printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$mport" >"$dir/broker.conf"
-start_broker() {
-    mosquitto -c "$dir/broker.conf" >/dev/null 2>&1 &
-    broker=$!
-}
+. tools/soak-common.sh
+write_broker_conf
 start_broker
 
 cp "$build/corvane" "$dir/corvane"
 printf '[Settings]\r\nLogPackets=1\r\nLogRateSec=60\r\n[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=soak\r\nStateEverySec=10\r\n' \
     "$mport" >"$dir/corvane.INI"
 # A receiver that drops the connection on about one line in a thousand, and takes the next.
-"$build/corvane-sim" --port 0 --sensors 2000 --repeaters 32 --entries 32 --rate "$rate" \
-    --faults disconnect --fault-rate 0.001 >"$dir/sim.out" 2>"$dir/sim.err" &
-sim=$!
-for _ in $(seq 50); do
-    port=$(sed -n 's/^tcp: 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
+start_sim --sensors 2000 --repeaters 32 --entries 32 --rate "$rate" --faults disconnect \
+    --fault-rate 0.001
 mkfifo "$dir/out"
 # Standard output read at twenty lines a second, far slower than the service writes it.
 (while IFS= read -r _; do sleep 0.05; done <"$dir/out") &

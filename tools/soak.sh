@@ -35,26 +35,18 @@ build=${BUILD:-build}
 dir=$(mktemp -d)
 broker=
 trap 'kill $prog $sim $broker 2>/dev/null || true; rm -rf "$dir"' EXIT
+. tools/soak-common.sh
 cp "$build/corvane" "$dir/corvane"
 printf '[Settings]\r\nLogPackets=1\r\nLogRateSec=60\r\n' > "$dir/corvane.INI"
 if [ "$publish" = 1 ]; then
-    mport=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-    printf 'listener %s 127.0.0.1\nallow_anonymous true\npersistence false\n' "$mport" >"$dir/broker.conf"
-    mosquitto -c "$dir/broker.conf" >/dev/null 2>&1 &
-    broker=$!
+    write_broker_conf
+    start_broker
     sleep 0.5
     printf '[MQTT]\r\nHost=127.0.0.1\r\nPort=%s\r\nStation=soak\r\n' "$mport" >>"$dir/corvane.INI"
 fi
 
 count=$((seconds * rate))
-"$build/corvane-sim" --port 0 --sensors "$sensors" --repeaters 32 --entries 32 --rate "$rate" \
-    --count "$count" --once >"$dir/sim.out" 2>"$dir/sim.err" &
-sim=$!
-for _ in $(seq 50); do
-    port=$(sed -n 's/^tcp: 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$dir/sim.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
+start_sim --sensors "$sensors" --repeaters 32 --entries 32 --rate "$rate" --count "$count" --once
 if [ "$service" = 1 ]; then
     "$dir/corvane" --headless "-I$port" >"$dir/service.out" 2>&1 &
 else
