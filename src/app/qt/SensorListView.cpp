@@ -192,10 +192,16 @@ uint16_t SelectedSensor(const QTreeView* view, const TSensorListModel* model) {
 
 void AttachSensorList(QTreeView* view, TSensorListModel* model) {
     view->setModel(model);
-    // A view lays all its rows out anew, a turn later, whenever its model's header data change;
-    // the Count caption changes with nearly every frame, and the rows' layout never depends on
-    // it. The header itself still hears of the captions.
-    QObject::disconnect(model, SIGNAL(headerDataChanged(Qt::Orientation, int, int)), view, nullptr);
+    // An item view lays all its items out anew, a turn later, whenever its model's header data
+    // change: the list its rows, and the header (an item view of the same model) its sections,
+    // which it then does while painting and so paints itself twice. The Count caption changes
+    // with nearly every frame, and neither layout depends on a caption; the header hears of the
+    // captions through its own slot only, which repaints the caption that changed.
+    const char* headerChanged = SIGNAL(headerDataChanged(Qt::Orientation, int, int));
+    QObject::disconnect(model, headerChanged, view, nullptr);
+    QObject::disconnect(model, headerChanged, view->header(), nullptr);
+    QObject::connect(model, &QAbstractItemModel::headerDataChanged, view->header(),
+                     &QHeaderView::headerDataChanged);
     PreferUnshapedText(view);
     // Sorted by age, every frame moves the rows in view; their cells and the scroll bars are
     // copied from what was painted before rather than styled anew.
