@@ -36,8 +36,9 @@ void TSensorListModel::Flush() {
     }
     // The header hears of new captions a turn later, after the view has laid out a re-sort's
     // rows: told at once, it was painted alone before that layout and again with it, two
-    // repaints of the window a frame wherever the Count caption changes every frame (a full
-    // sensor table refusing packets). headerData reads the new texts already.
+    // repaints of the window a frame wherever the Count caption changes every frame (a ring
+    // still filling, a full sensor table refusing packets). headerData reads the new texts
+    // already.
     if (captionsPending_)
         QTimer::singleShot(0, this, [this] { TellCaptions(); });
 }
